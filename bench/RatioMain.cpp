@@ -1,0 +1,51 @@
+// Benchmark entry point that, after the usual table, prints each declared
+// ratio of two benchmarks measured in the same run. Machines are noisy;
+// ratios between neighbours in one run are what we compare over time.
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "bench/Ratio.h"
+
+namespace qm::bench {
+
+std::vector<RatioPair>& Ratios()
+{
+    static std::vector<RatioPair> ratios;
+    return ratios;
+}
+
+namespace {
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+                seconds[run.benchmark_name()] = run.GetAdjustedCPUTime();
+    }
+    std::map<std::string, double> seconds;
+};
+
+} // namespace
+} // namespace qm::bench
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    qm::bench::RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    for (const auto& r : qm::bench::Ratios()) {
+        const auto a = reporter.seconds.find(r.subject), b = reporter.seconds.find(r.peer);
+        if (a == reporter.seconds.end() || b == reporter.seconds.end() || b->second <= 0)
+            continue;
+        std::printf("ratio  %-28s / %-28s = %6.2f\n", r.subject.c_str(), r.peer.c_str(), a->second / b->second);
+    }
+    return 0;
+}

@@ -1,0 +1,12 @@
+#include <cstdio>
+
+#include "platform/Messages.h"
+
+namespace qm {
+
+void StderrMessages::ShowMessage(const std::string& text)
+{
+    std::fprintf(stderr, "quillo: %s\n", text.c_str());
+}
+
+} // namespace qm

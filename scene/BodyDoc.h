@@ -1,0 +1,115 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "platform/Messages.h"
+#include "scene/NodeSheet.h"
+#include "scene/SceneViewState.h"
+#include "skeleton/Figure.h"
+#include "skeleton/Pools.h"
+
+namespace qm {
+
+constexpr int kFigureSlots = 10;
+constexpr int kSheetSlots = 10;
+constexpr int kColourCount = 256;
+constexpr int kGroupCount = 256;
+
+// Every per-vertex array holds the vertex reserve plus this many entries, the
+// per-polygon arrays the polygon reserve plus this many...
+constexpr int kArraySurplus = 2000;
+// ...except the corner records, which hold the polygon reserve plus this many.
+constexpr int kCornerSurplus = 500;
+constexpr int kInitialVertexReserve = 40;
+constexpr int kInitialPolygonReserve = 10;
+constexpr int kGrowthStep = 1000;
+// Counts beyond this are treated as a lack of memory: no real model comes
+// near it, and it keeps a corrupt count from asking for gigabytes.
+constexpr int kMaxMeshEntries = 1 << 24;
+
+struct Rgb {
+    float r = 0.0f;
+    float g = 0.0f;
+    float b = 0.0f;
+    friend bool operator==(const Rgb& a, const Rgb& c) { return a.r == c.r && a.g == c.g && a.b == c.b; }
+};
+
+using PolygonCorners = std::array<int32_t, 4>;
+
+// The scene: a quad mesh (a triangle repeats a corner) with normals and its
+// binding to the skeleton, a 256-entry colour table, the node and link pools,
+// ten figure slots and ten sheet slots.
+class CBodyDoc final : public FigureHost {
+public:
+    explicit CBodyDoc(MessageSink& messages);
+    CBodyDoc(const CBodyDoc&) = delete;
+    CBodyDoc& operator=(const CBodyDoc&) = delete;
+
+    // The view's state that document operations use. Null detaches: the
+    // document then works on state of its own with the view's initial values.
+    void AttachViewState(SceneViewState* state) { view_ = state ? state : &ownViewState_; }
+    SceneViewState& ViewState() { return *view_; }
+    const SceneViewState& ViewState() const { return *view_; }
+
+    MessageSink& Messages() { return messages_; }
+
+    // Mesh storage.
+    void ResetMesh(bool allocate);
+    // Call after raising vertexCount or polygonCount. Returns true only when
+    // the mesh had to be discarded for lack of memory (the user is told).
+    bool GrowMesh();
+    Rgb GetColour(int index) const;
+    void SetDefaultColours();
+    int VertexCapacity() const { return static_cast<int>(restVertices.size()); }
+    int PolygonCapacity() const { return static_cast<int>(polygonColour.size()); }
+
+    // Scene operations.
+    void ResetScene();
+    void RecomputeNormals();
+    void BindMeshToNodes() override;
+    void FlipAllPolygons();
+    void ApplyModelScale();
+    // Builds a figure in the first free slot; returns the slot, or kNoIndex
+    // (scene unchanged) when every slot is taken or the pools are too full.
+    int AddFigure();
+
+    // FigureHost
+    SkeletonPools& Pools() override { return pools; }
+    bool SkeletonEditMode() const override { return view_->skeletonEditMode; }
+
+    Figure& FirstFigure() { return figures[0]; }
+
+    std::array<Figure, kFigureSlots> figures{};
+    std::array<NodeSheet, kSheetSlots> sheets{};
+    SkeletonPools pools;
+
+    int32_t vertexReserve = 0;
+    int32_t polygonReserve = 0;
+    int32_t vertexCount = 0;
+    std::vector<Vec3> restVertices;
+    std::vector<Vec3> vertexNormals;
+    std::vector<Vec3> reversedNormals;
+    std::vector<int32_t> boundNode;
+    std::vector<int32_t> vertexGroup;
+    int32_t polygonCount = 0;
+    std::vector<PolygonCorners> polygonCorners;
+    std::vector<Vec3> faceNormals;
+    std::vector<int32_t> polygonColour;
+    std::array<Rgb, kColourCount> colourTable{};
+    std::array<Vec3, kGroupCount> groupCentroids{};
+
+private:
+    bool SizeMeshArrays();
+    bool CornersValid(const PolygonCorners& c) const;
+
+    MessageSink& messages_;
+    SceneViewState ownViewState_;
+    SceneViewState* view_ = &ownViewState_;
+};
+
+// The default colour of a table entry (0 to 255).
+Rgb DefaultColour(int entry);
+
+} // namespace qm
