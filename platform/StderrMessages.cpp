@@ -6,7 +6,7 @@ namespace qm {
 
 void StderrMessages::ShowMessage(const std::string& text)
 {
-    std::fprintf(stderr, "quillo: %s\n", text.c_str());
+    std::fprintf(stderr, "%s\n", text.c_str());
 }
 
 } // namespace qm

@@ -4,5 +4,13 @@
 namespace qm::strings {
 
 inline constexpr const char kOutOfMemory[] = "メモリ不足です";
+inline constexpr const char kBadFormat[] = "データフォーマットが異常です";
+// Appended directly to a file's full path.
+inline constexpr const char kCannotOpen[] = "が開けません";
+inline constexpr const char kCannotWrite[] = "に書き込めません";
+inline constexpr const char kTruncated[] = "は途中で切れています";
+
+inline constexpr const char kAlreadyLinked[] = "その制御点間は既にリンクされています";
+inline constexpr const char kCannotUnlink[] = "そのリンクは切ることができません";
 
 } // namespace qm::strings

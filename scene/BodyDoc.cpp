@@ -5,7 +5,9 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/Files.h"
 #include "resources/Strings.h"
+#include "scene/SceneFile.h"
 
 namespace qm {
 
@@ -13,6 +15,17 @@ CBodyDoc::CBodyDoc(MessageSink& messages) : messages_(messages)
 {
     SetDefaultColours();
     ResetMesh(true);
+}
+
+bool CBodyDoc::OnNewDocument()
+{
+    ResetScene();
+    SetTitle("Default");
+    const char kDefaultScene[] = "default.abd";
+    FileBytes file;
+    if (file.Open(kDefaultScene))
+        LoadScene(*this, file.Data(), file.Size(), FullPath(kDefaultScene));
+    return true;
 }
 
 // ---------------------------------------------------------------------------

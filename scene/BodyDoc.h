@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/Messages.h"
@@ -55,6 +56,12 @@ public:
 
     MessageSink& Messages() { return messages_; }
 
+    // A new scene: reset, titled "Default", then "default.abd" from the
+    // current folder when there is one. Always succeeds.
+    bool OnNewDocument();
+    const std::string& Title() const { return title_; }
+    void SetTitle(std::string title) { title_ = std::move(title); }
+
     // Mesh storage.
     void ResetMesh(bool allocate);
     // Call after raising vertexCount or polygonCount. Returns true only when
@@ -81,6 +88,18 @@ public:
 
     Figure& FirstFigure() { return figures[0]; }
 
+    // Node editing on the selected nodes in use (the mouse selects them).
+    // Merges them into the lowest-numbered one; links follow.
+    void MergeSelectedNodes();
+    // Links exactly two selected nodes. False when nothing was linked: not two
+    // selected, already linked (the user is told) or no free link.
+    bool LinkSelectedNodes(bool zeroLength);
+    // Removes the link between exactly two selected nodes, unless a figure owns it.
+    void UnlinkSelectedNodes();
+    // Builds a 7 x 7 sheet in the first free slot; returns the slot, or
+    // kNoIndex (scene unchanged) when no slot or not enough nodes or links are free.
+    int AddSheet(bool diagonals);
+
     std::array<Figure, kFigureSlots> figures{};
     std::array<NodeSheet, kSheetSlots> sheets{};
     SkeletonPools pools;
@@ -104,10 +123,18 @@ private:
     bool SizeMeshArrays();
     bool CornersValid(const PolygonCorners& c) const;
 
+    std::vector<int> SelectedNodesInUse() const;
+
     MessageSink& messages_;
+    std::string title_;
     SceneViewState ownViewState_;
     SceneViewState* view_ = &ownViewState_;
 };
+
+// Fills sheet with a width x height grid of nodes, two units apart in the
+// z = 0 plane, joined along rows and columns (and diagonals). Refuses, leaving
+// everything untouched, when the grid does not fit the slot or the pools.
+bool BuildSheet(NodeSheet& sheet, CBodyDoc& doc, int width, int height, bool diagonals);
 
 // The default colour of a table entry (0 to 255).
 Rgb DefaultColour(int entry);

@@ -4,6 +4,10 @@
 
 namespace qm {
 
+namespace {
+constexpr bool kLittleEndianHost = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+}
+
 void BinaryWriter::WriteU16(uint16_t v)
 {
     WriteByte(static_cast<uint8_t>(v & 0xff));
@@ -27,6 +31,37 @@ void BinaryWriter::WriteBytes(const void* data, size_t size)
 {
     const auto* p = static_cast<const uint8_t*>(data);
     bytes_.insert(bytes_.end(), p, p + size);
+}
+
+void BinaryWriter::WriteWords(const void* data, size_t count)
+{
+    if (kLittleEndianHost) {
+        WriteBytes(data, count * 4);
+        return;
+    }
+    const auto* p = static_cast<const uint8_t*>(data);
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t v;
+        std::memcpy(&v, p + 4 * i, 4);
+        WriteU32(v);
+    }
+}
+
+bool BinaryReader::ReadWords(void* out, size_t count)
+{
+    if (count > Remaining() / 4) {
+        failed_ = true;
+        pos_ = size_;
+        return false;
+    }
+    if (kLittleEndianHost)
+        return ReadBytes(out, count * 4);
+    auto* p = static_cast<uint8_t*>(out);
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t v = ReadU32();
+        std::memcpy(p + 4 * i, &v, 4);
+    }
+    return true;
 }
 
 bool BinaryReader::Take(size_t n)

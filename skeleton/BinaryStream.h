@@ -17,6 +17,9 @@ public:
     void WriteInt32(int32_t v) { WriteU32(static_cast<uint32_t>(v)); }
     void WriteFloat(float v);
     void WriteBytes(const void* data, size_t size);
+    // count 32-bit values (floats or int32s) laid out in memory at data.
+    void WriteWords(const void* data, size_t count);
+    void Reserve(size_t size) { bytes_.reserve(size); }
 
     const std::vector<uint8_t>& Bytes() const { return bytes_; }
     std::vector<uint8_t> TakeBytes() { return std::move(bytes_); }
@@ -41,7 +44,11 @@ public:
     float ReadFloat();
     // Copies size bytes into out; false (and Failed()) when fewer remain.
     bool ReadBytes(void* out, size_t size);
+    // count 32-bit values (floats or int32s) into memory at out; all or nothing.
+    bool ReadWords(void* out, size_t count);
 
+    // Moves past size bytes; false (and Failed()) when fewer remain.
+    bool Skip(size_t size) { return Take(size) && ((pos_ += size), true); }
     bool Failed() const { return failed_; }
     size_t Position() const { return pos_; }
     size_t Remaining() const { return size_ - pos_; }

@@ -1,0 +1,312 @@
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "SceneFixtures.h"
+#include "TempDir.h"
+#include "platform/Files.h"
+#include "resources/Strings.h"
+#include "scene/SceneFile.h"
+
+namespace qm {
+namespace {
+
+using test::AddPolygon;
+using test::AddVertex;
+
+std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+// A scene file laid out by hand, independently of the writer.
+struct HandMadeFile {
+    int version = 6;
+    std::string headerPrefix;  // replaces the usual one-byte length when set
+    int32_t vertices = 1, polygons = 1;
+    int32_t corner = 0;
+    float colour19 = 0.5f;
+
+    std::vector<uint8_t> Build() const
+    {
+        BinaryWriter w;
+        char header[] = "VURizu(006)";
+        header[9] = char('0' + version);
+        if (headerPrefix.empty())
+            w.WriteByte(11);
+        else
+            w.WriteBytes(headerPrefix.data(), headerPrefix.size());
+        w.WriteBytes(header, 11);
+        for (float f : {0.25f, 0.5f, 1.5f, 1.f, 2.f, 3.f, 42.f, 4.f, 5.f, 6.f})  // angles, eye, distance, target
+            w.WriteFloat(f);
+        if (version >= 5)
+            for (float f : {10.f, 0.f, 0.f, 2.f})  // light, scale
+                w.WriteFloat(f);
+        for (int32_t flag : {9, 8, 7, 6})
+            w.WriteInt32(flag);
+        for (int i = 0; i < kPoseBlockBytes / 4; ++i)
+            w.WriteFloat(float(i % 7));
+        w.WriteInt32(vertices);
+        w.WriteInt32(polygons);
+        w.WriteInt32(0);
+        for (int v = 0; v < vertices; ++v)
+            for (float f : {1.f, 2.f, 3.f})
+                w.WriteFloat(f);
+        for (int v = 0; v < vertices; ++v)
+            w.WriteInt32(v);
+        for (int p = 0; p < polygons; ++p)
+            for (int c = 0; c < 4; ++c)
+                w.WriteInt32(corner);
+        for (int p = 0; p < polygons; ++p)
+            w.WriteInt32(3);
+        const int colours = version == 6 ? 256 : 20;
+        for (int e = 0; e < colours; ++e)
+            for (int c = 0; c < 3; ++c)
+                w.WriteFloat(e == 19 ? colour19 : 0.125f);
+        return w.TakeBytes();
+    }
+};
+
+class SceneFileTest : public ::testing::Test {
+protected:
+    SceneFileTest()
+    {
+        doc.AttachViewState(&view);
+        doc.ResetScene();
+    }
+
+    LoadResult Load(const std::vector<uint8_t>& bytes) { return LoadScene(doc, bytes.data(), bytes.size(), "s.abd"); }
+
+    // A scene that exercises every stored field.
+    void BuildRichScene()
+    {
+        view.cameraElevation = 0.3f;
+        view.cameraTwist = -0.1f;
+        view.cameraAzimuth = 2.0f;
+        view.cameraEye = Vec3(10, 20, 30);
+        view.cameraDistance = 55.0f;
+        view.cameraTarget = Vec3(1, 2, 3);
+        view.lightPosition = Vec3(0, 100, 0);
+        view.modelScale = 1.5f;
+        view.extraFlags[0] = 5;
+        view.extraFlags[3] = 8;
+        view.groupBinding = false;
+        for (int i = 0; i < 6; ++i)
+            AddVertex(doc, Vec3(float(i), float(i * i) * 0.1f, 1.0f - float(i)), i == 5 ? 300 : i % 3);
+        AddPolygon(doc, 0, 1, 2, 3, 17);
+        AddPolygon(doc, 2, 3, 4, 4, 999);  // out-of-range colour loads as it stands
+        AddPolygon(doc, 4, 5, 0, 1, 0);
+        doc.colourTable[200] = {0.1f, 0.2f, 0.3f};
+        TranslateFigure(doc.FirstFigure(), 0.5, 0, 0);
+        UpdateDerivedJoints(doc.FirstFigure(), false);  // as every load does
+        doc.RecomputeNormals();
+    }
+
+    RecordingMessages messages;
+    SceneViewState view;
+    CBodyDoc doc{messages};
+};
+
+TEST_F(SceneFileTest, RoundTripIsByteExactAndRestoresTheScene)
+{
+    BuildRichScene();
+    const std::vector<uint8_t> saved = SaveScene(doc);
+    ASSERT_EQ(saved.size(), 84u + 720 + 12 + 16 * 6 + 20 * 3 + 3072);
+    EXPECT_EQ(std::string(saved.begin(), saved.begin() + 12), std::string("\x0bVURizu(006)"));
+
+    RecordingMessages messages2;
+    SceneViewState view2;
+    CBodyDoc doc2(messages2);
+    doc2.AttachViewState(&view2);
+    ASSERT_EQ(LoadScene(doc2, saved.data(), saved.size(), "x"), LoadResult::Ok);
+    EXPECT_TRUE(messages2.shown.empty());
+
+    EXPECT_EQ(view2.cameraEye, Vec3(10, 20, 30));
+    EXPECT_EQ(view2.cameraDistance, 55.0f);
+    EXPECT_EQ(view2.modelScale, 1.5f);
+    EXPECT_FALSE(view2.groupBinding);
+    EXPECT_EQ(view2.extraFlags[0], 0);  // always cleared by a load
+    EXPECT_EQ(view2.extraFlags[3], 8);
+    EXPECT_FLOAT_EQ(view2.lightAzimuth, float(M_PI / 2));
+    EXPECT_FLOAT_EQ(view2.lightElevation, 0.0f);
+    EXPECT_EQ(doc2.polygonColour[1], 999);
+    EXPECT_EQ(doc2.vertexGroup[5], 300);
+    EXPECT_EQ(doc2.colourTable[200], (Rgb{0.1f, 0.2f, 0.3f}));
+    EXPECT_EQ(doc2.faceNormals[0], doc.faceNormals[0]);
+    EXPECT_EQ(JointNode(doc2.FirstFigure(), kHead).position, JointNode(doc.FirstFigure(), kHead).position);
+
+    // Saving the loaded scene gives the same bytes, but for the cleared flag.
+    std::vector<uint8_t> expected = saved;
+    std::memset(expected.data() + 68, 0, 4);
+    const std::vector<uint8_t> again = SaveScene(doc2);
+    ASSERT_EQ(again.size(), expected.size());
+    for (size_t i = 0; i < again.size(); ++i)
+        ASSERT_EQ(again[i], expected[i]) << "byte " << i;
+}
+
+TEST_F(SceneFileTest, SmallestFileHoldsNoMesh)
+{
+    const std::vector<uint8_t> saved = SaveScene(doc);
+    EXPECT_EQ(saved.size(), 3888u);
+    EXPECT_EQ(Load(saved), LoadResult::Ok);
+    EXPECT_EQ(doc.vertexCount, 0);
+}
+
+TEST_F(SceneFileTest, OlderVersionsKeepWhatTheyDoNotStore)
+{
+    const Vec3 light = view.lightPosition;
+    doc.colourTable[100] = {0.9f, 0.8f, 0.7f};
+
+    HandMadeFile v4;
+    v4.version = 4;
+    ASSERT_EQ(Load(v4.Build()), LoadResult::Ok);
+    EXPECT_EQ(view.cameraDistance, 42.0f);
+    EXPECT_EQ(view.cameraTarget, Vec3(4, 5, 6));
+    EXPECT_EQ(view.lightPosition, light);  // not in version 4
+    EXPECT_EQ(view.modelScale, 1.0f);
+    EXPECT_EQ(view.extraFlags[1], 8);
+    EXPECT_FLOAT_EQ(doc.colourTable[19].r, 0.5f);
+    EXPECT_EQ(doc.colourTable[100], (Rgb{0.9f, 0.8f, 0.7f}));  // entries 20-255 untouched
+    EXPECT_EQ(doc.restVertices[0], Vec3(1, 2, 3));
+
+    HandMadeFile v5;
+    v5.version = 5;
+    ASSERT_EQ(Load(v5.Build()), LoadResult::Ok);
+    EXPECT_EQ(view.lightPosition, Vec3(10, 0, 0));
+    EXPECT_EQ(view.modelScale, 2.0f);
+    EXPECT_FLOAT_EQ(view.lightAzimuth, 0.0f);
+    EXPECT_EQ(doc.colourTable[100], (Rgb{0.9f, 0.8f, 0.7f}));
+}
+
+TEST_F(SceneFileTest, HeaderAcceptsLongerLengthForms)
+{
+    HandMadeFile wide16;
+    wide16.headerPrefix = std::string("\xff\x0b\x00", 3);
+    EXPECT_EQ(Load(wide16.Build()), LoadResult::Ok);
+
+    HandMadeFile wide32;
+    wide32.headerPrefix = std::string("\xff\xff\xff\x0b\x00\x00\x00", 7);
+    EXPECT_EQ(Load(wide32.Build()), LoadResult::Ok);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// Every refusal leaves a freshly reset scene and the view as it was, and says why.
+TEST_F(SceneFileTest, RefusedFilesLeaveTheResetSceneAndTheView)
+{
+    struct Case {
+        const char* what;
+        std::function<std::vector<uint8_t>()> bytes;
+        LoadResult result;
+        std::string message;
+    };
+    auto file = [](std::function<void(HandMadeFile&)> change) {
+        return [change] {
+            HandMadeFile f;
+            change(f);
+            return f.Build();
+        };
+    };
+    auto cut = [](size_t keep) {
+        return [keep] {
+            std::vector<uint8_t> b = HandMadeFile().Build();
+            b.resize(keep);
+            return b;
+        };
+    };
+    const std::string bad = strings::kBadFormat, truncated = std::string("s.abd") + strings::kTruncated;
+    const Case cases[] = {
+        {"version 7", file([](HandMadeFile& f) { f.version = 7; }), LoadResult::BadFormat, bad},
+        {"header of 7 characters", [] { return Bytes("\x07VURizu(xxxxxxxxxxxxxxxxxxxxxxxxxx"); }, LoadResult::BadFormat, bad},
+        {"negative vertex count", file([](HandMadeFile& f) { f.vertices = -1; }), LoadResult::BadFormat, bad},
+        {"vertex count beyond any file", [] {
+             std::vector<uint8_t> b = HandMadeFile().Build();
+             b[84 + 720 + 3] = 0x7f;  // vertex count 0x7f000001
+             return b;
+         }, LoadResult::BadFormat, bad},
+        {"counts beyond this file", [] {
+             std::vector<uint8_t> b = HandMadeFile().Build();
+             b[84 + 720 + 4] = 200;  // polygon count 200 in a file holding one
+             return b;
+         }, LoadResult::BadFormat, bad},
+        {"corner past the last vertex", file([](HandMadeFile& f) { f.corner = 1; }), LoadResult::BadFormat, bad},
+        {"negative corner", file([](HandMadeFile& f) { f.corner = -1; }), LoadResult::BadFormat, bad},
+        {"empty file", cut(0), LoadResult::Truncated, truncated},
+        {"header string cut", cut(5), LoadResult::Truncated, truncated},
+        {"pose block cut", cut(84 + 300), LoadResult::Truncated, truncated},
+        {"colour table cut", cut(84 + 720 + 12 + 16 + 20 + 100), LoadResult::Truncated, truncated},
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        doc.ResetScene();
+        AddVertex(doc, Vec3(1, 1, 1));
+        messages.shown.clear();
+        view.cameraDistance = 77.0f;
+        view.extraFlags[0] = 3;
+
+        EXPECT_EQ(Load(c.bytes()), c.result);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0], c.message);
+        EXPECT_EQ(doc.vertexCount, 0);
+        EXPECT_EQ(doc.VertexCapacity(), kInitialVertexReserve + kArraySurplus);  // nothing large allocated
+        EXPECT_EQ(JointNode(doc.FirstFigure(), kWaist).position, Vec3(0, -0.54f, 2.1f));
+        EXPECT_EQ(view.cameraDistance, 77.0f);
+        EXPECT_EQ(view.extraFlags[0], 3);
+    }
+}
+
+TEST_F(SceneFileTest, SavingReplacesFilesWholeOrNotAtAll)
+{
+    test::TempDir dir;
+    const std::string path = dir.Path("scene.abd");
+    BuildRichScene();
+    ASSERT_TRUE(SaveSceneFile(doc, path));
+    doc.ResetScene();
+    ASSERT_TRUE(SaveSceneFile(doc, path));  // over the old one
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(path, bytes));
+    EXPECT_EQ(bytes.size(), 3888u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("")), {}), 1);  // no temporary left
+
+    // A folder in the way cannot be replaced: reported, and the folder is still there.
+    const std::string blocked = dir.Path("blocked.abd");
+    std::filesystem::create_directory(blocked);
+    std::filesystem::create_directory(blocked + "/keep");
+    EXPECT_FALSE(SaveSceneFile(doc, blocked));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0], blocked + strings::kCannotWrite);
+    EXPECT_TRUE(std::filesystem::is_directory(blocked + "/keep"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("")), {}), 2);
+
+    EXPECT_EQ(LoadSceneFile(doc, dir.Path("missing.abd")), LoadResult::CannotOpen);
+    EXPECT_EQ(messages.shown.back(), dir.Path("missing.abd") + strings::kCannotOpen);
+}
+
+TEST_F(SceneFileTest, NewDocumentReadsDefaultSceneFromCurrentFolder)
+{
+    test::TempDir dir;
+    test::CurrentDir cwd(dir.Path(""));
+
+    doc.colourTable[50] = {0.5f, 0.5f, 0.5f};
+    AddVertex(doc, Vec3(1, 1, 1));
+    EXPECT_TRUE(doc.OnNewDocument());
+    EXPECT_EQ(doc.Title(), "Default");
+    EXPECT_EQ(doc.vertexCount, 0);
+    EXPECT_EQ(doc.colourTable[50], (Rgb{0.5f, 0.5f, 0.5f}));  // no default scene: colours stay
+    EXPECT_TRUE(messages.shown.empty());
+
+    const std::vector<uint8_t> file = HandMadeFile().Build();
+    ASSERT_TRUE(WriteFileAtomically(dir.Path("default.abd"), file.data(), file.size()));
+    EXPECT_TRUE(doc.OnNewDocument());
+    EXPECT_EQ(doc.vertexCount, 1);
+    EXPECT_EQ(view.cameraDistance, 42.0f);
+
+    ASSERT_TRUE(WriteFileAtomically(dir.Path("default.abd"), file.data(), 100));
+    EXPECT_TRUE(doc.OnNewDocument());
+    EXPECT_EQ(doc.vertexCount, 0);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0], dir.Path("default.abd") + strings::kTruncated);
+}
+
+} // namespace
+} // namespace qm
