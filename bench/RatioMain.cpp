@@ -24,7 +24,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
             if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                seconds[run.benchmark_name()] = run.GetAdjustedCPUTime();
+                seconds[run.benchmark_name()] = run.GetAdjustedRealTime();
     }
     std::map<std::string, double> seconds;
 };
@@ -41,11 +41,14 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
+    const auto& seconds = reporter.seconds;
     for (const auto& r : qm::bench::Ratios()) {
-        const auto a = reporter.seconds.find(r.subject), b = reporter.seconds.find(r.peer);
-        if (a == reporter.seconds.end() || b == reporter.seconds.end() || b->second <= 0)
+        const auto a = seconds.find(r.subject), b = seconds.find(r.peer), m = seconds.find(r.minus);
+        if (a == seconds.end() || b == seconds.end() || b->second <= 0 || (!r.minus.empty() && m == seconds.end()))
             continue;
-        std::printf("ratio  %-28s / %-28s = %6.2f\n", r.subject.c_str(), r.peer.c_str(), a->second / b->second);
+        const double subject = a->second - (r.minus.empty() ? 0.0 : m->second);
+        const std::string name = r.minus.empty() ? r.subject : "(" + r.subject + " - " + r.minus + ")";
+        std::printf("ratio  %-40s / %-24s = %6.2f\n", name.c_str(), r.peer.c_str(), subject / b->second);
     }
     return 0;
 }

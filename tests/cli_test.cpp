@@ -1,0 +1,112 @@
+// Drives the built quillo binary the way scripts and users do.
+#include <cstdlib>
+#include <string>
+
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include "TempDir.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
+#include "resources/Strings.h"
+#include "scene/BodyDoc.h"
+#include "scene/SceneFile.h"
+
+namespace qm {
+namespace {
+
+struct RunResult {
+    int status = -1;
+    std::string out, err;
+};
+
+class CommandLineTest : public ::testing::Test {
+protected:
+    RunResult Quillo(const std::string& args)
+    {
+        const std::string out = dir.Path("stdout"), err = dir.Path("stderr");
+        const std::string command = std::string(QUILLO_BIN) + " " + args + " >" + out + " 2>" + err + " </dev/null";
+        RunResult run;
+        const int raw = std::system(command.c_str());
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        ReadWholeFile(out, run.out);
+        ReadWholeFile(err, run.err);
+        return run;
+    }
+
+    std::string WriteScene(const std::string& name, int vertices)
+    {
+        RecordingMessages messages;
+        CBodyDoc doc(messages);
+        doc.ResetScene();
+        for (int i = 0; i < vertices; ++i) {
+            doc.vertexCount++;
+            doc.GrowMesh();
+            doc.restVertices[size_t(i)] = Vec3(float(i), 1, 2);
+        }
+        doc.RecomputeNormals();
+        const std::string path = dir.Path(name);
+        EXPECT_TRUE(SaveSceneFile(doc, path));
+        return path;
+    }
+
+    test::TempDir dir;
+};
+
+TEST_F(CommandLineTest, ConvertCopiesSceneSilentlyAndExactly)
+{
+    const std::string in = WriteScene("in.ABD", 3);  // extensions in any case
+    const std::string out = dir.Path("out.abd");
+    const RunResult run = Quillo("--convert " + in + " " + out);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "");
+    std::string a, b;
+    ASSERT_TRUE(ReadWholeFile(in, a));
+    ASSERT_TRUE(ReadWholeFile(out, b));
+    EXPECT_EQ(a, b);
+}
+
+TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
+{
+    const std::string missing = dir.Path("missing.abd");
+    RunResult run = Quillo("--convert " + missing + " " + dir.Path("out.abd"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, missing + strings::kCannotOpen + "\n");
+
+    const std::string bad = dir.Path("bad.abd");
+    ASSERT_TRUE(WriteFileAtomically(bad, std::string("\x0bVURizu(009)")));
+    run = Quillo("--convert " + bad + " " + dir.Path("out.abd"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, std::string(strings::kBadFormat) + "\n");
+
+    const std::string in = WriteScene("in.abd", 1);
+    run = Quillo("--convert " + in + " " + dir.Path("no/such/folder/out.abd"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, dir.Path("no/such/folder/out.abd") + strings::kCannotWrite + "\n");
+}
+
+TEST_F(CommandLineTest, UsageErrorsExitTwo)
+{
+    const std::string in = WriteScene("in.abd", 1);
+    for (const std::string& args : {std::string("--convert ") + in, "--convert " + in + " out.xyz",
+                                    std::string("--convert in.xyz out.abd"), std::string("--frobnicate")}) {
+        SCOPED_TRACE(args);
+        const RunResult run = Quillo(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find("Usage: quillo"), std::string::npos);
+    }
+    EXPECT_FALSE(std::filesystem::exists("out.xyz"));
+
+    RunResult run = Quillo("--help");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("--convert"), std::string::npos);
+    run = Quillo("--version");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "Quillomark 1.33 FR\n");
+}
+
+} // namespace
+} // namespace qm
