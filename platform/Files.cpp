@@ -1,17 +1,30 @@
-#include "platform/Files.h"
-
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <vector>
 
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Files.h"
+
 namespace qm {
+namespace {
+
+bool WriteAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t n = write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+} // namespace
 
 std::string FullPath(const std::string& path)
 {
@@ -20,28 +33,27 @@ std::string FullPath(const std::string& path)
     return ec ? path : full.lexically_normal().string();
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes)
+FileRead ReadWholeFile(const std::string& path, std::string& contents)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    bytes.clear();
-    struct stat st{};
-    if (fstat(fileno(f), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) {  // fopen succeeds on a folder; reading it does not
-            std::fclose(f);
-            return false;
+    contents.clear();
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? FileRead::Missing : FileRead::Failed;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            close(fd);
+            return FileRead::Failed;
         }
-        if (S_ISREG(st.st_mode) && st.st_size > 0)
-            bytes.reserve(static_cast<size_t>(st.st_size));
+        if (n == 0)
+            break;
+        contents.append(buffer, static_cast<size_t>(n));
     }
-    char buffer[1 << 16];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.append(buffer, n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
+    close(fd);
+    return FileRead::Ok;
 }
 
 FileBytes::~FileBytes()
@@ -79,55 +91,52 @@ bool FileBytes::Open(const std::string& path)
     }
     close(fd);
     // Pipes, empty files and anything that will not map are read the plain way.
-    if (!ReadWholeFile(path, copy_))
+    if (ReadWholeFile(path, copy_) != FileRead::Ok)
         return false;
     data_ = reinterpret_cast<const uint8_t*>(copy_.data());
     size_ = copy_.size();
     return true;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& bytes)
+bool ReplaceFileAtomically(const std::string& path, std::string_view contents)
 {
-    return WriteFileAtomically(path, bytes.data(), bytes.size());
-}
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::canonical(path, error);
+    const std::string target = error ? path : resolved.string();
 
-bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
-{
-    std::vector<char> temp(path.begin(), path.end());
-    const char suffix[] = ".tmpXXXXXX";
-    temp.insert(temp.end(), suffix, suffix + sizeof suffix);  // keeps the terminator
-    const int fd = mkstemp(temp.data());
+    struct stat existing {};
+    const bool exists = stat(target.c_str(), &existing) == 0;
+
+    // Our own unique name rather than mkstemp: a new file then gets the
+    // permissions the user's umask gives, not mkstemp's 0600.
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = target + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
     if (fd < 0)
         return false;
 
-    // mkstemp creates 0600; give the file the permissions a plain create would.
-    const mode_t mask = umask(0);
-    umask(mask);
-    mode_t mode = 0666 & ~mask;
-    struct stat existing{};
-    if (stat(path.c_str(), &existing) == 0)
-        mode = existing.st_mode & 07777;
-    fchmod(fd, mode);
-
-    const char* p = static_cast<const char*>(data);
-    size_t left = size;
-    bool ok = true;
-    while (ok && left > 0) {
-        const ssize_t n = write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok) {
-            p += n;
-            left -= static_cast<size_t>(n);
-        }
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    ok = ok && std::rename(temp.data(), path.c_str()) == 0;
+    bool ok = WriteAll(fd, contents) && (!exists || fchmod(fd, existing.st_mode & 07777) == 0) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && rename(temp.c_str(), target.c_str()) == 0;
     if (!ok)
-        unlink(temp.data());
+        unlink(temp.c_str());
     return ok;
+}
+
+bool CreateFolders(const std::string& folder)
+{
+    for (size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
+        mkdir(folder.substr(0, end).c_str(), 0700); // an existing part is fine; the final check decides
+        if (end == std::string::npos)
+            break;
+    }
+    struct stat st {};
+    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 } // namespace qm

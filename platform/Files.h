@@ -3,14 +3,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace qm {
 
 // The absolute form of path, as messages name files.
 std::string FullPath(const std::string& path);
 
-// Reads a whole file into bytes. False when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& bytes);
+enum class FileRead { Ok, Missing, Failed };
+
+// The whole file in contents. Missing only when the file does not exist, so
+// that a caller can tell "nothing yet" from "there, but unreadable".
+FileRead ReadWholeFile(const std::string& path, std::string& contents);
 
 // A whole file's bytes, mapped read-only when it is a regular file (no copy
 // into the heap), read into memory otherwise.
@@ -35,11 +39,16 @@ private:
     std::string copy_;
 };
 
-// Replaces path with bytes without ever leaving a damaged file: the bytes go
-// to a temporary file in the same folder, which is flushed, synced and then
-// renamed over the target. On failure the previous file is untouched and the
-// temporary file removed.
-bool WriteFileAtomically(const std::string& path, const std::string& bytes);
-bool WriteFileAtomically(const std::string& path, const void* data, size_t size);
+// Replaces the file at path so that a reader sees either the old or the new
+// contents, never a part: they go to a temporary file in the same folder,
+// which is synced and then renamed over path. A symbolic link at path is
+// followed and stays a link; an existing file keeps its permissions. Returns
+// false, with the old file untouched and no temporary file left, when any
+// step fails.
+bool ReplaceFileAtomically(const std::string& path, std::string_view contents);
+
+// Creates folder and any missing parents, private to the user as configuration
+// folders should be. True when the folder exists afterwards.
+bool CreateFolders(const std::string& folder);
 
 } // namespace qm

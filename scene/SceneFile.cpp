@@ -261,7 +261,7 @@ std::vector<uint8_t> SaveScene(const CBodyDoc& doc)
 bool SaveSceneFile(CBodyDoc& doc, const std::string& path)
 {
     const std::vector<uint8_t> bytes = SaveScene(doc);
-    if (WriteFileAtomically(path, bytes.data(), bytes.size()))
+    if (ReplaceFileAtomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
         return true;
     doc.Messages().ShowMessage(FullPath(path) + strings::kCannotWrite);
     return false;

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "resources/Strings.h"
@@ -25,7 +25,7 @@ class CommandLineTest : public ::testing::Test {
 protected:
     RunResult Quillo(const std::string& args)
     {
-        const std::string out = dir.Path("stdout"), err = dir.Path("stderr");
+        const std::string out = (dir / "stdout"), err = (dir / "stderr");
         const std::string command = std::string(QUILLO_BIN) + " " + args + " >" + out + " 2>" + err + " </dev/null";
         RunResult run;
         const int raw = std::system(command.c_str());
@@ -46,46 +46,46 @@ protected:
             doc.restVertices[size_t(i)] = Vec3(float(i), 1, 2);
         }
         doc.RecomputeNormals();
-        const std::string path = dir.Path(name);
+        const std::string path = (dir / name);
         EXPECT_TRUE(SaveSceneFile(doc, path));
         return path;
     }
 
-    test::TempDir dir;
+    test::TempFolder dir;
 };
 
 TEST_F(CommandLineTest, ConvertCopiesSceneSilentlyAndExactly)
 {
     const std::string in = WriteScene("in.ABD", 3);  // extensions in any case
-    const std::string out = dir.Path("out.abd");
+    const std::string out = (dir / "out.abd");
     const RunResult run = Quillo("--convert " + in + " " + out);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "");
     std::string a, b;
-    ASSERT_TRUE(ReadWholeFile(in, a));
-    ASSERT_TRUE(ReadWholeFile(out, b));
+    ASSERT_EQ(ReadWholeFile(in, a), FileRead::Ok);
+    ASSERT_EQ(ReadWholeFile(out, b), FileRead::Ok);
     EXPECT_EQ(a, b);
 }
 
 TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
 {
-    const std::string missing = dir.Path("missing.abd");
-    RunResult run = Quillo("--convert " + missing + " " + dir.Path("out.abd"));
+    const std::string missing = (dir / "missing.abd");
+    RunResult run = Quillo("--convert " + missing + " " + (dir / "out.abd"));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, missing + strings::kCannotOpen + "\n");
 
-    const std::string bad = dir.Path("bad.abd");
-    ASSERT_TRUE(WriteFileAtomically(bad, std::string("\x0bVURizu(009)")));
-    run = Quillo("--convert " + bad + " " + dir.Path("out.abd"));
+    const std::string bad = (dir / "bad.abd");
+    test::SetFileText(bad, "\x0bVURizu(009)");
+    run = Quillo("--convert " + bad + " " + (dir / "out.abd"));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, std::string(strings::kBadFormat) + "\n");
 
     const std::string in = WriteScene("in.abd", 1);
-    run = Quillo("--convert " + in + " " + dir.Path("no/such/folder/out.abd"));
+    run = Quillo("--convert " + in + " " + (dir / "no/such/folder/out.abd"));
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, dir.Path("no/such/folder/out.abd") + strings::kCannotWrite + "\n");
+    EXPECT_EQ(run.err, (dir / "no/such/folder/out.abd") + strings::kCannotWrite + "\n");
 }
 
 TEST_F(CommandLineTest, UsageErrorsExitTwo)

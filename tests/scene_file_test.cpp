@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "SceneFixtures.h"
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "platform/Files.h"
 #include "resources/Strings.h"
 #include "scene/SceneFile.h"
@@ -257,35 +257,35 @@ TEST_F(SceneFileTest, RefusedFilesLeaveTheResetSceneAndTheView)
 
 TEST_F(SceneFileTest, SavingReplacesFilesWholeOrNotAtAll)
 {
-    test::TempDir dir;
-    const std::string path = dir.Path("scene.abd");
+    test::TempFolder dir;
+    const std::string path = (dir / "scene.abd");
     BuildRichScene();
     ASSERT_TRUE(SaveSceneFile(doc, path));
     doc.ResetScene();
     ASSERT_TRUE(SaveSceneFile(doc, path));  // over the old one
     std::string bytes;
-    ASSERT_TRUE(ReadWholeFile(path, bytes));
+    ASSERT_EQ(ReadWholeFile(path, bytes), FileRead::Ok);
     EXPECT_EQ(bytes.size(), 3888u);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("")), {}), 1);  // no temporary left
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);  // no temporary left
 
     // A folder in the way cannot be replaced: reported, and the folder is still there.
-    const std::string blocked = dir.Path("blocked.abd");
+    const std::string blocked = (dir / "blocked.abd");
     std::filesystem::create_directory(blocked);
     std::filesystem::create_directory(blocked + "/keep");
     EXPECT_FALSE(SaveSceneFile(doc, blocked));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0], blocked + strings::kCannotWrite);
     EXPECT_TRUE(std::filesystem::is_directory(blocked + "/keep"));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("")), {}), 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
 
-    EXPECT_EQ(LoadSceneFile(doc, dir.Path("missing.abd")), LoadResult::CannotOpen);
-    EXPECT_EQ(messages.shown.back(), dir.Path("missing.abd") + strings::kCannotOpen);
+    EXPECT_EQ(LoadSceneFile(doc, (dir / "missing.abd")), LoadResult::CannotOpen);
+    EXPECT_EQ(messages.shown.back(), (dir / "missing.abd") + strings::kCannotOpen);
 }
 
 TEST_F(SceneFileTest, NewDocumentReadsDefaultSceneFromCurrentFolder)
 {
-    test::TempDir dir;
-    test::CurrentDir cwd(dir.Path(""));
+    test::TempFolder dir;
+    test::CurrentFolder cwd(dir.Path());
 
     doc.colourTable[50] = {0.5f, 0.5f, 0.5f};
     AddVertex(doc, Vec3(1, 1, 1));
@@ -296,16 +296,16 @@ TEST_F(SceneFileTest, NewDocumentReadsDefaultSceneFromCurrentFolder)
     EXPECT_TRUE(messages.shown.empty());
 
     const std::vector<uint8_t> file = HandMadeFile().Build();
-    ASSERT_TRUE(WriteFileAtomically(dir.Path("default.abd"), file.data(), file.size()));
+    test::SetFileText(dir / "default.abd", std::string(file.begin(), file.end()));
     EXPECT_TRUE(doc.OnNewDocument());
     EXPECT_EQ(doc.vertexCount, 1);
     EXPECT_EQ(view.cameraDistance, 42.0f);
 
-    ASSERT_TRUE(WriteFileAtomically(dir.Path("default.abd"), file.data(), 100));
+    test::SetFileText(dir / "default.abd", std::string(file.begin(), file.begin() + 100));
     EXPECT_TRUE(doc.OnNewDocument());
     EXPECT_EQ(doc.vertexCount, 0);
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0], dir.Path("default.abd") + strings::kTruncated);
+    EXPECT_EQ(messages.shown[0], (dir / "default.abd") + strings::kTruncated);
 }
 
 } // namespace

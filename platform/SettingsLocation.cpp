@@ -1,0 +1,100 @@
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
+
+#include "platform/SettingsLocation.h"
+
+namespace qm {
+namespace {
+
+constexpr char kConfigFolderName[] = "quillomark";
+// Used when the executable's own path cannot be found.
+constexpr char kDefaultFileName[] = "quillo.ini";
+
+bool EndsWith(const std::string& text, const std::string& ending)
+{
+    return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string GetEnvironment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+} // namespace
+
+std::string SettingsFileBesideExecutable(const std::string& executablePath)
+{
+    if (EndsWith(executablePath, ".exe"))
+        return executablePath.substr(0, executablePath.size() - 4) + ".ini";
+    return executablePath + ".ini";
+}
+
+std::string LocateSettingsFile(const SettingsLocationInputs& inputs)
+{
+    if (!inputs.overridePath.empty())
+        return inputs.overridePath;
+
+    std::string fileName = kDefaultFileName;
+    if (!inputs.executablePath.empty()) {
+        const std::string beside = SettingsFileBesideExecutable(inputs.executablePath);
+        if (inputs.folderIsWritable && inputs.folderIsWritable(FolderOf(beside)))
+            return beside;
+        fileName = NameOf(beside);
+    }
+
+    // A relative $XDG_CONFIG_HOME is to be ignored, as the base directory
+    // rules say.
+    std::string configHome = inputs.xdgConfigHome;
+    if (configHome.empty() || configHome[0] != '/') {
+        if (inputs.home.empty())
+            return inputs.executablePath.empty() ? fileName : SettingsFileBesideExecutable(inputs.executablePath);
+        configHome = inputs.home + "/.config";
+    }
+    return configHome + "/" + kConfigFolderName + "/" + fileName;
+}
+
+SettingsLocationInputs CurrentSettingsLocationInputs(const std::string& overridePath)
+{
+    SettingsLocationInputs inputs;
+    std::error_code error;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error)
+        inputs.executablePath = executable.string();
+    // A program rebuilt while it runs still finds its settings by its name.
+    const std::string deleted = " (deleted)";
+    if (EndsWith(inputs.executablePath, deleted))
+        inputs.executablePath.resize(inputs.executablePath.size() - deleted.size());
+    if (!overridePath.empty()) {
+        const std::filesystem::path absolute = std::filesystem::absolute(overridePath, error);
+        inputs.overridePath = error ? overridePath : absolute.string();
+    }
+    inputs.xdgConfigHome = GetEnvironment("XDG_CONFIG_HOME");
+    inputs.home = GetEnvironment("HOME");
+    inputs.folderIsWritable = FolderIsWritable;
+    return inputs;
+}
+
+bool FolderIsWritable(const std::string& folder)
+{
+    return access(folder.c_str(), W_OK) == 0;
+}
+
+} // namespace qm
