@@ -12,61 +12,12 @@
 #include "platform/Messages.h"
 #include "resources/Version.h"
 #include "scene/BodyDoc.h"
-#include "scene/SceneFile.h"
+#include "app/FileKinds.h"
+#include "view/ViewOptions.h"
 
 namespace qm {
 
 namespace {
-
-enum class FileKind { Unknown, Scene };
-
-FileKind KindOf(const std::string& path)
-{
-    const size_t dot = path.find_last_of('.');
-    const size_t slash = path.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return FileKind::Unknown;
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    if (ext == "abd")
-        return FileKind::Scene;
-    return FileKind::Unknown;
-}
-
-// A scene as a conversion starts it: freshly reset, with the view's initial
-// state, no default scene and no settings written.
-struct BatchScene {
-    StderrMessages messages;
-    SceneViewState view;
-    std::unique_ptr<CBodyDoc> doc = std::make_unique<CBodyDoc>(messages);
-    BatchScene()
-    {
-        doc->AttachViewState(&view);
-        doc->ResetScene();
-    }
-};
-
-bool Read(CBodyDoc& doc, const std::string& path)
-{
-    switch (KindOf(path)) {
-    case FileKind::Scene:
-        return LoadSceneFile(doc, path) == LoadResult::Ok;
-    case FileKind::Unknown:
-        break;
-    }
-    return false;
-}
-
-bool Write(CBodyDoc& doc, const std::string& path)
-{
-    switch (KindOf(path)) {
-    case FileKind::Scene:
-        return SaveSceneFile(doc, path);
-    case FileKind::Unknown:
-        break;
-    }
-    return false;
-}
 
 int UsageError(const CLI::App& app, const std::string& what)
 {
@@ -81,7 +32,7 @@ int Convert(const CLI::App& app, const std::string& in, const std::string& out)
     if (KindOf(out) == FileKind::Unknown)
         return UsageError(app, "cannot write '" + out + "': the file type is not one quillo writes (.abd)");
     BatchScene scene;
-    if (!Read(*scene.doc, in) || !Write(*scene.doc, out))
+    if (!ReadFileInto(*scene.doc, in) || !WriteFileFrom(*scene.doc, out))
         return 1;
     return 0;
 }
@@ -90,7 +41,7 @@ int Describe(const std::string& path)
 {
     BatchScene scene;
     CBodyDoc& doc = *scene.doc;
-    if (!path.empty() && !Read(doc, path))
+    if (!path.empty() && !ReadFileInto(doc, path))
         return 1;
     int nodes = 0, links = 0;
     for (const SceneNode& n : doc.pools.nodes)
@@ -109,7 +60,19 @@ int Describe(const std::string& path)
 
 } // namespace
 
-int RunCommandLine(int argc, const char* const* argv)
+namespace {
+
+bool ParseSize(const std::string& text, int& width, int& height)
+{
+    char x = 0;
+    char rest = 0;
+    return std::sscanf(text.c_str(), "%d%c%d%c", &width, &x, &height, &rest) == 3 && (x == 'x' || x == 'X') &&
+           width > 0 && height > 0 && width <= 8192 && height <= 8192;
+}
+
+} // namespace
+
+int RunCommandLine(int argc, const char* const* argv, const RenderBackend& render)
 {
     CLI::App app{"Quillomark: a viewer for 3D character models.", "quillo"};
     app.set_version_flag("--version", std::string(kProgramName) + " " + kProgramVersion, "Print the version and exit");
@@ -118,6 +81,22 @@ int RunCommandLine(int argc, const char* const* argv)
                    "Read IN and write OUT; each file's type comes from its extension (.abd)")
         ->expected(2)
         ->type_name("IN OUT");
+    std::vector<std::string> renderFiles;
+    app.add_option("--render", renderFiles, "Draw IN without a display and write the picture to OUT.png")
+        ->expected(2)
+        ->type_name("IN OUT.png");
+    std::string size = "640x480";
+    app.add_option("--size", size, "With --render: the picture's size")->type_name("WxH")->capture_default_str();
+    int frames = 1;
+    app.add_option("--frames", frames, "With --render: the number of frames drawn, the last one kept")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 100000));
+    std::vector<std::string> sets;
+    app.add_option("--set", sets, "With --render: a view option for this run only (any switch or numeric key)")
+        ->type_name("KEY=VALUE");
+    std::string settingsFile;
+    app.add_option("--settings", settingsFile, "The settings file to use instead of the usual one")
+        ->type_name("FILE");
     std::string file;
     app.add_option("FILE", file, "A scene to open");
     app.footer("Exit status: 0 done, 1 a file could not be read or written, 2 a usage error.");
@@ -129,10 +108,36 @@ int RunCommandLine(int argc, const char* const* argv)
             return app.exit(e);
         return UsageError(app, e.what());
     }
+    if (!convert.empty() && !renderFiles.empty())
+        return UsageError(app, "--convert and --render are separate runs");
+    const bool renderOnly = app.count("--size") || app.count("--frames") || !sets.empty();
+    if (renderOnly && renderFiles.empty())
+        return UsageError(app, "--size, --frames and --set go with --render");
     if (!convert.empty()) {
         if (!file.empty())
             return UsageError(app, "--convert takes no other file");
         return Convert(app, convert[0], convert[1]);
+    }
+    if (!renderFiles.empty()) {
+        if (!file.empty())
+            return UsageError(app, "--render takes no other file");
+        RenderRequest request;
+        request.in = renderFiles[0];
+        request.out = renderFiles[1];
+        request.frames = frames;
+        request.settingsFile = settingsFile;
+        if (!ParseSize(size, request.width, request.height))
+            return UsageError(app, "--size wants WIDTHxHEIGHT, for instance 800x600");
+        if (KindOf(request.in) == FileKind::Unknown)
+            return UsageError(app, "cannot read '" + request.in + "': the file type is not one quillo reads (.abd)");
+        for (const std::string& set : sets) {
+            const size_t eq = set.find('=');
+            const std::string key = set.substr(0, eq);
+            if (eq == std::string::npos || !ViewOptions::SectionOf(key))
+                return UsageError(app, "--set wants KEY=VALUE with a view option's key, not '" + set + "'");
+            request.settings.emplace_back(key, set.substr(eq + 1));
+        }
+        return render(request);
     }
     return Describe(file);
 }

@@ -1,6 +1,31 @@
+#include <climits>
+#include <cstdio>
+#include <string>
+
+#include <unistd.h>
+
 #include "app/CommandLine.h"
+
+namespace {
+
+// Headless rendering runs in its own executable beside this one: OSMesa and
+// the system's GL cannot share a process.
+int HandOverToRenderer(char** argv)
+{
+    char self[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return 1;
+    std::string path(self, static_cast<size_t>(n));
+    path = path.substr(0, path.find_last_of('/') + 1) + "quillo-render";
+    execv(path.c_str(), argv);
+    std::fprintf(stderr, "%sが開けません\n", path.c_str());
+    return 1;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    return qm::RunCommandLine(argc, argv);
+    return qm::RunCommandLine(argc, argv, [argv](const qm::RenderRequest&) { return HandOverToRenderer(argv); });
 }

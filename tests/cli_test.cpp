@@ -108,5 +108,37 @@ TEST_F(CommandLineTest, UsageErrorsExitTwo)
     EXPECT_EQ(run.out, "Quillomark 1.33 FR\n");
 }
 
+TEST_F(CommandLineTest, RenderWritesAPictureAndLeavesTheSettingsAlone)
+{
+    const std::string in = WriteScene("in.abd", 4);
+    const std::string png = dir / "out.png", ini = dir / "quillo.ini";
+    RunResult run = Quillo("--render " + in + " " + png + " --size 320x200 --frames 3 --set DrawCount=0 --settings " +
+                           ini);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    std::string bytes;
+    ASSERT_EQ(ReadWholeFile(png, bytes), FileRead::Ok);
+    ASSERT_GT(bytes.size(), 24u);
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+    auto be32 = [&](size_t at) {
+        return (uint8_t(bytes[at]) << 24) | (uint8_t(bytes[at + 1]) << 16) | (uint8_t(bytes[at + 2]) << 8) |
+               uint8_t(bytes[at + 3]);
+    };
+    EXPECT_EQ(be32(16), 320u);
+    EXPECT_EQ(be32(20), 200u);
+    EXPECT_FALSE(std::filesystem::exists(ini));  // read, never written
+
+    for (const std::string& args : {"--render " + in + " " + png + " --set NoSuchKey=1",
+                                    "--render " + in + " " + png + " --size 320by200",
+                                    "--convert " + in + " " + (dir / "o.abd") + " --frames 2"}) {
+        SCOPED_TRACE(args);
+        run = Quillo(args);
+        EXPECT_EQ(run.status, 2);
+    }
+    run = Quillo("--render " + (dir / "missing.abd") + " " + png);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, (dir / "missing.abd") + strings::kCannotOpen + "\n");
+}
+
 } // namespace
 } // namespace qm

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <charconv>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <iterator>
@@ -143,6 +144,26 @@ ViewOptions::ViewOptions(SettingsStore& settings) : settings_(settings)
     LoadAndNormalise(settings_, kParameters, parameters_);
     LoadAndNormalise(settings_, kThresholds, thresholds_);
     settings_.Flush(); // a failed write is not the user's concern
+}
+
+const char* ViewOptions::SectionOf(std::string_view key)
+{
+    auto same = [key](const char* name) {
+        const std::string_view other(name);
+        return other.size() == key.size() && std::equal(other.begin(), other.end(), key.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+               });
+    };
+    for (const SwitchOption& row : kSwitches)
+        if (same(row.key))
+            return kView;
+    for (const auto& row : kParameters)
+        if (same(row.key))
+            return row.section;
+    for (const auto& row : kThresholds)
+        if (same(row.key))
+            return row.section;
+    return nullptr;
 }
 
 int32_t ViewOptions::ToggleAndWrite(ViewSwitch option)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "platform/Settings.h"
 
@@ -59,6 +60,10 @@ public:
     explicit ViewOptions(SettingsStore& settings);
     ViewOptions(const ViewOptions&) = delete;
     ViewOptions& operator=(const ViewOptions&) = delete;
+
+    // The settings section of an option's key ("View", "Color" or "Light"),
+    // matched without regard to case; null when no option has that key.
+    static const char* SectionOf(std::string_view key);
 
     const ViewSwitches& Switches() const { return switches_; }
     const ViewParameters& Parameters() const { return parameters_; }

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/Messages.h"
+#include "scene/BodyDoc.h"
+
+namespace qm {
+
+// The kinds of file quillo reads and writes, told apart by extension in any case.
+enum class FileKind { Unknown, Scene };
+
+FileKind KindOf(const std::string& path);
+
+// Reads path into doc as opening it in the viewer would; false (the user told
+// through doc's messages) when it cannot be read.
+bool ReadFileInto(CBodyDoc& doc, const std::string& path);
+// Writes doc to path as saving would; false (the user told) on failure.
+bool WriteFileFrom(CBodyDoc& doc, const std::string& path);
+
+// A scene as a batch run starts it: freshly reset, with the view's initial
+// state, no default scene read; messages go to standard error.
+struct BatchScene {
+    StderrMessages messages;
+    SceneViewState view;
+    std::unique_ptr<CBodyDoc> doc = std::make_unique<CBodyDoc>(messages);
+    BatchScene()
+    {
+        doc->AttachViewState(&view);
+        doc->ResetScene();
+    }
+};
+
+} // namespace qm

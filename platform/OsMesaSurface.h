@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/GlSurface.h"
+
+namespace qm {
+
+// An offscreen GL surface on OSMesa: RGBA, 24-bit depth, 16-bit accumulation
+// buffer. Presenting keeps the finished frame for ReadRgb.
+class OsMesaSurface final : public GlSurface {
+public:
+    OsMesaSurface(int width, int height);
+    ~OsMesaSurface() override;
+    OsMesaSurface(const OsMesaSurface&) = delete;
+    OsMesaSurface& operator=(const OsMesaSurface&) = delete;
+
+    bool MakeCurrent() override;
+    void Present() override;
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
+    bool HasAccumBuffer() const override { return accumBits_ > 0; }
+
+    // The last presented frame as 8-bit RGB rows, top row first.
+    std::vector<uint8_t> ReadRgb() const;
+    // The pixel at (x, y) from the top-left of the last presented frame.
+    void Pixel(int x, int y, uint8_t rgb[3]) const;
+
+private:
+    struct Context;
+    std::unique_ptr<Context> context_;
+    int width_, height_;
+    int accumBits_ = 0;
+    std::vector<uint8_t> buffer_;     // RGBA, bottom row first, as GL draws it
+    std::vector<uint8_t> presented_;  // copy of buffer_ at the last Present
+};
+
+} // namespace qm

@@ -1,0 +1,129 @@
+#include "render/OverlayText.h"
+
+#include <GL/gl.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace qm {
+
+namespace {
+
+// 5 x 7 glyphs, top row first, drawn at twice their size: the characters the
+// overlay's two lines need.
+struct GlyphDesign {
+    char c;
+    const char* rows[7];
+};
+
+constexpr GlyphDesign kDesigns[] = {
+    {'0', {".###.", "#...#", "#..##", "#.#.#", "##..#", "#...#", ".###."}},
+    {'1', {"..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."}},
+    {'2', {".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"}},
+    {'3', {"#####", "...#.", "..#..", "...#.", "....#", "#...#", ".###."}},
+    {'4', {"...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."}},
+    {'5', {"#####", "#....", "####.", "....#", "....#", "#...#", ".###."}},
+    {'6', {"..##.", ".#...", "#....", "####.", "#...#", "#...#", ".###."}},
+    {'7', {"#####", "....#", "...#.", "..#..", ".#...", ".#...", ".#..."}},
+    {'8', {".###.", "#...#", "#...#", ".###.", "#...#", "#...#", ".###."}},
+    {'9', {".###.", "#...#", "#...#", ".####", "....#", "...#.", ".##.."}},
+    {'.', {".....", ".....", ".....", ".....", ".....", ".##..", ".##.."}},
+    {'/', {".....", "....#", "...#.", "..#..", ".#...", "#....", "....."}},
+    {'-', {".....", ".....", ".....", "#####", ".....", ".....", "....."}},
+    {'p', {".....", ".....", "####.", "#...#", "####.", "#....", "#...."}},
+    {'o', {".....", ".....", ".###.", "#...#", "#...#", "#...#", ".###."}},
+    {'l', {".##..", "..#..", "..#..", "..#..", "..#..", "..#..", ".###."}},
+    {'y', {".....", ".....", "#...#", "#...#", ".####", "....#", ".###."}},
+    {'v', {".....", ".....", "#...#", "#...#", "#...#", ".#.#.", "..#.."}},
+    {'e', {".....", ".....", ".###.", "#...#", "#####", "#....", ".###."}},
+    {'r', {".....", ".....", "#.##.", "##..#", "#....", "#....", "#...."}},
+    {'t', {".#...", ".#...", "###..", ".#...", ".#...", ".#..#", "..##."}},
+    {'x', {".....", ".....", "#...#", ".#.#.", "..#..", ".#.#.", "#...#"}},
+    {'F', {"#####", "#....", "#....", "####.", "#....", "#....", "#...."}},
+    {'P', {"####.", "#...#", "#...#", "####.", "#....", "#....", "#...."}},
+    {'S', {".####", "#....", "#....", ".###.", "....#", "....#", "####."}},
+};
+
+constexpr int kScale = 2;
+constexpr int kRowBytes = (kOverlayGlyphWidth + 7) / 8;
+using GlyphBitmap = std::array<uint8_t, kRowBytes * kOverlayGlyphHeight>;
+
+// glBitmap's layout: bottom row first, most significant bit leftmost.
+GlyphBitmap Expand(const GlyphDesign& design)
+{
+    GlyphBitmap bits{};
+    for (int row = 0; row < kOverlayGlyphHeight; ++row) {
+        const char* source = design.rows[6 - row / kScale];
+        for (int col = 0; col < kOverlayGlyphWidth; ++col)
+            if (source[col / kScale] == '#')
+                bits[static_cast<size_t>(row * kRowBytes + col / 8)] |= static_cast<uint8_t>(0x80 >> (col % 8));
+    }
+    return bits;
+}
+
+const GlyphDesign* Find(char c)
+{
+    for (const GlyphDesign& d : kDesigns)
+        if (d.c == c)
+            return &d;
+    return nullptr;
+}
+
+const GlyphBitmap* Glyph(char c)
+{
+    static const auto bitmaps = [] {
+        std::array<GlyphBitmap, std::size(kDesigns)> all{};
+        for (size_t i = 0; i < all.size(); ++i)
+            all[i] = Expand(kDesigns[i]);
+        return all;
+    }();
+    const GlyphDesign* d = Find(c);
+    return d ? &bitmaps[static_cast<size_t>(d - kDesigns)] : nullptr;
+}
+
+} // namespace
+
+bool OverlayFontHas(char c)
+{
+    return Find(c) != nullptr;
+}
+
+void DrawOverlayText(int x, int y, const std::string& text, int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TRANSFORM_BIT);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, width, 0, height, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+
+    glColor3f(0, 0, 0);
+    glRasterPos2i(x, height - y - kOverlayGlyphHeight);
+    static const GlyphBitmap blank{};
+    for (char c : text) {
+        const GlyphBitmap* g = Glyph(c);
+        glBitmap(kOverlayGlyphWidth, kOverlayGlyphHeight, 0, 0, kOverlayAdvance, 0, (g ? *g : blank).data());
+    }
+
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glPopClientAttrib();
+    glPopAttrib();  // restores the matrix mode too
+}
+
+} // namespace qm
