@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Keyboard.h"
+#include "platform/Settings.h"
+#include "scene/BodyDoc.h"
+#include "view/Animation.h"
+#include "view/Commands.h"
+#include "view/ViewOptions.h"
+
+namespace qm {
+
+// What the view needs of the drawing side: one frame, and the frame counter
+// that motion blur restarts. The renderer implements it.
+class FrameSink {
+public:
+    virtual void RenderFrame() = 0;
+    virtual void ResetFrameCounter() = 0;
+    virtual void SetEdgeWidthInWorld(float width) = 0;
+
+protected:
+    ~FrameSink() = default;
+};
+
+// The one view of the scene: its options (loaded from the settings at
+// construction), the camera and light state the document reaches, the
+// camera's motion, the animation step and the view's command table.
+class CBodyView {
+public:
+    // Attaches itself to doc (doc.AttachViewState) for its lifetime.
+    CBodyView(CBodyDoc& doc, SettingsStore& settings);
+    ~CBodyView();
+    CBodyView(const CBodyView&) = delete;
+    CBodyView& operator=(const CBodyView&) = delete;
+
+    CBodyDoc& Document() { return doc_; }
+    ViewOptions& Options() { return options_; }
+    SceneViewState& State() { return state_; }
+    CameraMotion& Motion() { return motion_; }
+
+    // Not owned; null until the drawing side exists.
+    void SetFrameSink(FrameSink* sink) { frames_ = sink; }
+
+    // One step of the animation loop. Without the focus nothing moves and
+    // nothing is drawn, and the caller should sleep 100 ms; returns whether
+    // the step ran.
+    bool AnimateStep(bool hasFocus, KeyboardState& keys);
+
+    // The view's command table. Query answers the update rule; Execute runs
+    // the handler only when the rule enables it, and returns whether it ran.
+    CommandState Query(int id) const;
+    bool Execute(int id);
+
+    // The selected-node count of the last left-button release.
+    int SelectedCount() const { return selectedCount_; }
+    void SetSelectedCount(int count) { selectedCount_ = count; }
+
+    float EdgeWidthInWorld() const { return edgeWidthWorld_; }
+
+private:
+    CBodyDoc& doc_;
+    ViewOptions options_;
+    SceneViewState state_;
+    CameraMotion motion_;
+    FrameSink* frames_ = nullptr;
+    float edgeWidthWorld_ = 0.0f;
+    int selectedCount_ = 0;
+};
+
+} // namespace qm
