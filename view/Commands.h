@@ -5,7 +5,8 @@ namespace qm {
 // Command ids, as the menus, accelerators and --command use them.
 enum CommandId : int {
     // Fichier
-    kCmdNewWindow = 32810,
+    kCmdNewWindow = 32810,    // starts another copy of the program
+    kCmdNewDocument = 57600,  // Ctrl+N: resets the scene in this window
     kCmdFileOpen = 57601,
     kCmdFileSave = 57603,
     kCmdFileSaveAs = 57604,
