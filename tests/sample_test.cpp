@@ -279,7 +279,7 @@ TEST_F(SampleTest, CommittedSampleIsWhatTheGeneratorMakes)
     ASSERT_TRUE(built);
     const std::string path = std::string(QM_SOURCE_DIR) + "/samples/figure.abd";
     std::string committed;
-    ASSERT_TRUE(ReadWholeFile(path, committed)) << path;
+    ASSERT_EQ(ReadWholeFile(path, committed), FileRead::Ok) << path;
     const std::vector<uint8_t> now = SaveScene(doc);
     EXPECT_TRUE(std::equal(now.begin(), now.end(), committed.begin(), committed.end(),
                            [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); }))
