@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "formats/DxfImport.h"
+#include "formats/RokImport.h"
 #include "scene/BodyDoc.h"
 
 namespace qm::test {
@@ -14,6 +15,12 @@ inline ExchangeResult ImportDxfText(CBodyDoc& doc, const std::string& text)
 {
     std::istringstream in(text);
     return ImportDxf(doc, in);
+}
+
+inline ExchangeResult ImportRokText(CBodyDoc& doc, const std::string& text)
+{
+    std::istringstream in(text);
+    return ImportRok(doc, in);
 }
 
 // Figure slot 0 stands as a freshly reset scene has it.
