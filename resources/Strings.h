@@ -13,4 +13,9 @@ inline constexpr const char kTruncated[] = "は途中で切れています";
 inline constexpr const char kAlreadyLinked[] = "その制御点間は既にリンクされています";
 inline constexpr const char kCannotUnlink[] = "そのリンクは切ることができません";
 
+// Exchange formats.
+inline constexpr const char kWeldOutOfMemory[] = "メモリが足りません";
+inline constexpr const char kWrongFormat[] = "フォーマットが違います";
+inline constexpr const char kBadData[] = "データ異常";
+
 } // namespace qm::strings

@@ -1,0 +1,84 @@
+#include "formats/Exchange.h"
+
+#include <cmath>
+#include <filesystem>
+
+#include "platform/Files.h"
+#include "resources/Strings.h"
+
+namespace qm {
+
+namespace {
+
+constexpr double kFittedDiagonal = 30.0;
+constexpr double kStandingHeight = 16.0;
+
+} // namespace
+
+void FitMeshToView(CBodyDoc& doc, const MeshBounds& bounds)
+{
+    if (doc.vertexCount == 0)
+        return;
+    const double dx = double(bounds.max.x) - bounds.min.x;
+    const double dy = double(bounds.max.y) - bounds.min.y;
+    const double dz = double(bounds.max.z) - bounds.min.z;
+    double cx = bounds.min.x + dx * 0.5, cy = bounds.min.y + dy * 0.5, cz = bounds.min.z + dz * 0.5;
+    const double diagonal = std::sqrt(dx * dx + dy * dy + dz * dz);
+
+    // A box without extent (a single point) would divide by zero, and one with
+    // an infinite side would squash everything to nothing: such a mesh keeps its
+    // size. A centre that is not finite would turn every vertex into NaN.
+    const double s = (diagonal > 0.0 && std::isfinite(diagonal)) ? kFittedDiagonal / diagonal : 1.0;
+    if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(cz))
+        cx = cy = cz = 0.0;
+
+    for (int i = 0; i < doc.vertexCount; ++i) {
+        Vec3& v = doc.restVertices[static_cast<size_t>(i)];
+        v.Set((v.x - cx) * s, (v.y - cy) * s, (v.z - cz) * s);
+    }
+
+    SceneNode& waist = doc.pools.nodes[0];
+    waist.restPosition = Vec3();
+    waist.position = Vec3::FromDouble(0.0, 0.0, kStandingHeight - (bounds.max.z - cz) * s);
+    doc.ViewState().cameraTarget = Vec3(0.0f, waist.position.y, waist.position.z);
+}
+
+void RestoreDefaultPoseAndBind(CBodyDoc& doc)
+{
+    Figure& figure = doc.FirstFigure();
+    if (figure.active && figure.document != nullptr)
+        SetDefaultRestPose(figure); // binds the mesh on the way
+    else
+        doc.BindMeshToNodes();
+}
+
+void ReportCannotOpen(CBodyDoc& doc, const std::string& path)
+{
+    doc.Messages().ShowMessage(FullPath(path) + strings::kCannotOpen);
+}
+
+bool OpenForReading(CBodyDoc& doc, const std::string& path, std::ifstream& file)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_directory(path, ec))
+        file.open(path, std::ios::in | std::ios::binary);
+    if (file.is_open())
+        return true;
+    ReportCannotOpen(doc, path);
+    return false;
+}
+
+int64_t RemainingBytes(std::istream& in)
+{
+    const std::istream::pos_type here = in.tellg();
+    if (here == std::istream::pos_type(-1))
+        return -1;
+    in.seekg(0, std::ios::end);
+    const std::istream::pos_type end = in.tellg();
+    in.seekg(here);
+    if (end == std::istream::pos_type(-1) || !in)
+        return -1;
+    return static_cast<int64_t>(end - here);
+}
+
+} // namespace qm
