@@ -28,9 +28,9 @@ int UsageError(const CLI::App& app, const std::string& what)
 int Convert(const CLI::App& app, const std::string& in, const std::string& out)
 {
     if (KindOf(in) == FileKind::Unknown)
-        return UsageError(app, "cannot read '" + in + "': the file type is not one quillo reads (.abd)");
-    if (KindOf(out) == FileKind::Unknown)
-        return UsageError(app, "cannot write '" + out + "': the file type is not one quillo writes (.abd)");
+        return UsageError(app, "cannot read '" + in + "': quillo reads .abd, .dxf and .rok files");
+    if (!CanWrite(KindOf(out)))
+        return UsageError(app, "cannot write '" + out + "': quillo writes .abd and .dxf files");
     BatchScene scene;
     if (!ReadFileInto(*scene.doc, in) || !WriteFileFrom(*scene.doc, out))
         return 1;
@@ -78,7 +78,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
     app.set_version_flag("--version", std::string(kProgramName) + " " + kProgramVersion, "Print the version and exit");
     std::vector<std::string> convert;
     app.add_option("--convert", convert,
-                   "Read IN and write OUT; each file's type comes from its extension (.abd)")
+                   "Read IN (.abd, .dxf, .rok) and write OUT (.abd, .dxf); the types come from the extensions")
         ->expected(2)
         ->type_name("IN OUT");
     std::vector<std::string> renderFiles;
@@ -129,7 +129,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
         if (!ParseSize(size, request.width, request.height))
             return UsageError(app, "--size wants WIDTHxHEIGHT, for instance 800x600");
         if (KindOf(request.in) == FileKind::Unknown)
-            return UsageError(app, "cannot read '" + request.in + "': the file type is not one quillo reads (.abd)");
+            return UsageError(app, "cannot read '" + request.in + "': quillo reads .abd, .dxf and .rok files");
         for (const std::string& set : sets) {
             const size_t eq = set.find('=');
             const std::string key = set.substr(0, eq);

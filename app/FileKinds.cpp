@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "formats/DxfExport.h"
+#include "formats/DxfImport.h"
+#include "formats/RokImport.h"
 #include "scene/SceneFile.h"
 
 namespace qm {
@@ -17,7 +20,16 @@ FileKind KindOf(const std::string& path)
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     if (ext == "abd")
         return FileKind::Scene;
+    if (ext == "dxf")
+        return FileKind::Dxf;
+    if (ext == "rok")
+        return FileKind::Rok;
     return FileKind::Unknown;
+}
+
+bool CanWrite(FileKind kind)
+{
+    return kind == FileKind::Scene || kind == FileKind::Dxf;
 }
 
 bool ReadFileInto(CBodyDoc& doc, const std::string& path)
@@ -25,6 +37,10 @@ bool ReadFileInto(CBodyDoc& doc, const std::string& path)
     switch (KindOf(path)) {
     case FileKind::Scene:
         return LoadSceneFile(doc, path) == LoadResult::Ok;
+    case FileKind::Dxf:
+        return ImportDxf(doc, path) == ExchangeResult::kOk;
+    case FileKind::Rok:
+        return ImportRok(doc, path) == ExchangeResult::kOk;
     case FileKind::Unknown:
         break;
     }
@@ -36,6 +52,9 @@ bool WriteFileFrom(CBodyDoc& doc, const std::string& path)
     switch (KindOf(path)) {
     case FileKind::Scene:
         return SaveSceneFile(doc, path);
+    case FileKind::Dxf:
+        return ExportDxf(doc, path) == ExchangeResult::kOk;
+    case FileKind::Rok:
     case FileKind::Unknown:
         break;
     }

@@ -9,14 +9,17 @@
 namespace qm {
 
 // The kinds of file quillo reads and writes, told apart by extension in any case.
-enum class FileKind { Unknown, Scene };
+enum class FileKind { Unknown, Scene, Dxf, Rok };
 
 FileKind KindOf(const std::string& path);
+bool CanWrite(FileKind kind);
 
-// Reads path into doc as opening it in the viewer would; false (the user told
-// through doc's messages) when it cannot be read.
+// Reads path into doc as opening it in the viewer would: a scene replaces the
+// scene, a DXF or ROK mesh replaces the mesh. False (the user told through
+// doc's messages) when it cannot be read.
 bool ReadFileInto(CBodyDoc& doc, const std::string& path);
-// Writes doc to path as saving would; false (the user told) on failure.
+// Writes doc to path as saving or exporting would; false (the user told) on
+// failure. ROK files are only read.
 bool WriteFileFrom(CBodyDoc& doc, const std::string& path);
 
 // A scene as a batch run starts it: freshly reset, with the view's initial

@@ -16,6 +16,8 @@
 namespace qm {
 namespace {
 
+using test::FileText;
+
 struct RunResult {
     int status = -1;
     std::string out, err;
@@ -86,6 +88,34 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
     run = Quillo("--convert " + in + " " + (dir / "no/such/folder/out.abd"));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, (dir / "no/such/folder/out.abd") + strings::kCannotWrite + "\n");
+}
+
+TEST_F(CommandLineTest, ConvertsThroughDxf)
+{
+    RecordingMessages messages;
+    CBodyDoc doc(messages);
+    doc.ResetScene();
+    for (Vec3 v : {Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(1, 1, 0), Vec3(0, 1, 0)}) {
+        doc.restVertices[size_t(doc.vertexCount++)] = v;
+        doc.GrowMesh();
+    }
+    doc.polygonCorners[0] = {0, 1, 2, 3};
+    doc.polygonColour[0] = 5;
+    doc.polygonCount = 1;
+    doc.RecomputeNormals();
+    ASSERT_TRUE(SaveSceneFile(doc, dir / "quad.abd"));
+
+    RunResult run = Quillo("--convert " + (dir / "quad.abd") + " " + (dir / "quad.DXF"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(FileText(dir / "quad.DXF").find("3DFACE"), std::string::npos);
+    run = Quillo("--convert " + (dir / "quad.DXF") + " " + (dir / "back.abd"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(LoadSceneFile(doc, dir / "back.abd"), LoadResult::Ok);
+    EXPECT_EQ(doc.polygonCount, 1);
+    EXPECT_EQ(doc.vertexCount, 4);  // corners welded back into four vertices
+
+    run = Quillo("--convert " + (dir / "quad.abd") + " " + (dir / "quad.rok"));  // ROK is read only
+    EXPECT_EQ(run.status, 2);
 }
 
 TEST_F(CommandLineTest, UsageErrorsExitTwo)
