@@ -36,7 +36,9 @@ public:
 
     CBodyDoc& Document() { return doc_; }
     ViewOptions& Options() { return options_; }
+    const ViewOptions& Options() const { return options_; }
     SceneViewState& State() { return state_; }
+    const SceneViewState& State() const { return state_; }
     CameraMotion& Motion() { return motion_; }
 
     // Not owned; null until the drawing side exists.
@@ -59,6 +61,8 @@ public:
     float EdgeWidthInWorld() const { return edgeWidthWorld_; }
 
 private:
+    void SetPresetView(float elevation, float azimuth);
+
     CBodyDoc& doc_;
     ViewOptions options_;
     SceneViewState state_;
