@@ -259,6 +259,7 @@ TEST_F(ViewCommandsTest, TheDesktopsCommandsAreNotTheViews)
     for (const int id : std::initializer_list<int>{kCmdNewWindow, kCmdNewDocument, kCmdFileOpen, kCmdFileSave, kCmdFileSaveAs, kCmdImportDxf,
                          kCmdImportRok, kCmdExportDxf, kCmdRecentFirst, kCmdExit, kCmdWebSite, kCmdShortcuts, kCmdAbout,
                          12345}) {
+        EXPECT_FALSE(CBodyView::Handles(id)) << id;
         EXPECT_FALSE(view->Query(id).handled) << id;
         EXPECT_FALSE(view->Execute(id)) << id;
     }

@@ -1,6 +1,8 @@
 #include "view/BodyView.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace qm {
 namespace {
@@ -144,22 +146,26 @@ bool CBodyView::AnimateStep(bool hasFocus, KeyboardState& keys)
     return true;
 }
 
+bool CBodyView::Handles(int id)
+{
+    static constexpr int kOthers[] = {
+        kCmdFrontView,    kCmdRightView,    kCmdTopView,        kCmdFlipPolygons,
+        kCmdResetNodes,   kCmdSkeletonEdit, kCmdMirrorFromLeft, kCmdMirrorFromRight,
+        kCmdGroupBinding, kCmdMergeNodes,   kCmdLinkNodes,      kCmdLinkNodesZeroLength,
+        kCmdUnlinkNodes,  kCmdAddNode,      kCmdAddFigure,      kCmdAddSheet,
+    };
+    return FindSwitch(id) || std::find(std::begin(kOthers), std::end(kOthers), id) != std::end(kOthers);
+}
+
 CommandState CBodyView::Query(int id) const
 {
+    if (!Handles(id))
+        return {};
     if (const SwitchCommand* command = FindSwitch(id)) {
         const ViewSwitches& s = options_.Switches();
         return {true, SwitchEnabled(id, s), s.*command->option != 0};
     }
     switch (id) {
-    case kCmdFrontView:
-    case kCmdRightView:
-    case kCmdTopView:
-    case kCmdFlipPolygons:
-    case kCmdResetNodes:
-    case kCmdAddNode:
-    case kCmdAddFigure:
-    case kCmdAddSheet:
-        return {true, true, false};
     case kCmdSkeletonEdit:
         return {true, true, state_.skeletonEditMode};
     case kCmdMirrorFromLeft:
@@ -176,7 +182,7 @@ CommandState CBodyView::Query(int id) const
     case kCmdUnlinkNodes:
         return {true, selectedCount_ == 2, false};
     default:
-        return {}; // the desktop's commands, and ids nobody has
+        return {true, true, false};
     }
 }
 

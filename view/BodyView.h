@@ -51,6 +51,9 @@ public:
 
     // The view's command table. Query answers the update rule; Execute runs
     // the handler only when the rule enables it, and returns whether it ran.
+    // Handles tells, without a view, whether the view has a command at all:
+    // the others need the desktop.
+    static bool Handles(int id);
     CommandState Query(int id) const;
     bool Execute(int id);
 
