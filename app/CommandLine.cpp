@@ -4,15 +4,19 @@
 #include <cctype>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
+#include "platform/IniFileSettings.h"
 #include "platform/Messages.h"
+#include "platform/SettingsLocation.h"
 #include "resources/Version.h"
 #include "scene/BodyDoc.h"
 #include "app/FileKinds.h"
+#include "view/BodyView.h"
 #include "view/ViewOptions.h"
 
 namespace qm {
@@ -25,37 +29,91 @@ int UsageError(const CLI::App& app, const std::string& what)
     return 2;
 }
 
-int Convert(const CLI::App& app, const std::string& in, const std::string& out)
+// The view that --command needs over a batch scene. It is made before the
+// file is read, so that the file's camera and light land in its state; it
+// reads the settings and never writes them.
+class BatchView {
+public:
+    BatchView(CBodyDoc& doc, const std::string& settingsFile)
+        : settings_(LocateSettingsFile(CurrentSettingsLocationInputs(settingsFile)), SettingsAccess::ReadOnly),
+          view_(doc, settings_)
+    {
+    }
+    CBodyView& View() { return view_; }
+
+private:
+    IniFileSettings settings_;
+    CBodyView view_;
+};
+
+struct BatchCommands {
+    std::vector<int> ids;
+    std::string settingsFile;
+};
+
+// A batch scene, with a view over it while there are commands to run: the
+// document keeps the view's state only as long as the view lives.
+struct ViewedBatchScene {
+    BatchScene scene;
+    std::optional<BatchView> view;
+
+    // Reads path (unless empty) and runs the commands after it. Returns the
+    // exit status so far: 0 to go on.
+    int Open(const std::string& path, const BatchCommands& commands)
+    {
+        if (!commands.ids.empty())
+            view.emplace(*scene.doc, commands.settingsFile);
+        if (!path.empty() && !ReadFileInto(*scene.doc, path))
+            return 1;
+        return view ? RunBatchCommands(view->View(), commands.ids) : 0;
+    }
+};
+
+int Convert(const CLI::App& app, const std::string& in, const std::string& out, const BatchCommands& commands)
 {
     if (KindOf(in) == FileKind::Unknown)
         return UsageError(app, "cannot read '" + in + "': quillo reads .abd, .dxf and .rok files");
     if (!CanWrite(KindOf(out)))
         return UsageError(app, "cannot write '" + out + "': quillo writes .abd and .dxf files");
-    BatchScene scene;
-    if (!ReadFileInto(*scene.doc, in) || !WriteFileFrom(*scene.doc, out))
-        return 1;
-    return 0;
+    ViewedBatchScene batch;
+    if (const int status = batch.Open(in, commands))
+        return status;
+    return WriteFileFrom(*batch.scene.doc, out) ? 0 : 1;
 }
 
-int Describe(const std::string& path)
+int Describe(const std::string& path, const BatchCommands& commands)
 {
-    BatchScene scene;
-    CBodyDoc& doc = *scene.doc;
-    if (!path.empty() && !ReadFileInto(doc, path))
-        return 1;
+    ViewedBatchScene batch;
+    if (const int status = batch.Open(path, commands))
+        return status;
+    const CBodyDoc& doc = *batch.scene.doc;
     int nodes = 0, links = 0;
     for (const SceneNode& n : doc.pools.nodes)
         nodes += n.inUse ? 1 : 0;
     for (const SceneLink& l : doc.pools.links)
         links += l.inUse ? 1 : 0;
+    const SceneViewState& view = doc.ViewState();
     std::printf("%s %s\n", kProgramName, kProgramVersion);
     std::printf("The viewer window is not part of this build yet; this is the scene it would show:\n");
     std::printf("  scene:    %s\n", path.empty() ? "new" : path.c_str());
     std::printf("  mesh:     %d poly / %d vertex\n", doc.polygonCount, doc.vertexCount);
     std::printf("  skeleton: %d nodes, %d links\n", nodes, links);
-    std::printf("  camera:   distance %g, target (%g, %g, %g)\n", scene.view.cameraDistance, scene.view.cameraTarget.x,
-                scene.view.cameraTarget.y, scene.view.cameraTarget.z);
+    std::printf("  camera:   distance %g, target (%g, %g, %g)\n", view.cameraDistance, view.cameraTarget.x,
+                view.cameraTarget.y, view.cameraTarget.z);
     return 0;
+}
+
+// Whether every --command id is one the view runs; the desktop's own
+// commands need the viewer window.
+std::optional<std::string> CommandsOutsideTheView(const std::vector<int>& ids)
+{
+    for (const int id : ids) {
+        if (!IsKnownCommand(id))
+            return "--command " + std::to_string(id) + ": no command has this id";
+        if (!CBodyView::Handles(id))
+            return "--command " + std::to_string(id) + ": this command needs the viewer window";
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -97,6 +155,11 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
     std::string settingsFile;
     app.add_option("--settings", settingsFile, "The settings file to use instead of the usual one")
         ->type_name("FILE");
+    std::vector<int> commandIds;
+    app.add_option("--command", commandIds,
+                   "Run a command of the view by its id after the file is opened; repeat it to run several in order")
+        ->type_name("ID")
+        ->allow_extra_args(false);
     std::string file;
     app.add_option("FILE", file, "A scene to open");
     app.footer("Exit status: 0 done, 1 a file could not be read or written, 2 a usage error.");
@@ -113,10 +176,13 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
     const bool renderOnly = app.count("--size") || app.count("--frames") || !sets.empty();
     if (renderOnly && renderFiles.empty())
         return UsageError(app, "--size, --frames and --set go with --render");
+    if (const std::optional<std::string> outside = CommandsOutsideTheView(commandIds))
+        return UsageError(app, *outside);
+    const BatchCommands commands{commandIds, settingsFile};
     if (!convert.empty()) {
         if (!file.empty())
             return UsageError(app, "--convert takes no other file");
-        return Convert(app, convert[0], convert[1]);
+        return Convert(app, convert[0], convert[1], commands);
     }
     if (!renderFiles.empty()) {
         if (!file.empty())
@@ -126,6 +192,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
         request.out = renderFiles[1];
         request.frames = frames;
         request.settingsFile = settingsFile;
+        request.commands = commandIds;
         if (!ParseSize(size, request.width, request.height))
             return UsageError(app, "--size wants WIDTHxHEIGHT, for instance 800x600");
         if (KindOf(request.in) == FileKind::Unknown)
@@ -139,7 +206,22 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
         }
         return render(request);
     }
-    return Describe(file);
+    return Describe(file, commands);
+}
+
+int RunBatchCommands(CBodyView& view, const std::vector<int>& commands)
+{
+    for (const int id : commands) {
+        std::optional<std::string> problem = CommandsOutsideTheView({id});
+        if (!problem && !view.Execute(id))
+            problem = "--command " + std::to_string(id) +
+                      ": the command is disabled at this point, as its menu item would be greyed";
+        if (problem) {
+            std::fprintf(stderr, "quillo: %s\n", problem->c_str());
+            return 2;
+        }
+    }
+    return 0;
 }
 
 } // namespace qm

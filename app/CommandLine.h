@@ -7,6 +7,8 @@
 
 namespace qm {
 
+class CBodyView;
+
 // A headless render as the command line asks for it.
 struct RenderRequest {
     std::string in, out;
@@ -14,6 +16,7 @@ struct RenderRequest {
     int frames = 1;
     std::vector<std::pair<std::string, std::string>> settings;  // --set KEY=VALUE, in order
     std::string settingsFile;                                   // --settings, or empty
+    std::vector<int> commands;                                  // --command ID, in order
 };
 
 // Carries out a render request; returns the exit status.
@@ -24,5 +27,11 @@ using RenderBackend = std::function<int(const RenderRequest&)>;
 // to describe. Returns the process exit status: 0 done, 1 a read or write
 // failed (the message is on standard error), 2 a usage error.
 int RunCommandLine(int argc, const char* const* argv, const RenderBackend& render);
+
+// Runs the --command ids in order through the view's command table. The ids
+// are known to be the view's; one that its update rule disables at its turn
+// is a usage error: the message goes to standard error and 2 is returned.
+// 0 when every command ran.
+int RunBatchCommands(CBodyView& view, const std::vector<int>& commands);
 
 } // namespace qm

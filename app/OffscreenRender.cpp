@@ -5,35 +5,42 @@
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/IniFileSettings.h"
+#include "platform/Keyboard.h"
 #include "platform/OsMesaSurface.h"
 #include "platform/SettingsLocation.h"
 #include "render/FrameRenderer.h"
+#include "render/ViewFrames.h"
 #include "resources/Strings.h"
-#include "view/Animation.h"
+#include "view/BodyView.h"
 
 namespace qm {
 
 int RenderOffscreen(const RenderRequest& request)
 {
-    BatchScene scene;
-    if (!ReadFileInto(*scene.doc, request.in))
-        return 1;
-
     IniFileSettings settings(LocateSettingsFile(CurrentSettingsLocationInputs(request.settingsFile)),
                              SettingsAccess::ReadOnly);
     for (const auto& [key, value] : request.settings)
         settings.Write(ViewOptions::SectionOf(key), key, value);
-    const ViewOptions options(settings);
+
+    // The view comes first, as in the viewer, so that the file's camera and
+    // light land in the one state the view and the renderer share.
+    BatchScene scene;
+    CBodyView view(*scene.doc, settings);
+    if (!ReadFileInto(*scene.doc, request.in))
+        return 1;
 
     OsMesaSurface surface(request.width, request.height);
     SteadyClock clock;
-    FrameRenderer renderer(surface, clock, scene.messages, *scene.doc, options, scene.view);
-    CameraMotion motion;
+    FrameRenderer renderer(surface, clock, scene.messages, *scene.doc, view.Options(), view.State());
+    ViewFrames frames(renderer);
+    view.SetFrameSink(&frames);
+    if (const int status = RunBatchCommands(view, request.commands))
+        return status;
+
+    LatchedKeyboard noKeys;
     for (int frame = 0; frame < request.frames; ++frame) {
-        float edgeWidth = renderer.EdgeWidthInWorld();
-        StepWithoutKeys(scene.view, motion, options.Parameters().edgeWidth, edgeWidth);
-        renderer.SetEdgeWidthInWorld(edgeWidth);
-        if (renderer.RenderFrame() == FrameRenderer::FrameResult::NoContext)
+        view.AnimateStep(true, noKeys);
+        if (frames.LastResult() == FrameRenderer::FrameResult::NoContext)
             return 1;
     }
     if (!WritePngRgb(request.out, surface.Width(), surface.Height(), surface.ReadRgb())) {

@@ -170,5 +170,98 @@ TEST_F(CommandLineTest, RenderWritesAPictureAndLeavesTheSettingsAlone)
     EXPECT_EQ(run.err, (dir / "missing.abd") + strings::kCannotOpen + "\n");
 }
 
+TEST_F(CommandLineTest, CommandsRunInOrderAfterTheFileIsOpened)
+{
+    // One quad, so that flipping the polygons shows in the file.
+    {
+        RecordingMessages messages;
+        CBodyDoc doc(messages);
+        doc.ResetScene();
+        for (int i = 0; i < 4; ++i) {
+            doc.vertexCount++;
+            doc.GrowMesh();
+            doc.restVertices[size_t(i)] = Vec3(float(i & 1), float(i >> 1), 0);
+        }
+        doc.polygonCount = 1;
+        doc.GrowMesh();
+        doc.polygonCorners[0] = {0, 1, 3, 2};
+        doc.RecomputeNormals();
+        doc.ViewState().cameraDistance = 77.0f;
+        ASSERT_TRUE(SaveSceneFile(doc, dir / "quad.abd"));
+    }
+    const std::string in = dir / "quad.abd", out = dir / "out.abd", ini = dir / "quillo.ini";
+    // Front view, flip, group binding off, and a shadow switch that a viewer
+    // would write to the settings file.
+    RunResult run = Quillo("--convert " + in + " " + out + " --command 32816 --command 32837 --command 32821 " +
+                           "--command 32815 --settings " + ini);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    RecordingMessages messages;
+    CBodyDoc doc(messages);
+    ASSERT_EQ(LoadSceneFile(doc, out), LoadResult::Ok);
+    EXPECT_EQ(doc.ViewState().cameraAzimuth, -1.5707965f);
+    EXPECT_EQ(doc.ViewState().cameraElevation, 0.0f);
+    EXPECT_EQ(doc.ViewState().cameraDistance, 77.0f) << "the file was read before the commands ran";
+    EXPECT_FALSE(doc.ViewState().groupBinding);
+    EXPECT_EQ(doc.polygonCorners[0], (PolygonCorners{3, 1, 0, 2}));
+    EXPECT_FALSE(std::filesystem::exists(ini)) << "settings are read, never written";
+
+    // Mirroring wants the skeleton edit mode, which an earlier command can give.
+    std::filesystem::remove(out);
+    run = Quillo("--convert " + in + " " + out + " --command 32819");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--command 32819: the command is disabled"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(out)) << "nothing written after a refused command";
+    run = Quillo("--convert " + in + " " + out + " --command 32813 --command 32819");
+    EXPECT_EQ(run.status, 0) << run.err;
+
+    run = Quillo("--command 32845 " + in);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("skeleton: 60 nodes, 50 links"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("distance 77"), std::string::npos) << run.out;
+
+    const struct {
+        std::string args, message;
+    } refused[] = {
+        {"--command 99999", "--command 99999: no command has this id"},
+        {"--command 32812 " + in, "--command 32812: this command needs the viewer window"},
+        {"--command 57601", "this command needs the viewer window"},
+        {"--command 32839", "--command 32839: the command is disabled"}, // nothing is selected in a batch run
+        {"--command x", "--command"},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.args);
+        run = Quillo(r.args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+TEST_F(CommandLineTest, RenderRunsCommandsOnTheOptionsItDrawsWith)
+{
+    const std::string in = WriteScene("in.abd", 4), ini = dir / "quillo.ini";
+    const std::string common = " --size 160x120 --set DrawCount=0 --settings " + ini;
+    auto picture = [&](const std::string& commands) {
+        const std::string png = dir / "out.png";
+        std::filesystem::remove(png);
+        const RunResult run = Quillo("--render " + in + " " + png + common + commands);
+        EXPECT_EQ(run.status, 0) << commands << ": " << run.err;
+        std::string bytes;
+        ReadWholeFile(png, bytes);
+        return bytes;
+    };
+    const std::string plain = picture("");
+    ASSERT_FALSE(plain.empty());
+    EXPECT_NE(picture(" --command 32835"), plain) << "the overlay switched on shows";
+    EXPECT_EQ(picture(" --command 32835 --command 32835"), plain) << "and off again";
+    EXPECT_FALSE(std::filesystem::exists(ini));
+
+    const RunResult run = Quillo("--render " + in + " " + (dir / "x.png") + common + " --command 32833 --command 32829");
+    EXPECT_EQ(run.status, 2) << "motion blur is greyed while anti-aliasing is on";
+    EXPECT_NE(run.err.find("--command 32829: the command is disabled"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
+}
+
 } // namespace
 } // namespace qm

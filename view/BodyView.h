@@ -36,7 +36,9 @@ public:
 
     CBodyDoc& Document() { return doc_; }
     ViewOptions& Options() { return options_; }
+    const ViewOptions& Options() const { return options_; }
     SceneViewState& State() { return state_; }
+    const SceneViewState& State() const { return state_; }
     CameraMotion& Motion() { return motion_; }
 
     // Not owned; null until the drawing side exists.
@@ -49,6 +51,9 @@ public:
 
     // The view's command table. Query answers the update rule; Execute runs
     // the handler only when the rule enables it, and returns whether it ran.
+    // Handles tells, without a view, whether the view has a command at all:
+    // the others need the desktop.
+    static bool Handles(int id);
     CommandState Query(int id) const;
     bool Execute(int id);
 
@@ -59,6 +64,8 @@ public:
     float EdgeWidthInWorld() const { return edgeWidthWorld_; }
 
 private:
+    void SetPresetView(float elevation, float azimuth);
+
     CBodyDoc& doc_;
     ViewOptions options_;
     SceneViewState state_;

@@ -51,6 +51,10 @@ enum CommandId : int {
     kCmdAddSheet = 32849,
 };
 
+// Whether some part of the program (the view or the desktop) has a command
+// with this id.
+bool IsKnownCommand(int id);
+
 // What an update rule says of a command: whether the view handles it at all,
 // whether it may run now, and its check mark.
 struct CommandState {

@@ -1,0 +1,30 @@
+#include "platform/Keyboard.h"
+
+namespace qm {
+
+void LatchedKeyboard::KeyDown(Key key)
+{
+    held_[Index(key)] = true;
+    pressed_[Index(key)] = true;
+}
+
+void LatchedKeyboard::KeyUp(Key key)
+{
+    // The press stays latched: a tap shorter than a frame still counts once.
+    held_[Index(key)] = false;
+}
+
+void LatchedKeyboard::ReleaseAll()
+{
+    held_.fill(false);
+    pressed_.fill(false);
+}
+
+bool LatchedKeyboard::Query(Key key)
+{
+    const bool down = held_[Index(key)] || pressed_[Index(key)];
+    pressed_[Index(key)] = false;
+    return down;
+}
+
+} // namespace qm
