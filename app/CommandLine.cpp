@@ -81,28 +81,6 @@ int Convert(const CLI::App& app, const std::string& in, const std::string& out, 
     return WriteFileFrom(*batch.scene.doc, out) ? 0 : 1;
 }
 
-int Describe(const std::string& path, const BatchCommands& commands)
-{
-    ViewedBatchScene batch;
-    if (const int status = batch.Open(path, commands))
-        return status;
-    const CBodyDoc& doc = *batch.scene.doc;
-    int nodes = 0, links = 0;
-    for (const SceneNode& n : doc.pools.nodes)
-        nodes += n.inUse ? 1 : 0;
-    for (const SceneLink& l : doc.pools.links)
-        links += l.inUse ? 1 : 0;
-    const SceneViewState& view = doc.ViewState();
-    std::printf("%s %s\n", kProgramName, kProgramVersion);
-    std::printf("The viewer window is not part of this build yet; this is the scene it would show:\n");
-    std::printf("  scene:    %s\n", path.empty() ? "new" : path.c_str());
-    std::printf("  mesh:     %d poly / %d vertex\n", doc.polygonCount, doc.vertexCount);
-    std::printf("  skeleton: %d nodes, %d links\n", nodes, links);
-    std::printf("  camera:   distance %g, target (%g, %g, %g)\n", view.cameraDistance, view.cameraTarget.x,
-                view.cameraTarget.y, view.cameraTarget.z);
-    return 0;
-}
-
 // Whether every --command id is one the view runs; the desktop's own
 // commands need the viewer window.
 std::optional<std::string> CommandsOutsideTheView(const std::vector<int>& ids)
@@ -116,10 +94,6 @@ std::optional<std::string> CommandsOutsideTheView(const std::vector<int>& ids)
     return std::nullopt;
 }
 
-} // namespace
-
-namespace {
-
 bool ParseSize(const std::string& text, int& width, int& height)
 {
     char x = 0;
@@ -130,7 +104,30 @@ bool ParseSize(const std::string& text, int& width, int& height)
 
 } // namespace
 
-int RunCommandLine(int argc, const char* const* argv, const RenderBackend& render)
+int DescribeScene(const ViewerRequest& request)
+{
+    const std::string& path = request.file;
+    ViewedBatchScene batch;
+    if (const int status = batch.Open(path, BatchCommands{request.commands, request.settingsFile}))
+        return status;
+    const CBodyDoc& doc = *batch.scene.doc;
+    int nodes = 0, links = 0;
+    for (const SceneNode& n : doc.pools.nodes)
+        nodes += n.inUse ? 1 : 0;
+    for (const SceneLink& l : doc.pools.links)
+        links += l.inUse ? 1 : 0;
+    const SceneViewState& view = doc.ViewState();
+    std::printf("%s %s\n", kProgramName, kProgramVersion);
+    std::printf("Without a window; this is the scene the viewer would show:\n");
+    std::printf("  scene:    %s\n", path.empty() ? "new" : path.c_str());
+    std::printf("  mesh:     %d poly / %d vertex\n", doc.polygonCount, doc.vertexCount);
+    std::printf("  skeleton: %d nodes, %d links\n", nodes, links);
+    std::printf("  camera:   distance %g, target (%g, %g, %g)\n", view.cameraDistance, view.cameraTarget.x,
+                view.cameraTarget.y, view.cameraTarget.z);
+    return 0;
+}
+
+int RunCommandLine(int argc, const char* const* argv, const RenderBackend& render, const ViewerBackend& viewer)
 {
     CLI::App app{"Quillomark: a viewer for 3D character models.", "quillo"};
     app.set_version_flag("--version", std::string(kProgramName) + " " + kProgramVersion, "Print the version and exit");
@@ -176,7 +173,11 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
     const bool renderOnly = app.count("--size") || app.count("--frames") || !sets.empty();
     if (renderOnly && renderFiles.empty())
         return UsageError(app, "--size, --frames and --set go with --render");
-    if (const std::optional<std::string> outside = CommandsOutsideTheView(commandIds))
+    const bool viewerRun = convert.empty() && renderFiles.empty();
+    for (const int id : commandIds)
+        if (viewerRun && !IsKnownCommand(id))
+            return UsageError(app, "--command " + std::to_string(id) + ": no command has this id");
+    if (const std::optional<std::string> outside = CommandsOutsideTheView(commandIds); outside && !viewerRun)
         return UsageError(app, *outside);
     const BatchCommands commands{commandIds, settingsFile};
     if (!convert.empty()) {
@@ -206,7 +207,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
         }
         return render(request);
     }
-    return Describe(file, commands);
+    return viewer(ViewerRequest{file, settingsFile, commandIds});
 }
 
 int RunBatchCommands(CBodyView& view, const std::vector<int>& commands)

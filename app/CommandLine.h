@@ -22,11 +22,23 @@ struct RenderRequest {
 // Carries out a render request; returns the exit status.
 using RenderBackend = std::function<int(const RenderRequest&)>;
 
-// Runs quillo's command line. Every mode here works without a display:
-// --convert IN OUT, --render IN OUT.png, --help, --version, and a scene file
-// to describe. Returns the process exit status: 0 done, 1 a read or write
-// failed (the message is on standard error), 2 a usage error.
-int RunCommandLine(int argc, const char* const* argv, const RenderBackend& render);
+// The viewer as the command line starts it.
+struct ViewerRequest {
+    std::string file;          // a scene to open, or a mesh to import; may be empty
+    std::string settingsFile;  // --settings, or empty
+    std::vector<int> commands; // --command ID, run in order once the file is open
+};
+using ViewerBackend = std::function<int(const ViewerRequest&)>;
+
+// Describes the scene a viewer request names (after its commands), for
+// builds without a window.
+int DescribeScene(const ViewerRequest& request);
+
+// Runs quillo's command line: --convert IN OUT, --render IN OUT.png, --help
+// and --version work without a display; anything else starts the viewer.
+// Returns the process exit status: 0 done, 1 a read or write failed (the
+// message is on standard error), 2 a usage error.
+int RunCommandLine(int argc, const char* const* argv, const RenderBackend& render, const ViewerBackend& viewer);
 
 // Runs the --command ids in order through the view's command table. The ids
 // are known to be the view's; one that its update rule disables at its turn

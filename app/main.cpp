@@ -4,7 +4,11 @@
 
 #include <unistd.h>
 
+#ifdef QM_WITH_VIEWER
+#include "app/BodyApp.h"
+#endif
 #include "app/CommandLine.h"
+#include "resources/Strings.h"
 
 namespace {
 
@@ -19,7 +23,7 @@ int HandOverToRenderer(char** argv)
     std::string path(self, static_cast<size_t>(n));
     path = path.substr(0, path.find_last_of('/') + 1) + "quillo-render";
     execv(path.c_str(), argv);
-    std::fprintf(stderr, "%sが開けません\n", path.c_str());
+    std::fprintf(stderr, "%s%s\n", path.c_str(), qm::strings::kCannotOpen);
     return 1;
 }
 
@@ -27,5 +31,11 @@ int HandOverToRenderer(char** argv)
 
 int main(int argc, char** argv)
 {
-    return qm::RunCommandLine(argc, argv, [argv](const qm::RenderRequest&) { return HandOverToRenderer(argv); });
+    return qm::RunCommandLine(
+        argc, argv, [argv](const qm::RenderRequest&) { return HandOverToRenderer(argv); },
+#ifdef QM_WITH_VIEWER
+        [argc, argv](const qm::ViewerRequest& request) { return qm::RunViewer(argc, argv, request); });
+#else
+        qm::DescribeScene);
+#endif
 }

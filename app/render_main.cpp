@@ -4,5 +4,5 @@
 
 int main(int argc, char** argv)
 {
-    return qm::RunCommandLine(argc, argv, qm::RenderOffscreen);
+    return qm::RunCommandLine(argc, argv, qm::RenderOffscreen, qm::DescribeScene);
 }

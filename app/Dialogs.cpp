@@ -1,0 +1,67 @@
+#include "app/Dialogs.h"
+
+#include <wx/artprov.h>
+#include <wx/button.h>
+#include <wx/dialog.h>
+#include <wx/sizer.h>
+#include <wx/statbmp.h>
+#include <wx/stattext.h>
+
+#include "app/AppIcon.h"
+#include "resources/DialogTexts.h"
+
+namespace qm {
+
+namespace {
+
+wxString U(const char* text)
+{
+    return wxString::FromUTF8(text);
+}
+
+} // namespace
+
+void ShowAboutBox(wxWindow* parent)
+{
+    wxDialog dialog(parent, wxID_ANY, U(dialogs::kAboutTitle));
+    auto* row = new wxBoxSizer(wxHORIZONTAL);
+    row->Add(new wxStaticBitmap(&dialog, wxID_ANY, AppIconBundle().GetBitmap(wxSize(48, 48))), 0,
+             wxALL | wxALIGN_CENTER_VERTICAL, 12);
+    auto* texts = new wxBoxSizer(wxVERTICAL);
+    auto* name = new wxStaticText(&dialog, wxID_ANY, U(dialogs::kAboutName));
+    name->SetFont(name->GetFont().Bold());
+    texts->Add(name, 0, wxBOTTOM, 6);
+    texts->Add(new wxStaticText(&dialog, wxID_ANY, U(dialogs::kAboutNotice)));
+    row->Add(texts, 1, wxALL | wxALIGN_CENTER_VERTICAL, 12);
+    auto* ok = new wxButton(&dialog, wxID_OK, "OK");
+    ok->SetDefault();
+    row->Add(ok, 0, wxALL | wxALIGN_TOP, 12);
+    dialog.SetSizerAndFit(row);
+    dialog.CentreOnParent();
+    dialog.ShowModal();
+}
+
+void ShowShortcutsSheet(wxWindow* parent)
+{
+    wxDialog dialog(parent, wxID_ANY, U(dialogs::kShortcutsTitle));
+    auto* grid = new wxFlexGridSizer(2, wxSize(18, 10));
+    for (const dialogs::Shortcut& s : dialogs::kShortcuts) {
+        auto* keys = new wxStaticText(&dialog, wxID_ANY, U(s.keys));
+        keys->Wrap(190);
+        keys->SetFont(keys->GetFont().Bold());
+        auto* action = new wxStaticText(&dialog, wxID_ANY, U(s.action));
+        action->Wrap(260);
+        grid->Add(keys);
+        grid->Add(action);
+    }
+    auto* column = new wxBoxSizer(wxVERTICAL);
+    column->Add(grid, 1, wxALL, 14);
+    auto* ok = new wxButton(&dialog, wxID_OK, "OK");
+    ok->SetDefault();
+    column->Add(ok, 0, wxALIGN_RIGHT | wxRIGHT | wxBOTTOM, 14);
+    dialog.SetSizerAndFit(column);
+    dialog.CentreOnParent();
+    dialog.ShowModal();
+}
+
+} // namespace qm

@@ -1,0 +1,346 @@
+#include "app/MainFrame.h"
+
+#include <wx/accel.h>
+#include <wx/busyinfo.h>
+#include <wx/dnd.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/menu.h>
+#include <wx/sizer.h>
+#include <wx/stdpaths.h>
+#include <wx/utils.h>
+
+#include "app/AppIcon.h"
+#include "app/Dialogs.h"
+#include "app/FileKinds.h"
+#include "app/ViewCanvas.h"
+#include "platform/Files.h"
+#include "platform/wx/WxMessages.h"
+#include "resources/DialogTexts.h"
+#include "resources/MenuTable.h"
+#include "resources/Strings.h"
+#include "scene/SceneFile.h"
+
+namespace qm {
+
+namespace {
+
+constexpr char kFrameState[] = "FrameState";
+constexpr char kRecentFiles[] = "Recent File List";
+constexpr int kRecentCount = 9;
+constexpr int kDefaultWidth = 400, kDefaultHeight = 430;
+
+wxString U(const char* text)
+{
+    return wxString::FromUTF8(text);
+}
+
+std::string Utf8(const wxString& text)
+{
+    return std::string(text.utf8_str());
+}
+
+// Files dropped on the window open as if chosen from the menu.
+class FileDrop final : public wxFileDropTarget {
+public:
+    explicit FileDrop(CMainFrame& frame) : frame_(frame) {}
+    bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& files) override
+    {
+        if (files.empty())
+            return false;
+        // Opened after the drop returns: a message box inside it would hold the drag.
+        const std::string path = Utf8(files[0]);
+        frame_.CallAfter([this, path] { frame_.OpenFile(path); });
+        return true;
+    }
+
+private:
+    CMainFrame& frame_;
+};
+
+} // namespace
+
+// 32768..32999 (the program's own commands) map to 2768..2999, 57600..57699
+// (the standard file and application commands) to 7600..7699.
+int WxIdOf(int command)
+{
+    if (command >= 32768 && command < 33000)
+        return command - 30000;
+    if (command >= 57600 && command < 57700)
+        return command - 50000;
+    return command;
+}
+
+int CommandOf(int wxId)
+{
+    if (wxId >= 2768 && wxId < 3000)
+        return wxId + 30000;
+    if (wxId >= 7600 && wxId < 7700)
+        return wxId + 50000;
+    return wxId;
+}
+
+CMainFrame::CMainFrame(CBodyView& view, SettingsStore& settings, WxMessages& messages)
+    : wxFrame(nullptr, wxID_ANY, U(dialogs::kWindowTitle), wxDefaultPosition,
+              wxSize(ReadInt(settings, kFrameState, "Width", kDefaultWidth),
+                     ReadInt(settings, kFrameState, "Height", kDefaultHeight))),
+      view_(view), settings_(settings), messages_(messages), history_(kRecentCount, WxIdOf(kCmdRecentFirst))
+{
+    normalSize_ = GetSize();
+    SetIcons(AppIcons());
+    messages_.SetParent(this);
+    canvas_ = new ViewCanvas(this, view_, messages_);
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    sizer->Add(canvas_, 1, wxEXPAND);
+    SetSizer(sizer);
+
+    BuildMenus();
+    LoadRecentFiles();
+    SetDropTarget(new FileDrop(*this));
+    canvas_->SetDropTarget(new FileDrop(*this));
+
+    Bind(wxEVT_MENU, &CMainFrame::OnMenu, this);
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateUI, this);
+    Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnClose, this);
+    Bind(wxEVT_SIZE, &CMainFrame::OnFrameSize, this);
+    UpdateTitle();
+}
+
+void CMainFrame::BuildMenus()
+{
+    auto* bar = new wxMenuBar;
+    for (const menus::Menu& m : menus::kMenus) {
+        auto* menu = new wxMenu;
+        for (int i = 0; i < m.count; ++i) {
+            const menus::MenuItem& item = m.items[i];
+            switch (item.kind) {
+            case menus::ItemKind::Separator:
+                menu->AppendSeparator();
+                break;
+            case menus::ItemKind::Command:
+                menu->Append(WxIdOf(item.id), U(item.label));
+                break;
+            case menus::ItemKind::Check:
+                menu->AppendCheckItem(WxIdOf(item.id), U(item.label));
+                break;
+            case menus::ItemKind::RecentFiles: {
+                auto* recent = new wxMenu;
+                menu->AppendSubMenu(recent, U(item.label));
+                history_.UseMenu(recent);
+                break;
+            }
+            }
+        }
+        bar->Append(menu, U(m.title));
+    }
+    SetMenuBar(bar);
+
+    // Ctrl+N on the keyboard resets the scene here; the menu item of the
+    // same text starts another copy of the program.
+    wxAcceleratorEntry keys[] = {
+        {wxACCEL_CTRL, 'N', WxIdOf(kCmdNewDocument)},
+        {wxACCEL_CTRL, 'O', WxIdOf(kCmdFileOpen)},
+        {wxACCEL_CTRL, 'S', WxIdOf(kCmdFileSave)},
+    };
+    SetAcceleratorTable(wxAcceleratorTable(int(std::size(keys)), keys));
+}
+
+void CMainFrame::LoadRecentFiles()
+{
+    // Oldest first, so that File1 ends up on top.
+    for (int i = kRecentCount; i >= 1; --i)
+        if (auto path = settings_.Read(kRecentFiles, "File" + std::to_string(i)); path && !path->empty())
+            history_.AddFileToHistory(wxString::FromUTF8(*path));
+}
+
+void CMainFrame::SaveRecentFiles()
+{
+    for (int i = 0; i < kRecentCount; ++i) {
+        const std::string value = i < int(history_.GetCount()) ? Utf8(history_.GetHistoryFile(size_t(i))) : "";
+        settings_.Write(kRecentFiles, "File" + std::to_string(i + 1), value);
+    }
+    settings_.Flush();
+}
+
+void CMainFrame::UpdateTitle()
+{
+    SetTitle(wxString::FromUTF8(view_.Document().Title()) + " - " + U(dialogs::kWindowTitle));
+}
+
+bool CMainFrame::OpenFile(const std::string& path)
+{
+    const FileKind kind = KindOf(path);
+    if (kind == FileKind::Unknown) {
+        messages_.ShowMessage(FullPath(path) + strings::kCannotOpen);
+        return false;
+    }
+    bool ok;
+    {
+        wxBusyCursor wait;
+        ok = ReadFileInto(view_.Document(), path);
+    }
+    if (ok && kind == FileKind::Scene) {
+        scenePath_ = path;
+        view_.Document().SetTitle(Utf8(wxFileName(wxString::FromUTF8(path)).GetFullName()));
+        history_.AddFileToHistory(wxString::FromUTF8(FullPath(path)));
+        SaveRecentFiles();
+    }
+    UpdateTitle();
+    canvas_->Refresh(false);
+    return ok;
+}
+
+bool CMainFrame::SaveTo(const std::string& path)
+{
+    bool ok;
+    {
+        wxBusyCursor wait;
+        ok = WriteFileFrom(view_.Document(), path);
+    }
+    if (ok) {
+        scenePath_ = path;
+        view_.Document().SetTitle(Utf8(wxFileName(wxString::FromUTF8(path)).GetFullName()));
+        history_.AddFileToHistory(wxString::FromUTF8(FullPath(path)));
+        SaveRecentFiles();
+        UpdateTitle();
+    }
+    return ok;
+}
+
+bool CMainFrame::SaveAs()
+{
+    wxFileDialog dialog(this, U("Enregistrer Sous"), wxEmptyString,
+                        wxString::FromUTF8(view_.Document().Title()) + ".abd", U(dialogs::kSceneWildcard),
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() != wxID_OK)
+        return false;
+    std::string path = Utf8(dialog.GetPath());
+    if (KindOf(path) != FileKind::Scene)
+        path += ".abd";
+    return SaveTo(path);
+}
+
+void CMainFrame::ImportWithDialog(const char* wildcard)
+{
+    wxFileDialog dialog(this, wxEmptyString, wxEmptyString, wxEmptyString, U(wildcard),
+                        wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    if (dialog.ShowModal() == wxID_OK)
+        OpenFile(Utf8(dialog.GetPath()));
+}
+
+void CMainFrame::ExportDxfWithDialog()
+{
+    wxFileDialog dialog(this, wxEmptyString, wxEmptyString, U(dialogs::kDefaultDxfName), U(dialogs::kDxfWildcard),
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() != wxID_OK)
+        return;
+    std::string path = Utf8(dialog.GetPath());
+    if (wxFileName(dialog.GetPath()).GetExt().empty())
+        path += ".dxf";
+    wxBusyCursor wait;
+    WriteFileFrom(view_.Document(), path);
+}
+
+void CMainFrame::StartAnotherCopy()
+{
+    // The same program that is running, wherever it was started from.
+    std::string exe = Utf8(wxStandardPaths::Get().GetExecutablePath());
+    char* argv[] = {exe.data(), nullptr};
+    wxExecute(argv, wxEXEC_ASYNC);
+}
+
+void CMainFrame::RunCommand(int id)
+{
+    switch (id) {
+    case kCmdNewWindow:
+        StartAnotherCopy();
+        return;
+    case kCmdNewDocument:
+        view_.Document().OnNewDocument();
+        scenePath_.clear();
+        UpdateTitle();
+        return;
+    case kCmdFileOpen: {
+        wxFileDialog dialog(this, U("Ouvrir"), wxEmptyString, wxEmptyString, U(dialogs::kSceneWildcard),
+                            wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+        if (dialog.ShowModal() == wxID_OK)
+            OpenFile(Utf8(dialog.GetPath()));
+        return;
+    }
+    case kCmdFileSave:
+        if (scenePath_.empty())
+            SaveAs();
+        else
+            SaveTo(scenePath_);
+        return;
+    case kCmdFileSaveAs:
+        SaveAs();
+        return;
+    case kCmdImportDxf:
+        ImportWithDialog(dialogs::kDxfWildcard);
+        return;
+    case kCmdImportRok:
+        ImportWithDialog(dialogs::kRokWildcard);
+        return;
+    case kCmdExportDxf:
+        ExportDxfWithDialog();
+        return;
+    case kCmdExit:
+        Close();
+        return;
+    case kCmdWebSite:
+        wxLaunchDefaultBrowser(dialogs::kProjectPage);
+        return;
+    case kCmdShortcuts:
+        ShowShortcutsSheet(this);
+        return;
+    case kCmdAbout:
+        ShowAboutBox(this);
+        return;
+    default:
+        break;
+    }
+    if (id >= kCmdRecentFirst && id < kCmdRecentFirst + kRecentCount) {
+        const size_t index = size_t(id - kCmdRecentFirst);
+        if (index < history_.GetCount())
+            OpenFile(Utf8(history_.GetHistoryFile(index)));
+        return;
+    }
+    // Everything else belongs to the view, which checks the update rule itself.
+    view_.Execute(id);
+}
+
+void CMainFrame::OnMenu(wxCommandEvent& event)
+{
+    RunCommand(CommandOf(event.GetId()));
+}
+
+void CMainFrame::OnUpdateUI(wxUpdateUIEvent& event)
+{
+    const CommandState state = view_.Query(CommandOf(event.GetId()));
+    if (!state.handled) {
+        event.Skip();
+        return;
+    }
+    event.Enable(state.enabled);
+    if (event.IsCheckable())
+        event.Check(state.checked);
+}
+
+void CMainFrame::OnFrameSize(wxSizeEvent& event)
+{
+    if (!IsMaximized() && !IsIconized() && !IsFullScreen())
+        normalSize_ = GetSize();
+    event.Skip();
+}
+
+void CMainFrame::OnClose(wxCloseEvent& event)
+{
+    // The size of the normal placement, also when closed maximised.
+    WriteInt(settings_, kFrameState, "Width", normalSize_.x);
+    WriteInt(settings_, kFrameState, "Height", normalSize_.y);
+    settings_.Flush();
+    event.Skip();  // the frame is destroyed, which ends the program
+}
+
+} // namespace qm

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/Clock.h"
+#include "platform/Keyboard.h"
+#include "platform/wx/GlxCanvas.h"
+#include "render/FrameRenderer.h"
+#include "view/BodyView.h"
+
+namespace qm {
+
+// The view's window: the GL surface the scene is drawn on, and where its
+// keys, focus, size and paint events arrive.
+class ViewCanvas final : public GlxCanvas, private FrameSink {
+public:
+    ViewCanvas(wxWindow* parent, CBodyView& view, MessageSink& messages);
+
+    // One idle call of the animation loop; false when the loop should pause.
+    bool IdleStep();
+    bool FirstFrameDrawn() const { return firstFrameDrawn_; }
+    bool ContextFailed() const { return contextFailed_; }
+
+private:
+    // FrameSink
+    void RenderFrame() override;
+    void ResetFrameCounter() override { renderer_.ResetFrameCounter(); }
+    void SetEdgeWidthInWorld(float width) override { renderer_.SetEdgeWidthInWorld(width); }
+
+    void OnPaint(wxPaintEvent& event);
+    void OnSize(wxSizeEvent& event);
+    void OnKey(wxKeyEvent& event, bool down);
+    void OnKillFocus(wxFocusEvent& event);
+
+    CBodyView& view_;
+    SteadyClock clock_;
+    LatchedKeyboard keyboard_;
+    FrameRenderer renderer_;
+    bool firstFrameDrawn_ = false;
+    bool contextFailed_ = false;
+};
+
+} // namespace qm

@@ -1,0 +1,35 @@
+#pragma once
+
+// Texts of the about box, the keyboard-shortcut sheet and the file dialogs.
+namespace qm::dialogs {
+
+inline constexpr const char kAboutTitle[] = "A propos de Quillomark";
+inline constexpr const char kAboutName[] = "Quillomark version 1.33 FR";
+inline constexpr const char kAboutNotice[] = "Visionneuse de personnages 3D. Logiciel libre de l'équipe Quillomark.";
+inline constexpr const char kProjectPage[] = "https://quillomark.example.org/";
+
+inline constexpr const char kShortcutsTitle[] = "Raccourcis clavier";
+
+struct Shortcut {
+    const char* keys;
+    const char* action;
+};
+
+inline constexpr Shortcut kShortcuts[] = {
+    {"Flèches clavier", "Déplacer la Caméra."},
+    {"Shift + PageUp/PageDown PageUp/PageDown", "Déplacer la Caméra en Haut ou en Bas. Zoom + ou -"},
+    {"Clique-gauche Souris", "Déplacer l'objet 3D."},
+    {"Shift + Flèches clavier.", "Déplacer la Caméra latéralement ou d'avant en arrière."},
+    {"Ctrl + Souris.", "Agrandir ou Rétrécir l'objet 3D."},
+    {"Ctrl + Flèches clavier.", "Déplacer la lumière."},
+};
+
+// File dialogs: wildcard in the toolkit's "label|pattern|label|pattern" form.
+inline constexpr const char kSceneWildcard[] = "Quillomark Files (*.abd)|*.abd;*.ABD|Tous Fich.(*.*) |*";
+inline constexpr const char kDxfWildcard[] = "dxf (*.dxf)     |*.dxf;*.DXF|Tous Fich.(*.*) |*";
+inline constexpr const char kRokWildcard[] = "rok (*.rok)     |*.rok;*.ROK|Tous Fich.(*.*) |*";
+inline constexpr const char kDefaultDxfName[] = "default.dxf";
+
+inline constexpr const char kWindowTitle[] = "Quillomark";
+
+} // namespace qm::dialogs
