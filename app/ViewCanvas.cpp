@@ -31,16 +31,19 @@ ViewCanvas::ViewCanvas(wxWindow* parent, CBodyView& view, MessageSink& messages)
       renderer_(*this, clock_, messages, view.Document(), view.Options(), view.State())
 {
     view_.SetFrameSink(this);
+    view_.SetProjection(&renderer_);
     Bind(wxEVT_PAINT, &ViewCanvas::OnPaint, this);
     Bind(wxEVT_SIZE, &ViewCanvas::OnSize, this);
     Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& e) { OnKey(e, true); });
     Bind(wxEVT_KEY_UP, [this](wxKeyEvent& e) { OnKey(e, false); });
     Bind(wxEVT_KILL_FOCUS, &ViewCanvas::OnKillFocus, this);
-    // A click gives the view the keyboard, as the animation loop needs it.
-    Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& e) {
-        SetFocus();
-        e.Skip();
-    });
+    Bind(wxEVT_LEFT_DOWN, &ViewCanvas::OnLeftDown, this);
+    // A quick second press arrives only as a double click: it is a press all the same.
+    Bind(wxEVT_LEFT_DCLICK, &ViewCanvas::OnLeftDown, this);
+    Bind(wxEVT_LEFT_UP, &ViewCanvas::OnLeftUp, this);
+    Bind(wxEVT_MOTION, &ViewCanvas::OnMotion, this);
+    // Another window taking the mouse ends the drag as a release would.
+    Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) { EndDrag(); });
 }
 
 void ViewCanvas::RenderFrame()
@@ -82,6 +85,53 @@ void ViewCanvas::OnKey(wxKeyEvent& event, bool down)
             keyboard_.KeyUp(*key);
     }
     event.Skip();
+}
+
+namespace {
+
+MouseKeys KeysOf(const wxMouseEvent& e)
+{
+    return MouseKeys{e.ShiftDown(), e.ControlDown()};
+}
+
+MouseKeys KeysNow()
+{
+    const wxMouseState state = wxGetMouseState();
+    return MouseKeys{state.ShiftDown(), state.ControlDown()};
+}
+
+} // namespace
+
+void ViewCanvas::OnLeftDown(wxMouseEvent& event)
+{
+    SetFocus();  // the animation loop reads the keyboard only with the focus
+    if (!firstFrameDrawn_)
+        return;
+    if (!HasCapture())
+        CaptureMouse();
+    view_.OnLButtonDown(event.GetX(), event.GetY(), KeysOf(event));
+}
+
+void ViewCanvas::OnMotion(wxMouseEvent& event)
+{
+    if (view_.Dragging())
+        view_.OnMouseMove(event.GetX(), event.GetY(), KeysOf(event));
+    event.Skip();
+}
+
+void ViewCanvas::OnLeftUp(wxMouseEvent& event)
+{
+    if (HasCapture())
+        ReleaseMouse();
+    if (view_.Dragging())
+        view_.OnLButtonUp(KeysOf(event));
+    event.Skip();
+}
+
+void ViewCanvas::EndDrag()
+{
+    if (view_.Dragging())
+        view_.OnLButtonUp(KeysNow());
 }
 
 void ViewCanvas::OnKillFocus(wxFocusEvent& event)

@@ -31,6 +31,10 @@ private:
     void OnSize(wxSizeEvent& event);
     void OnKey(wxKeyEvent& event, bool down);
     void OnKillFocus(wxFocusEvent& event);
+    void OnLeftDown(wxMouseEvent& event);
+    void OnLeftUp(wxMouseEvent& event);
+    void OnMotion(wxMouseEvent& event);
+    void EndDrag();
 
     CBodyView& view_;
     SteadyClock clock_;

@@ -9,6 +9,7 @@
 
 #include "render/MeshDrawing.h"
 #include "render/OverlayText.h"
+#include "render/SkeletonDrawing.h"
 #include "view/Animation.h"
 
 namespace qm {
@@ -240,6 +241,8 @@ void FrameRenderer::DrawPass(int pass)
     else if (!sw.animeShade)
         RenderMesh(doc_, sw);
     // The banded anime mesh and the outline are drawn by their own step.
+    if (view_.skeletonEditMode && sw.showSkeleton)
+        RenderSkeleton(doc_);
     stats_.polygons = doc_.polygonCount;
     stats_.vertices = doc_.vertexCount;
     glFinish();

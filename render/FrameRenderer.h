@@ -7,6 +7,7 @@
 #include "platform/GlSurface.h"
 #include "platform/Messages.h"
 #include "scene/BodyDoc.h"
+#include "view/BodyView.h"
 #include "view/ViewOptions.h"
 
 namespace qm {
@@ -39,7 +40,7 @@ struct FrameStats {
 // its jittered projections, the frame pipeline and the overlay. It needs a
 // surface that can be made current; everything it draws comes from the
 // document, the view's options and the view's camera and light state.
-class FrameRenderer {
+class FrameRenderer : public ScreenProjection {
 public:
     FrameRenderer(GlSurface& surface, Clock& clock, MessageSink& messages, CBodyDoc& doc, const ViewOptions& options,
                   SceneViewState& view);
@@ -63,8 +64,8 @@ public:
 
     // Scene point to window (x, y from the top, depth), and back, with the
     // matrices the last frame left.
-    Vec3 ProjectPoint(const Vec3& p) const;
-    Vec3 UnprojectPoint(const Vec3& w) const;
+    Vec3 ProjectPoint(const Vec3& p) const override;
+    Vec3 UnprojectPoint(const Vec3& w) const override;
 
     // The outline width in scene units, kept by the animation step.
     void SetEdgeWidthInWorld(float width) { edgeWidthWorld_ = width; }

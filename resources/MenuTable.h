@@ -58,6 +58,8 @@ inline constexpr MenuItem kViewItems[] = {
     kSeparator,
     {ItemKind::Check, kCmdDoublePlane, "Eclairage traversant"},
     {ItemKind::Command, kCmdFlipPolygons, "Eclairage Inversé"},
+    kSeparator,
+    {ItemKind::Check, kCmdShowSkeleton, "Afficher le squelette"},
 };
 
 // The skeleton and node commands, which have no place in the other menus.

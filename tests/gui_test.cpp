@@ -120,6 +120,15 @@ public:
         std::this_thread::sleep_for(time);
         Run("xdotool keyup " + key);
     }
+    void Drag(int x0, int y0, int x1, int y1) const
+    {
+        const std::string w = " --window " + window_ + " ";
+        Run("xdotool mousemove" + w + std::to_string(x0) + " " + std::to_string(y0) + " mousedown 1");
+        for (int i = 1; i <= 5; ++i)
+            Run("xdotool mousemove" + w + std::to_string(x0 + (x1 - x0) * i / 5) + " " +
+                std::to_string(y0 + (y1 - y0) * i / 5) + " sleep 0.05");
+        Run("xdotool mouseup 1");
+    }
     void Resize(int w, int h) const { Run("xdotool windowsize --sync " + window_ + " " + std::to_string(w) + " " + std::to_string(h)); }
     Dump Snapshot() const
     {
@@ -211,6 +220,26 @@ TEST_F(GuiTest, SampleOpensFromTheCommandLineAndArrowKeysTurnTheCamera)
     const Dump after = viewer.Settled();
     ASSERT_EQ(after.pixels.size(), before.pixels.size());
     EXPECT_NE(after.pixels, before.pixels);
+}
+
+TEST_F(GuiTest, DraggingMovesTheFigureAndEditModeShowsAndCommitsTheSkeleton)
+{
+    SetFileText(ini, "[View]\nDrawCount=0\n");
+    Viewer viewer({"--settings", ini, QM_SAMPLE_FIGURE}, folder.Path());
+    ASSERT_TRUE(viewer.WaitForWindow("figure.abd - Quillomark"));
+    const Dump before = viewer.Settled();
+    viewer.Drag(60, 300, 160, 300);  // from empty space at the left, 100 pixels to the right
+    const Dump moved = viewer.Settled();
+    ASSERT_EQ(moved.pixels.size(), before.pixels.size());
+    EXPECT_NE(moved.pixels, before.pixels);
+
+    // The skeleton edit mode from its menu: the skeleton appears over the mesh.
+    viewer.Keys("F10 Right Right Down Return");
+    const Dump editing = viewer.Settled();
+    EXPECT_NE(editing.pixels, moved.pixels);
+    viewer.Drag(60, 300, 100, 300);  // the skeleton moves over the mesh and is committed
+    const Dump committed = viewer.Settled();
+    EXPECT_NE(committed.pixels, editing.pixels);
 }
 
 TEST_F(GuiTest, SwitchFromTheMenuIsWrittenAtOnce)

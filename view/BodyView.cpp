@@ -46,6 +46,7 @@ constexpr SwitchCommand kSwitchCommands[] = {
     {kCmdAnimeShade, &ViewSwitches::animeShade, true},
     {kCmdCartoonEdge, &ViewSwitches::useEdge, true},
     {kCmdDoublePlane, &ViewSwitches::drawDoublePlane, false},
+    {kCmdShowSkeleton, &ViewSwitches::showSkeleton, false},
 };
 
 const SwitchCommand* FindSwitch(int id)

@@ -23,6 +23,23 @@ protected:
     ~FrameSink() = default;
 };
 
+// Scene and window coordinates as the last frame's camera relates them:
+// window x, y from the top-left and a depth. The renderer implements it.
+class ScreenProjection {
+public:
+    virtual Vec3 ProjectPoint(const Vec3& p) const = 0;
+    virtual Vec3 UnprojectPoint(const Vec3& w) const = 0;
+
+protected:
+    ~ScreenProjection() = default;
+};
+
+// Modifier keys held at a mouse event.
+struct MouseKeys {
+    bool shift = false;
+    bool control = false;
+};
+
 // The one view of the scene: its options (loaded from the settings at
 // construction), the camera and light state the document reaches, the
 // camera's motion, the animation step and the view's command table.
@@ -57,6 +74,19 @@ public:
     CommandState Query(int id) const;
     bool Execute(int id);
 
+    // The left mouse button: picking, selecting and pinning nodes, dragging
+    // figure 0 and, with Ctrl, scaling the model. Pointer positions are client
+    // pixels from the top-left. Nothing happens without a projection.
+    void SetProjection(const ScreenProjection* projection) { projection_ = projection; }
+    void OnLButtonDown(int x, int y, MouseKeys keys);
+    void OnMouseMove(int x, int y, MouseKeys keys);
+    void OnLButtonUp(MouseKeys keys);
+    bool Dragging() const { return mouse_.buttonDown; }
+    // The node nearest (x, y) within 10 pixels, or kNoIndex.
+    int PickNode(int x, int y) const;
+    double NodeScreenDistance(int node, int x, int y) const;
+    bool NodeInRect(int node, int x0, int y0, int x1, int y1) const;
+
     // The selected-node count of the last left-button release.
     int SelectedCount() const { return selectedCount_; }
     void SetSelectedCount(int count) { selectedCount_ = count; }
@@ -66,7 +96,16 @@ public:
 private:
     void SetPresetView(float elevation, float azimuth);
 
+    struct MouseState {
+        bool buttonDown = false;
+        int dragX = 0, dragY = 0;      // the pointer at the press, then at each move
+        int anchorX = 0, anchorY = 0;  // the pointer at the press
+        bool nodeHit = false;
+    };
+
     CBodyDoc& doc_;
+    const ScreenProjection* projection_ = nullptr;
+    MouseState mouse_;
     ViewOptions options_;
     SceneViewState state_;
     CameraMotion motion_;

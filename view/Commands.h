@@ -31,6 +31,7 @@ enum CommandId : int {
     kCmdRightView = 32817,
     kCmdTopView = 32818,
     kCmdDoublePlane = 32838,
+    kCmdShowSkeleton = 32850,
     kCmdFlipPolygons = 32837,
     // Aide
     kCmdWebSite = 57666,

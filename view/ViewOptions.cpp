@@ -45,6 +45,7 @@ constexpr SwitchOption kSwitches[] = {
     {"UseFlatShade", 0, &ViewSwitches::useFlatShade},
     {"DrawDoublePlane", 0, &ViewSwitches::drawDoublePlane},
     {"UseFastBlower", 1, &ViewSwitches::useFastBlower},
+    {"ShowSkeleton", 1, &ViewSwitches::showSkeleton},
 };
 
 constexpr NumericOption<ViewParameters> kParameters[] = {

@@ -22,6 +22,7 @@ struct ViewSwitches {
     int32_t useFlatShade;    // flat shading, no smoothing across polygons
     int32_t drawDoublePlane; // lighting of both faces of the polygons
     int32_t useFastBlower;   // the accumulation effects use the fast texture-copy method
+    int32_t showSkeleton;    // nodes and links drawn over the mesh in skeleton edit mode
 };
 
 // One switch, as the command table names it: &ViewSwitches::drawShadow.
