@@ -6,7 +6,9 @@
 #include <GL/glext.h>
 
 #include <cmath>
+#include <initializer_list>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "bench/Ratio.h"
@@ -60,7 +62,7 @@ struct Scene {
     std::unique_ptr<ViewOptions> options;
     std::unique_ptr<FrameRenderer> renderer;
 
-    Scene(Model model, bool flat)
+    Scene(Model model, bool flat, std::initializer_list<std::pair<const char*, const char*>> switches = {})
     {
         doc->AttachViewState(&view);
         doc->ResetScene();
@@ -76,6 +78,8 @@ struct Scene {
         }
         settings.Write("View", "DrawCount", "0");
         settings.Write("View", "UseFlatShade", flat ? "1" : "0");
+        for (const auto& [key, value] : switches)
+            settings.Write("View", key, value);
         options = std::make_unique<ViewOptions>(settings);
         renderer = std::make_unique<FrameRenderer>(surface, clock, messages, *doc, *options, view);
         renderer->RenderFrame();
@@ -142,5 +146,33 @@ const bench::DeclareRatio sphereSmooth("BM_RenderFrame/sample:0/flat:0/real_time
 const bench::DeclareRatio sphereFlat("BM_RenderFrame/sample:0/flat:1/real_time", "BM_VertexBufferReference/sample:0/real_time");
 const bench::DeclareRatio sampleSmooth("BM_RenderFrame/sample:1/flat:0/real_time", "BM_VertexBufferReference/sample:1/real_time");
 const bench::DeclareRatio sampleFlat("BM_RenderFrame/sample:1/flat:1/real_time", "BM_VertexBufferReference/sample:1/real_time");
+
+// The sample at 800 x 600 with each combination of the effects: texture
+// copies or accumulation buffer, motion blur, eight anti-aliasing passes
+// (depth of field makes the same passes). Read against the plain frame.
+void BM_Effects(benchmark::State& state)
+{
+    const auto on = [&](int arg) { return state.range(arg) != 0 ? "1" : "0"; };
+    Scene scene(Scene::kSample, false,
+                {{"UseFastBlower", on(0)}, {"UseMotionBlower", on(1)}, {"UseAntiEdge", on(2)}, {"UseDepth", "0"}});
+    for (auto _ : state)
+        scene.renderer->RenderFrame();
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Effects)
+    ->ArgNames({"fast", "blur", "aa"})
+    ->ArgsProduct({{1, 0}, {0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+const bench::DeclareRatio effects[] = {
+    {"BM_Effects/fast:1/blur:1/aa:0/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
+    {"BM_Effects/fast:1/blur:0/aa:1/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
+    {"BM_Effects/fast:1/blur:1/aa:1/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
+    {"BM_Effects/fast:0/blur:0/aa:0/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
+    {"BM_Effects/fast:0/blur:1/aa:0/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
+    {"BM_Effects/fast:0/blur:0/aa:1/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
+    {"BM_Effects/fast:0/blur:1/aa:1/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
+};
 
 } // namespace

@@ -9,11 +9,11 @@ struct OsMesaSurface::Context {
     OSMesaContext handle = nullptr;
 };
 
-OsMesaSurface::OsMesaSurface(int width, int height)
+OsMesaSurface::OsMesaSurface(int width, int height, int accumBits)
     : context_(std::make_unique<Context>()), width_(width), height_(height),
       buffer_(static_cast<size_t>(width) * static_cast<size_t>(height) * 4)
 {
-    context_->handle = OSMesaCreateContextExt(OSMESA_RGBA, 24, 0, 16, nullptr);
+    context_->handle = OSMesaCreateContextExt(OSMESA_RGBA, 24, 0, accumBits, nullptr);
 }
 
 OsMesaSurface::~OsMesaSurface()
@@ -36,8 +36,14 @@ bool OsMesaSurface::MakeCurrent()
 
 void OsMesaSurface::Present()
 {
-    glFinish();
-    presented_ = buffer_;
+    // Read back rather than copy buffer_: OSMesa brings the buffer up to date
+    // only after drawing, and a frame may end with glAccum(GL_RETURN), which
+    // it does not count as drawing.
+    presented_.resize(buffer_.size());
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, presented_.data());
+    glPopClientAttrib();
 }
 
 std::vector<uint8_t> OsMesaSurface::ReadRgb() const

@@ -9,10 +9,11 @@
 namespace qm {
 
 // An offscreen GL surface on OSMesa: RGBA, 24-bit depth, 16-bit accumulation
-// buffer. Presenting keeps the finished frame for ReadRgb.
+// buffer (or none, as some windows get). Presenting keeps the finished frame
+// for ReadRgb.
 class OsMesaSurface final : public GlSurface {
 public:
-    OsMesaSurface(int width, int height);
+    OsMesaSurface(int width, int height, int accumBits = 16);
     ~OsMesaSurface() override;
     OsMesaSurface(const OsMesaSurface&) = delete;
     OsMesaSurface& operator=(const OsMesaSurface&) = delete;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "render/Effects.h"
 #include "render/MeshDrawing.h"
 #include "render/OverlayText.h"
 #include "render/SkeletonDrawing.h"
@@ -278,11 +279,17 @@ FrameRenderer::FrameResult FrameRenderer::RenderFrame()
     if (sw.useCameraTrace)
         CameraTraceStep(view_.cameraTarget, JointNode(doc_.FirstFigure(), kWaist).position);
 
-    const int passes = (sw.useAntiEdge || sw.useDepth) ? kMaxPasses : 1;
-    if (passes == kMaxPasses && !sw.useFastBlower)
+    const ViewParameters& p = options_.Parameters();
+    const EffectFrame effects{PlanEffects(sw, surface_.HasAccumBuffer()), captureTextures_.data(), clientWidth_,
+                              clientHeight_, textureWidth_, textureHeight_, frameCounter_,
+                              {p.backColorR, p.backColorG, p.backColorB}};
+    if (effects.plan.ClearsAccumBuffer())
         glClear(GL_ACCUM_BUFFER_BIT);
-    for (int pass = 0; pass < passes; ++pass)
+    for (int pass = 0; pass < effects.plan.Passes(); ++pass) {
         DrawPass(pass);
+        EffectPassStep(effects, pass, texturesAllocated_);
+    }
+    EffectResolveStep(effects);
 
     // The overlay goes on the finished image, before it is shown.
     StampFrame();

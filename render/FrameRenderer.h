@@ -77,6 +77,9 @@ public:
     int TextureHeight() const { return textureHeight_; }
     bool NeedsReinit() const { return reinit_; }
     bool TexturesAllocated() const { return texturesAllocated_; }
+    // With the texture copies, texture k holds pass k of the last frame, and
+    // texture 1 the motion-blur result when blur is on.
+    const std::array<unsigned, kCaptureTextures>& CaptureTextures() const { return captureTextures_; }
     uint32_t FrameCounter() const { return frameCounter_; }
     // Motion blur restarts from the current image when switched on.
     void ResetFrameCounter() { frameCounter_ = 0; }

@@ -151,6 +151,7 @@ TEST_F(RenderTest, FrameRateLineAppearsFromTheTwentyFirstFrame)
 
 TEST_F(RenderTest, MeshFollowsNodeZeroExceptInSkeletonEditMode)
 {
+    Set("ShowSkeleton", "0");  // the mesh alone, without the skeleton drawn over it
     AddSquare(1.0f, 1);
     doc.RecomputeNormals();
     doc.BindMeshToNodes();

@@ -105,12 +105,17 @@ TEST_F(ViewCommandsTest, EverySwitchWritesItsKeyAtOnceEvenBackToTheDefault)
     }
 }
 
-TEST_F(ViewCommandsTest, MotionBlurRestartsTheFrameCounterOnlyWhenSwitchedOn)
+TEST_F(ViewCommandsTest, MotionBlurRestartsTheFrameCounterWhenSwitchedOnOrItsMethodChanges)
 {
+    ASSERT_TRUE(view->Execute(kCmdFastEffects)); // no blur to restart
+    EXPECT_EQ(frames.counterResets, 0);
     ASSERT_TRUE(view->Execute(kCmdMotionBlur));
     EXPECT_EQ(frames.counterResets, 1);
+    ASSERT_TRUE(view->Execute(kCmdFastEffects));
+    ASSERT_TRUE(view->Execute(kCmdFastEffects));
+    EXPECT_EQ(frames.counterResets, 3);
     ASSERT_TRUE(view->Execute(kCmdMotionBlur));
-    EXPECT_EQ(frames.counterResets, 1);
+    EXPECT_EQ(frames.counterResets, 3);
 
     view->SetFrameSink(nullptr); // before the drawing side exists
     EXPECT_TRUE(view->Execute(kCmdMotionBlur));

@@ -198,8 +198,12 @@ bool CBodyView::Execute(int id)
     if (const SwitchCommand* command = FindSwitch(id)) {
         const int32_t now = command->modulo2 ? options_.FlipModulo2AndWrite(command->option)
                                              : options_.ToggleAndWrite(command->option);
-        // Motion blur starts from the current image, not from old frames.
-        if (id == kCmdMotionBlur && now != 0 && frames_)
+        // Motion blur starts from the current image, not from old frames; the
+        // other effects method holds nothing but old frames, so a change of
+        // method while blurring starts it again too.
+        const bool blurStarts = (id == kCmdMotionBlur && now != 0) ||
+                                (id == kCmdFastEffects && options_.Switches().useMotionBlower != 0);
+        if (blurStarts && frames_)
             frames_->ResetFrameCounter();
         return true;
     }
