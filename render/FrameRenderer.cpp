@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "render/GroundShadow.h"
 #include "render/MeshDrawing.h"
 #include "render/OverlayText.h"
 #include "view/Animation.h"
@@ -133,6 +134,8 @@ void FrameRenderer::SetupCamera(bool shadow, bool noScale, int pass)
     gluLookAt(e.x, e.y, e.z, t.x, t.y, t.z, 0.0, 0.0, -1.0);
     if (!noScale)
         glScalef(view_.modelScale, view_.modelScale, view_.modelScale);
+    if (shadow)
+        glMultMatrixd(ShadowMatrix(view_.lightPosition, view_.modelScale).data());
 
     const ViewSwitches& sw = options_.Switches();
     const auto& jitter = kJitterTable[static_cast<size_t>(std::clamp(pass, 0, kMaxPasses - 1))];
@@ -143,8 +146,6 @@ void FrameRenderer::SetupCamera(bool shadow, bool noScale, int pass)
         JitteredPerspective(kFieldOfView, Aspect(), kNear, kFar, jx, jy, 0, 0, 1.0);
     else if (sw.useDepth)
         JitteredPerspective(kFieldOfView, Aspect(), kNear, kFar, 0, 0, jx, jy, focus);
-
-    (void)shadow;  // the shadow matrix joins with the floor and shadow drawing
 }
 
 void FrameRenderer::JitteredFrustum(double left, double right, double bottom, double top, double zNear, double zFar,
@@ -226,14 +227,17 @@ void FrameRenderer::DrawPass(int pass)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDisable(GL_TEXTURE_2D);
     SetupCamera(false, false, pass);
-    if (sw.drawGround)
-        SetupCamera(false, true, pass);  // the floor and shadow drawing fill this step
+    if (sw.drawGround) {
+        SetupCamera(false, true, pass);  // the floor keeps its size whatever the model scale
+        RenderGround(options_.Parameters());
+    }
     glEnable(GL_LIGHTING);
     glDisable(GL_CULL_FACE);
-    const bool lightHighEnough =
-        view_.lightPosition.Length() > 0.0 && view_.lightPosition.z / view_.lightPosition.Length() < -0.2;
-    if (sw.drawShadow && view_.cameraEye.z < 16.0f && lightHighEnough)
+    // No shadow seen from the floor's height or below, nor from a light near the horizon.
+    if (sw.drawShadow && view_.cameraEye.z < 16.0f && LightCastsShadow(view_.lightPosition)) {
         SetupCamera(true, false, pass);
+        RenderShadow(doc_, view_.modelScale);
+    }
     SetupCamera(false, false, pass);
     if (view_.skeletonEditMode)
         RenderMeshJointColours(doc_);

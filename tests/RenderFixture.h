@@ -41,6 +41,9 @@ protected:
             Set(key, "0.1");
         for (const char* key : {"DiffuseR", "DiffuseG", "DiffuseB"})
             Set(key, "0.6");
+        // The mesh alone on the background unless a test asks for more.
+        Set("DrawGround", "0");
+        Set("DrawShadow", "0");
     }
 
     void Set(const char* key, const char* value) { settings.Write(ViewOptions::SectionOf(key), key, value); }
