@@ -241,9 +241,11 @@ void FrameRenderer::DrawPass(int pass)
     SetupCamera(false, false, pass);
     if (view_.skeletonEditMode)
         RenderMeshJointColours(doc_);
-    else if (!sw.animeShade)
+    else if (sw.animeShade)
+        RenderMeshBanded(doc_, sw, options_.Thresholds(), view_.lightPosition, bandColours_);
+    else
         RenderMesh(doc_, sw);
-    // The banded anime mesh and the outline are drawn by their own step.
+    // The outline is drawn by its own step.
     stats_.polygons = doc_.polygonCount;
     stats_.vertices = doc_.vertexCount;
     glFinish();
@@ -278,6 +280,8 @@ FrameRenderer::FrameResult FrameRenderer::RenderFrame()
     SetLightAndMaterial();
     if (sw.useCameraTrace)
         CameraTraceStep(view_.cameraTarget, JointNode(doc_.FirstFigure(), kWaist).position);
+    // Rebuilt every frame rather than tracked: the colours and brightness may have changed.
+    UpdateBandColours(bandColours_, doc_.colourTable, options_.Parameters());
 
     const int passes = (sw.useAntiEdge || sw.useDepth) ? kMaxPasses : 1;
     if (passes == kMaxPasses && !sw.useFastBlower)

@@ -1,7 +1,11 @@
-// The floor and the shadow: frames drawn by OSMesa and read back.
+// The floor, the shadow and the anime bands: the band split on its own, and
+// frames drawn by OSMesa and read back.
+#include <algorithm>
+#include <set>
 #include <vector>
 
 #include "RenderFixture.h"
+#include "render/AnimeShading.h"
 #include "render/GroundShadow.h"
 
 namespace qm {
@@ -12,6 +16,144 @@ using test::AddVertex;
 using test::kHeight;
 using test::kWidth;
 using test::Pixel;
+
+struct Piece {
+    std::vector<Vec3> points;
+    int band, colour;
+};
+
+class RecordedPieces final : public BandPieceSink {
+public:
+    void DrawBandPolygon(const Vec3* points, int count, int band, int colourIndex) override
+    {
+        pieces.push_back({std::vector<Vec3>(points, points + count), band, colourIndex});
+    }
+    std::vector<Piece> pieces;
+};
+
+const AnimeShadeThresholds kThresholds{0.0f, 0.1f, 0.8f};
+const Vec3 kSquare[4] = {Vec3(0, 0, 0), Vec3(10, 0, 0), Vec3(10, 10, 0), Vec3(0, 10, 0)};
+
+// The pieces of a quad whose corners see intensities d under a light from
+// above (the normals need not be unit vectors for that).
+std::vector<Piece> Split(const Vec3 (&p)[4], const double (&d)[4], const Vec3& light = Vec3(0, 0, -1000))
+{
+    Vec3 normals[4];
+    for (int i = 0; i < 4; ++i)
+        normals[i] = Vec3::FromDouble(0.1, 0.2, -d[i]);
+    RecordedPieces sink;
+    BandSplitter(kThresholds, light, sink).SplitQuadIntoBands(p, normals, 7);
+    return sink.pieces;
+}
+
+double Area(const std::vector<Vec3>& p)
+{
+    Vec3 sum;
+    for (size_t i = 1; i + 1 < p.size(); ++i)
+        sum += Cross(p[i] - p[0], p[i + 1] - p[0]);
+    return 0.5 * sum.Length();
+}
+
+bool Near(const std::vector<Vec3>& a, const std::vector<Vec3>& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const Vec3& u, const Vec3& v) {
+               return Distance(u, v) < 1e-5;
+           });
+}
+
+TEST(BandSplit, BandsCornersAndCrossingsInOutlineOrder)
+{
+    EXPECT_EQ(BandOf(0.0, kThresholds), 1) << "perpendicular to the light: T1 itself is band 1";
+    EXPECT_EQ(BandOf(-1e-9, kThresholds), 0);
+    EXPECT_EQ(BandOf(double(0.1f), kThresholds), 1);
+    EXPECT_EQ(BandOf(double(0.1f) + 1e-9, kThresholds), 2);
+    EXPECT_EQ(BandOf(double(0.8f), kThresholds), 2);
+    EXPECT_EQ(BandOf(double(0.8f) + 1e-9, kThresholds), 3);
+
+    // One band: the quad itself.
+    const Vec3 skew[4] = {Vec3(0, 0, 1), Vec3(3, 0, 2), Vec3(4, 5, 0), Vec3(-1, 4, 1)};
+    auto pieces = Split(skew, {0.3, 0.5, 0.7, 0.79});
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_EQ(pieces[0].band, 2);
+    EXPECT_EQ(pieces[0].colour, 7);
+    EXPECT_TRUE(Near(pieces[0].points, {skew[0], skew[1], skew[2], skew[3]}));
+
+    // Corner 0 in band 3, corner 1 in band 0: intensity runs from 1 at x = 0
+    // to -1 at x = 10, crossing T3 at x = 1, T2 at x = 4.5 and T1 at x = 5;
+    // the far edge comes back the other way.
+    pieces = Split(kSquare, {1.0, -1.0, -1.0, 1.0});
+    const float x3 = 10 - 10 * (0.8f + 1) / 2, x2 = 10 - 10 * (0.1f + 1) / 2, x1 = 5;
+    const std::vector<std::vector<Vec3>> expected = {
+        {Vec3(x1, 0, 0), Vec3(10, 0, 0), Vec3(10, 10, 0), Vec3(x1, 10, 0)},
+        {Vec3(x2, 0, 0), Vec3(x1, 0, 0), Vec3(x1, 10, 0), Vec3(x2, 10, 0)},
+        {Vec3(x3, 0, 0), Vec3(x2, 0, 0), Vec3(x2, 10, 0), Vec3(x3, 10, 0)},
+        {Vec3(0, 0, 0), Vec3(x3, 0, 0), Vec3(x3, 10, 0), Vec3(0, 10, 0)}};
+    ASSERT_EQ(pieces.size(), 4u);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(pieces[size_t(k)].band, k);
+        EXPECT_TRUE(Near(pieces[size_t(k)].points, expected[size_t(k)])) << "band " << k;
+    }
+
+    // A light at the origin has no direction: intensity 0 everywhere.
+    pieces = Split(kSquare, {1.0, -1.0, -1.0, 1.0}, Vec3(0, 0, 0));
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_EQ(pieces[0].band, 1);
+}
+
+// Convex quads under intensities linear across them: one piece per band
+// reached, none for the others, each in the band of its middle, together
+// covering the quad.
+TEST(BandSplit, PiecesTileTheQuad)
+{
+    uint32_t seed = 12345;
+    auto random = [&seed](double lo, double hi) {
+        seed = seed * 1664525u + 1013904223u;
+        return lo + (hi - lo) * double(seed >> 8) / double(1u << 24);
+    };
+    for (int round = 0; round < 200; ++round) {
+        Vec3 p[4];
+        for (int i = 0; i < 4; ++i) {
+            const double angle = (i + random(0.1, 0.9)) * M_PI / 2, radius = random(2, 10);
+            p[i] = Vec3::FromDouble(radius * std::cos(angle), radius * std::sin(angle), 0);
+        }
+        bool convex = true;
+        for (int i = 0; i < 4; ++i)
+            convex = convex && Cross(p[(i + 1) % 4] - p[i], p[(i + 2) % 4] - p[(i + 1) % 4]).z > 0;
+        const double a = random(-0.1, 0.1), b = random(-0.1, 0.1), c = random(-0.3, 0.9);
+        auto f = [&](const Vec3& q) { return a * q.x + b * q.y + c; };
+        if (!convex)
+            continue;
+        const double d[4] = {f(p[0]), f(p[1]), f(p[2]), f(p[3])};
+        const auto pieces = Split(p, d);
+        const auto [lo, hi] = std::minmax({BandOf(d[0], kThresholds), BandOf(d[1], kThresholds),
+                                          BandOf(d[2], kThresholds), BandOf(d[3], kThresholds)});
+        ASSERT_EQ(pieces.size(), size_t(hi - lo + 1)) << "round " << round;
+        double area = 0;
+        for (const Piece& piece : pieces) {
+            area += Area(piece.points);
+            Vec3 middle;
+            for (const Vec3& q : piece.points)
+                middle += q * (1.0 / double(piece.points.size()));
+            EXPECT_EQ(BandOf(f(middle), kThresholds), piece.band) << "round " << round;
+        }
+        EXPECT_NEAR(area, Area({p[0], p[1], p[2], p[3]}), 1e-3) << "round " << round;
+    }
+}
+
+TEST(BandSplit, BandColoursKeepStrayIndicesInTheTable)
+{
+    std::array<Rgb, kColourCount> colours{};
+    colours[0] = {1.0f, 0.5f, 0.25f};
+    colours[255] = {0.5f, 1.0f, 0.0f};
+    ViewParameters p{};
+    p.animeShadeBright1 = 0.25f;
+    p.animeShadeBright2 = 0.5f;
+    BandColourTable table;
+    UpdateBandColours(table, colours, p);
+    EXPECT_EQ(BandColour(table, 255, 1), (Rgb{0.25f, 0.5f, 0.0f}));
+    for (int stray : {-1, 256, 1 << 30})
+        EXPECT_EQ(BandColour(table, stray, 0), (Rgb{0.25f, 0.125f, 0.0625f})) << stray;
+}
 
 class StylesTest : public test::RenderTest {
 protected:
@@ -32,6 +174,23 @@ protected:
         const int a = AddVertex(doc, Vec3(x - h, -h, z)), b = AddVertex(doc, Vec3(x + h, -h, z));
         const int c = AddVertex(doc, Vec3(x + h, h, z + lift)), d = AddVertex(doc, Vec3(x - h, h, z));
         AddPolygon(doc, a, b, c, d, 1);
+        doc.RecomputeNormals();
+    }
+
+    void AddSphere(const Vec3& centre, float radius, int colour)
+    {
+        constexpr int kRings = 16, kSegments = 32;
+        const int first = doc.vertexCount;
+        for (int r = 0; r <= kRings; ++r)
+            for (int s = 0; s < kSegments; ++s) {
+                const double th = M_PI * r / kRings, ph = 2 * M_PI * s / kSegments;
+                AddVertex(doc, centre + Vec3::FromDouble(radius * std::sin(th) * std::cos(ph),
+                                                         radius * std::sin(th) * std::sin(ph), radius * std::cos(th)));
+            }
+        for (int i = first; i < first + kRings * kSegments; ++i) {
+            const int next = (i - first) % kSegments == kSegments - 1 ? i + 1 - kSegments : i + 1;
+            AddPolygon(doc, i, next, next + kSegments, i + kSegments, colour);
+        }
         doc.RecomputeNormals();
     }
 
@@ -145,6 +304,59 @@ TEST_F(StylesTest, PolygonReachingTheCutHeightCastsNothing)
     Draw();
     EXPECT_TRUE(IsShadow(Vec3(-2, 0, kShadowZ / 2)));
     EXPECT_FALSE(IsShadow(Vec3(1.5f, -0.5f, kShadowZ / 2)));
+}
+
+// Each polygon colour shows at most four tones: exactly its colour at the
+// four brightnesses, give or take the rasteriser's rounding of a half.
+TEST_F(StylesTest, AnimeShadingShowsFourTonesPerColour)
+{
+    view.lightPosition = Vec3(-1000, -1000, -500);
+    AddSphere(Vec3(-3.5f, 0, 0), 3, 20);
+    AddSphere(Vec3(3.5f, 0, 0), 3, 300);  // outside the table: shown as entry 0
+    doc.colourTable[20] = {0.8f, 0.4f, 1.0f};
+    doc.colourTable[0] = {0.2f, 1.0f, 0.6f};
+    Set("AnimeShade", "1");
+    auto tonesShown = [&] {
+        std::vector<Pixel> tones;
+        for (const Rgb& c : {doc.colourTable[20], doc.colourTable[0]})
+            for (float b : {0.45f, 0.7f, 0.95f, 1.0f})
+                tones.push_back({int(c.r * b * 255), int(c.g * b * 255), int(c.b * b * 255)});
+        const Pixel bg = At(0, 0);
+        std::set<long> shown;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const Pixel p = At(x, y);
+                if (p.r == bg.r && p.g == bg.g && p.b == bg.b)
+                    continue;
+                const auto t = std::find_if(tones.begin(), tones.end(), [&](const Pixel& e) {
+                    return std::abs(e.r - p.r) <= 1 && std::abs(e.g - p.g) <= 1 && std::abs(e.b - p.b) <= 1;
+                });
+                EXPECT_NE(t, tones.end()) << p.r << "," << p.g << "," << p.b << " at " << x << "," << y;
+                shown.insert(t - tones.begin());
+            }
+        return shown;
+    };
+    Draw();
+    EXPECT_GE(tonesShown().size(), 6u);
+    // No light direction: band 1 everywhere, in a colour changed since the last frame.
+    view.lightPosition = Vec3(0, 0, 0);
+    doc.colourTable[20] = {0.3f, 0.9f, 0.1f};
+    Draw();
+    EXPECT_EQ(tonesShown(), (std::set<long>{1, 5}));
+
+    // The back of a polygon is banded by its reversed normals only when both
+    // sides are drawn; otherwise by its own, which face away from the light.
+    doc.ResetMesh(true);
+    AddSquare(2.0f, 0);
+    doc.FlipAllPolygons();
+    doc.colourTable[0] = {1.0f, 1.0f, 1.0f};
+    view.lightPosition = Vec3(0, -1000, 0);
+    Draw();
+    EXPECT_NEAR(AtScene(Vec3(0, 0, 0)).r, 0.45 * 255, 1);
+    Set("DrawDoublePlane", "1");
+    renderer.reset();
+    Draw();
+    EXPECT_NEAR(AtScene(Vec3(0, 0, 0)).r, 255, 1);
 }
 
 } // namespace
