@@ -9,6 +9,7 @@
 
 #include "render/GroundShadow.h"
 #include "render/MeshDrawing.h"
+#include "render/Outline.h"
 #include "render/OverlayText.h"
 #include "view/Animation.h"
 
@@ -245,7 +246,8 @@ void FrameRenderer::DrawPass(int pass)
         RenderMeshBanded(doc_, sw, options_.Thresholds(), view_.lightPosition, bandColours_);
     else
         RenderMesh(doc_, sw);
-    // The outline is drawn by its own step.
+    if (sw.useEdge)
+        RenderOutline(doc_, sw, edgeWidthWorld_);
     stats_.polygons = doc_.polygonCount;
     stats_.vertices = doc_.vertexCount;
     glFinish();

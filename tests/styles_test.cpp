@@ -1,5 +1,5 @@
-// The floor, the shadow and the anime bands: the band split on its own, and
-// frames drawn by OSMesa and read back.
+// The floor, the shadow, the anime bands and the outline: the band split on
+// its own, and frames drawn by OSMesa and read back.
 #include <algorithm>
 #include <set>
 #include <vector>
@@ -357,6 +357,53 @@ TEST_F(StylesTest, AnimeShadingShowsFourTonesPerColour)
     renderer.reset();
     Draw();
     EXPECT_NEAR(AtScene(Vec3(0, 0, 0)).r, 255, 1);
+}
+
+// The width of the black run where a line of pixels enters the silhouette.
+int RimWidth(const std::vector<Pixel>& line)
+{
+    size_t x = 0;
+    while (x < line.size() && line[x].r == line[0].r && line[x].g == line[0].g && line[x].b == line[0].b)
+        ++x;
+    const size_t start = x;
+    while (x < line.size() && line[x].Sum() == 0)
+        ++x;
+    return int(x - start);
+}
+
+TEST_F(StylesTest, OutlineIsABlackRimOfSteadyWidthAtAnyDistance)
+{
+    AddSphere(Vec3(0, 0, 0), 3, 1);
+    Set("EdgeWidth", "0.02");  // about 4 pixels at this size
+    Set("UseEdge", "1");
+    std::vector<int> widths;
+    for (int doublePlane : {0, 1})
+        for (float distance : {20.0f, 40.0f}) {
+            Set("DrawDoublePlane", doublePlane ? "1" : "0");
+            view.cameraDistance = distance;
+            renderer.reset();  // a first frame, before any animation step sets the width
+            Draw();
+            const Vec3 c = Renderer().ProjectPoint(Vec3(0, 0, 0));
+            const int cx = int(std::lround(c.x)), cy = int(std::lround(c.y));
+            std::vector<Pixel> lines[4];
+            for (int x = 0; x < kWidth; ++x) {
+                lines[0].push_back(At(x, cy));
+                lines[1].push_back(At(kWidth - 1 - x, cy));
+            }
+            for (int y = 0; y < kHeight; ++y) {
+                lines[2].push_back(At(cx, y));
+                lines[3].push_back(At(cx, kHeight - 1 - y));
+            }
+            for (const auto& line : lines)
+                widths.push_back(RimWidth(line));
+            EXPECT_GT(At(cx, cy).Sum(), 0) << "the mesh itself shows";
+        }
+    for (int w : widths) {
+        EXPECT_GE(w, 3);
+        EXPECT_LE(w, 5);
+    }
+    for (size_t i = 4; i < widths.size(); ++i)
+        EXPECT_NEAR(widths[i], widths[i % 4], 1);
 }
 
 } // namespace
