@@ -1,6 +1,7 @@
 // Frames per second of RenderFrame at 800 x 600 under OSMesa, next to the
 // practical limit of this GL: the same quads, lit the same way, drawn with
-// one glDrawArrays from a vertex buffer built once.
+// one glDrawArrays from a vertex buffer built once. Then each display style
+// against the plain frame, and the band split on its own.
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -15,6 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/OsMesaSurface.h"
 #include "platform/Settings.h"
+#include "render/AnimeShading.h"
 #include "render/FrameRenderer.h"
 #include "scene/SceneFile.h"
 
@@ -46,7 +48,7 @@ void FillSphere(CBodyDoc& doc)
             const int p = doc.polygonCount++;
             doc.GrowMesh();
             const int a = r * kSegments + s, b = r * kSegments + (s + 1) % kSegments;
-            doc.polygonCorners[size_t(p)] = {a, a + kSegments, b + kSegments, b};
+            doc.polygonCorners[size_t(p)] = {a, b, b + kSegments, a + kSegments};  // normals outwards
             doc.polygonColour[size_t(p)] = 11 + (r / 10) % 240;
         }
 }
@@ -62,6 +64,7 @@ struct Scene {
     std::unique_ptr<ViewOptions> options;
     std::unique_ptr<FrameRenderer> renderer;
 
+    // Switches by their keys; the floor and the shadow are off unless named.
     Scene(Model model, bool flat, std::initializer_list<std::pair<const char*, const char*>> switches = {})
     {
         doc->AttachViewState(&view);
@@ -78,6 +81,8 @@ struct Scene {
         }
         settings.Write("View", "DrawCount", "0");
         settings.Write("View", "UseFlatShade", flat ? "1" : "0");
+        settings.Write("View", "DrawGround", "0");
+        settings.Write("View", "DrawShadow", "0");
         for (const auto& [key, value] : switches)
             settings.Write("View", key, value);
         options = std::make_unique<ViewOptions>(settings);
@@ -174,5 +179,68 @@ const bench::DeclareRatio effects[] = {
     {"BM_Effects/fast:0/blur:0/aa:1/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
     {"BM_Effects/fast:0/blur:1/aa:1/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
 };
+
+// One display style on at a time, against the plain smooth frame.
+constexpr const char* kStyles[] = {"AnimeShade", "UseEdge", "DrawShadow", "DrawGround"};
+
+void BM_StyledFrame(benchmark::State& state)
+{
+    Scene scene(Scene::Model(state.range(0)), false, {{kStyles[state.range(1)], "1"}});
+    for (auto _ : state)
+        scene.renderer->RenderFrame();
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.SetLabel(kStyles[state.range(1)]);
+}
+BENCHMARK(BM_StyledFrame)
+    ->ArgNames({"sample", "style"})
+    ->ArgsProduct({{0, 1}, {0, 1, 2, 3}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+const bench::DeclareRatio sphereAnime("BM_StyledFrame/sample:0/style:0/real_time", "BM_RenderFrame/sample:0/flat:0/real_time");
+const bench::DeclareRatio sphereEdge("BM_StyledFrame/sample:0/style:1/real_time", "BM_RenderFrame/sample:0/flat:0/real_time");
+const bench::DeclareRatio sphereShadow("BM_StyledFrame/sample:0/style:2/real_time", "BM_RenderFrame/sample:0/flat:0/real_time");
+const bench::DeclareRatio sphereGround("BM_StyledFrame/sample:0/style:3/real_time", "BM_RenderFrame/sample:0/flat:0/real_time");
+const bench::DeclareRatio sampleAnime("BM_StyledFrame/sample:1/style:0/real_time", "BM_RenderFrame/sample:1/flat:0/real_time");
+const bench::DeclareRatio sampleEdge("BM_StyledFrame/sample:1/style:1/real_time", "BM_RenderFrame/sample:1/flat:0/real_time");
+const bench::DeclareRatio sampleShadow("BM_StyledFrame/sample:1/style:2/real_time", "BM_RenderFrame/sample:1/flat:0/real_time");
+const bench::DeclareRatio sampleGround("BM_StyledFrame/sample:1/style:3/real_time", "BM_RenderFrame/sample:1/flat:0/real_time");
+
+// Counts the pieces instead of drawing them.
+class CountedPieces final : public BandPieceSink {
+public:
+    void DrawBandPolygon(const Vec3*, int count, int, int) override { points += count; }
+    long points = 0;
+};
+
+// The split alone over the sphere's quads lit from the side, where most quads
+// lie in one band, and with every quad cut by all three thresholds.
+void BM_SplitQuadIntoBands(benchmark::State& state)
+{
+    NoMessages messages;
+    CBodyDoc doc(messages);
+    doc.ResetScene();
+    FillSphere(doc);
+    doc.RecomputeNormals();
+    const bool allCut = state.range(0) != 0;
+    const AnimeShadeThresholds thresholds{0.0f, 0.1f, 0.8f};
+    CountedPieces pieces;
+    BandSplitter splitter(thresholds, Vec3(-1000, 0, 0), pieces);
+    const Vec3 cutNormals[4] = {Vec3(-1, 0, 0), Vec3(1, 0, 0), Vec3(1, 0, 0), Vec3(-1, 0, 0)};
+    for (auto _ : state)
+        for (int p = 0; p < doc.polygonCount; ++p) {
+            const PolygonCorners& c = doc.polygonCorners[size_t(p)];
+            Vec3 points[4], normals[4];
+            for (size_t k = 0; k < 4; ++k) {
+                points[k] = doc.restVertices[size_t(c[k])];
+                normals[k] = allCut ? cutNormals[k] : doc.vertexNormals[size_t(c[k])];
+            }
+            splitter.SplitQuadIntoBands(points, normals, doc.polygonColour[size_t(p)]);
+        }
+    benchmark::DoNotOptimize(pieces.points);
+    state.counters["quads/s"] =
+        benchmark::Counter(double(state.iterations()) * doc.polygonCount, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_SplitQuadIntoBands)->ArgName("allCut")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

@@ -8,7 +8,9 @@
 #include <cstdio>
 
 #include "render/Effects.h"
+#include "render/GroundShadow.h"
 #include "render/MeshDrawing.h"
+#include "render/Outline.h"
 #include "render/OverlayText.h"
 #include "render/SkeletonDrawing.h"
 #include "view/Animation.h"
@@ -135,6 +137,8 @@ void FrameRenderer::SetupCamera(bool shadow, bool noScale, int pass)
     gluLookAt(e.x, e.y, e.z, t.x, t.y, t.z, 0.0, 0.0, -1.0);
     if (!noScale)
         glScalef(view_.modelScale, view_.modelScale, view_.modelScale);
+    if (shadow)
+        glMultMatrixd(ShadowMatrix(view_.lightPosition, view_.modelScale).data());
 
     const ViewSwitches& sw = options_.Switches();
     const auto& jitter = kJitterTable[static_cast<size_t>(std::clamp(pass, 0, kMaxPasses - 1))];
@@ -145,8 +149,6 @@ void FrameRenderer::SetupCamera(bool shadow, bool noScale, int pass)
         JitteredPerspective(kFieldOfView, Aspect(), kNear, kFar, jx, jy, 0, 0, 1.0);
     else if (sw.useDepth)
         JitteredPerspective(kFieldOfView, Aspect(), kNear, kFar, 0, 0, jx, jy, focus);
-
-    (void)shadow;  // the shadow matrix joins with the floor and shadow drawing
 }
 
 void FrameRenderer::JitteredFrustum(double left, double right, double bottom, double top, double zNear, double zFar,
@@ -228,20 +230,27 @@ void FrameRenderer::DrawPass(int pass)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDisable(GL_TEXTURE_2D);
     SetupCamera(false, false, pass);
-    if (sw.drawGround)
-        SetupCamera(false, true, pass);  // the floor and shadow drawing fill this step
+    if (sw.drawGround) {
+        SetupCamera(false, true, pass);  // the floor keeps its size whatever the model scale
+        RenderGround(options_.Parameters());
+    }
     glEnable(GL_LIGHTING);
     glDisable(GL_CULL_FACE);
-    const bool lightHighEnough =
-        view_.lightPosition.Length() > 0.0 && view_.lightPosition.z / view_.lightPosition.Length() < -0.2;
-    if (sw.drawShadow && view_.cameraEye.z < 16.0f && lightHighEnough)
+    // No shadow seen from the floor's height or below, nor from a light near the horizon.
+    if (sw.drawShadow && view_.cameraEye.z < 16.0f && LightCastsShadow(view_.lightPosition)) {
         SetupCamera(true, false, pass);
+        RenderShadow(doc_, view_.modelScale);
+    }
     SetupCamera(false, false, pass);
     if (view_.skeletonEditMode)
         RenderMeshJointColours(doc_);
-    else if (!sw.animeShade)
+    else if (sw.animeShade)
+        RenderMeshBanded(doc_, sw, options_.Thresholds(), view_.lightPosition, bandColours_);
+    else
         RenderMesh(doc_, sw);
-    // The banded anime mesh and the outline are drawn by their own step.
+    if (sw.useEdge)
+        RenderOutline(doc_, sw, edgeWidthWorld_);
+    // The skeleton goes over the mesh while it is being fitted.
     if (view_.skeletonEditMode && sw.showSkeleton)
         RenderSkeleton(doc_);
     stats_.polygons = doc_.polygonCount;
@@ -278,6 +287,8 @@ FrameRenderer::FrameResult FrameRenderer::RenderFrame()
     SetLightAndMaterial();
     if (sw.useCameraTrace)
         CameraTraceStep(view_.cameraTarget, JointNode(doc_.FirstFigure(), kWaist).position);
+    // Rebuilt every frame rather than tracked: the colours and brightness may have changed.
+    UpdateBandColours(bandColours_, doc_.colourTable, options_.Parameters());
 
     const ViewParameters& p = options_.Parameters();
     const EffectFrame effects{PlanEffects(sw, surface_.HasAccumBuffer()), captureTextures_.data(), clientWidth_,

@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/GlSurface.h"
 #include "platform/Messages.h"
+#include "render/AnimeShading.h"
 #include "scene/BodyDoc.h"
 #include "view/BodyView.h"
 #include "view/ViewOptions.h"
@@ -106,6 +107,7 @@ private:
     std::array<unsigned, kCaptureTextures> captureTextures_{};
     bool texturesAllocated_ = false;
     float edgeWidthWorld_ = 0.0f;
+    BandColourTable bandColours_{};
 
     uint32_t frameCounter_ = 0;
     std::array<uint32_t, kTickRing> tickRing_{};

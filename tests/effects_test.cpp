@@ -74,7 +74,7 @@ protected:
                                          {"BackColorB", "0.6"}, {"SpecularR", "0"}, {"SpecularG", "0"},
                                          {"SpecularB", "0"}, {"AmbientR", "0.1"}, {"AmbientG", "0.1"},
                                          {"AmbientB", "0.1"}, {"DiffuseR", "0.6"}, {"DiffuseG", "0.6"},
-                                         {"DiffuseB", "0.6"}})
+                                         {"DiffuseB", "0.6"}, {"DrawGround", "0"}, {"DrawShadow", "0"}})
             Set(key, value);
     }
 
