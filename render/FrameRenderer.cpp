@@ -174,27 +174,35 @@ void FrameRenderer::JitteredPerspective(double fovy, double aspect, double zNear
     JitteredFrustum(-right, right, -top, top, zNear, zFar, pixdx, pixdy, eyedx, eyedy, focus);
 }
 
-Vec3 FrameRenderer::ProjectPoint(const Vec3& p) const
-{
+namespace {
+
+// The matrices and viewport as the last frame left them.
+struct CurrentTransform {
     GLdouble model[16], projection[16];
     GLint viewport[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, model);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glGetIntegerv(GL_VIEWPORT, viewport);
+    CurrentTransform()
+    {
+        glGetDoublev(GL_MODELVIEW_MATRIX, model);
+        glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        glGetIntegerv(GL_VIEWPORT, viewport);
+    }
+};
+
+} // namespace
+
+Vec3 FrameRenderer::ProjectPoint(const Vec3& p) const
+{
+    const CurrentTransform t;
     GLdouble wx = 0, wy = 0, wz = 0;
-    gluProject(p.x, p.y, p.z, model, projection, viewport, &wx, &wy, &wz);
+    gluProject(p.x, p.y, p.z, t.model, t.projection, t.viewport, &wx, &wy, &wz);
     return Vec3::FromDouble(wx, clientHeight_ - wy, wz);
 }
 
 Vec3 FrameRenderer::UnprojectPoint(const Vec3& w) const
 {
-    GLdouble model[16], projection[16];
-    GLint viewport[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, model);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glGetIntegerv(GL_VIEWPORT, viewport);
+    const CurrentTransform t;
     GLdouble x = 0, y = 0, z = 0;
-    gluUnProject(w.x, clientHeight_ - double(w.y), w.z, model, projection, viewport, &x, &y, &z);
+    gluUnProject(w.x, clientHeight_ - double(w.y), w.z, t.model, t.projection, t.viewport, &x, &y, &z);
     return Vec3::FromDouble(x, y, z);
 }
 
