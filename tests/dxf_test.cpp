@@ -20,6 +20,7 @@ namespace {
 using test::AddPolygon;
 using test::AddVertex;
 using test::ExpectIndicesInside;
+using test::ExpectNear;
 using test::ImportDxfText;
 
 using Point = std::array<double, 3>;
@@ -43,13 +44,6 @@ std::string Face(const std::vector<Point>& corners, std::optional<int> colour = 
 std::string Dxf(const std::string& faces)
 {
     return "0\nSECTION\n2\nENTITIES\n0\n" + faces + "ENDSEC\n0\nEOF\n";
-}
-
-void ExpectNear(const Vec3& v, double x, double y, double z, double tolerance = 1e-5)
-{
-    EXPECT_NEAR(v.x, x, tolerance);
-    EXPECT_NEAR(v.y, y, tolerance);
-    EXPECT_NEAR(v.z, z, tolerance);
 }
 
 class DxfTest : public ::testing::Test {
