@@ -110,15 +110,17 @@ TEST_F(DxfTest, WeldMergesNearPointsAndTurnsRepeatedCorners)
     EXPECT_EQ(doc.polygonCorners[1], (PolygonCorners{2, 3, 0, 3}));
     EXPECT_EQ(doc.polygonCorners[2], (PolygonCorners{1, 2, 0, 3}));
 
-    // -0 and +0 are the same point; each NaN stays a vertex of its own.
+    // -0 and +0 are the same point, even with a point sorted after one of them;
+    // each NaN stays a vertex of its own.
     const float nan = std::nanf("");
     doc.ResetMesh(true);
-    for (Vec3 v : {Vec3(nan, 0, 0), Vec3(1, nan, 2), Vec3(-0.0f, 1, 0), Vec3(0, 1, 0), Vec3(nan, 0, 0)})
+    for (Vec3 v :
+         {Vec3(nan, 0, 0), Vec3(1, nan, 2), Vec3(-0.0f, 1, 0), Vec3(0, 1, 0), Vec3(nan, 0, 0), Vec3(0, 0.5f, 0)})
         AddVertex(doc, v);
     AddPolygon(doc, 0, 1, 2, 3);
     AddPolygon(doc, 4, 3, 2, 1);
     ASSERT_TRUE(WeldVertices(doc));
-    EXPECT_EQ(doc.vertexCount, 4);
+    EXPECT_EQ(doc.vertexCount, 5);
     ExpectIndicesInside(doc);
 }
 

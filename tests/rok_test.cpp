@@ -137,7 +137,7 @@ TEST_F(RokTest, ContradictionsGiveAnEmptyMesh)
     } cases[] = {
         {"point 0", Rok(Point(0, 0, 1, 1, 1), "", "")},
         {"negative point", Rok(square + Point(-3, 0, 1, 1, 1), "", "")},
-        {"point beyond what the file holds", Rok(square + Point(1000000000, 0, 1, 1, 1), "", "")},
+        {"point beyond what the file holds", Rok(square + Point(1000000, 0, 1, 1, 1), "", "")},
         {"face of two lines", Rok(square, lines, FaceOf(0, {1, 2}))},
         {"face of five lines", Rok(square, lines, FaceOf(0, {1, 2, 3, 4, 1}))},
         {"face of a million lines", Rok(square, lines, "1000000 0 0 1 2 3")},
