@@ -72,11 +72,7 @@ TEST_F(AnimationStepTest, HeldKeysReachTheirSteadyRates)
     Hold({Key::PageUp});
     Step(40);
     EXPECT_NEAR(ChangeOverOneStep([&] { return state().cameraDistance; }), -2.0, 1e-3);
-    Step(100);
-    EXPECT_EQ(state().cameraDistance, 1.0f) << "held long enough, the distance stops at exactly 1";
-    EXPECT_EQ(motion().distanceSpeed, 0.0f);
     keys.KeyUp(Key::PageUp);
-
     Hold({Key::Control, Key::Right});
     EXPECT_NEAR(ChangeOverOneStep([&] { return state().lightAzimuth; }), 0.1, 1e-6) << "at once";
 }

@@ -16,18 +16,12 @@ namespace {
 using test::AddPolygon;
 using test::AddVertex;
 
-std::vector<uint8_t> Bytes(const std::string& s)
-{
-    return {s.begin(), s.end()};
-}
-
 // A scene file laid out by hand, independently of the writer.
 struct HandMadeFile {
     int version = 6;
     std::string headerPrefix; // replaces the usual one-byte length when set
-    int32_t vertices = 1, polygons = 1;
+    int32_t vertices = 1;
     int32_t corner = 0;
-    float colour19 = 0.5f;
 
     std::vector<uint8_t> Build() const
     {
@@ -48,6 +42,7 @@ struct HandMadeFile {
             w.WriteInt32(flag);
         for (int i = 0; i < kPoseBlockBytes / 4; ++i)
             w.WriteFloat(float(i % 7));
+        const int polygons = 1;
         w.WriteInt32(vertices);
         w.WriteInt32(polygons);
         w.WriteInt32(0);
@@ -64,7 +59,7 @@ struct HandMadeFile {
         const int colours = version == 6 ? 256 : 20;
         for (int e = 0; e < colours; ++e)
             for (int c = 0; c < 3; ++c)
-                w.WriteFloat(e == 19 ? colour19 : 0.125f);
+                w.WriteFloat(e == 19 ? 0.5f : 0.125f);
         return w.TakeBytes();
     }
 };
@@ -194,7 +189,7 @@ TEST_F(SceneFileTest, RefusedFilesLeaveTheResetSceneAndTheView)
         LoadResult result;
     } cases[] = {
         {"version 7", With(&HandMadeFile::version, 7), LoadResult::BadFormat},
-        {"header of 7 characters", Bytes("\x07VURizu(xxxxxxxxxxxxxxxxxxxxxxxxxx"), LoadResult::BadFormat},
+        {"header of 7 characters", With(&HandMadeFile::headerPrefix, std::string("\x07")), LoadResult::BadFormat},
         {"negative vertex count", With(&HandMadeFile::vertices, -1), LoadResult::BadFormat},
         {"vertex count 0x7f000001, beyond any file", poked(84 + 720 + 3, 0x7f), LoadResult::BadFormat},
         {"polygon count 200 in a file holding one", poked(84 + 720 + 4, 200), LoadResult::BadFormat},
@@ -233,9 +228,7 @@ TEST_F(SceneFileTest, SavingReplacesFilesWholeOrNotAtAll)
     ASSERT_TRUE(SaveSceneFile(doc, path));
     doc.ResetScene();
     ASSERT_TRUE(SaveSceneFile(doc, path)); // over the old one
-    std::string bytes;
-    ASSERT_EQ(ReadWholeFile(path, bytes), FileRead::Ok);
-    EXPECT_EQ(bytes.size(), 3888u);
+    EXPECT_EQ(test::FileText(path).size(), 3888u) << "the empty scene's file";
 
     // A folder in the way cannot be replaced: reported, and the folder is still there.
     const std::string blocked = (dir / "blocked.abd");
