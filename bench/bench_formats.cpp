@@ -3,18 +3,14 @@
 // importer reading the same file in the same run (its parse alone, no
 // post-processing). BM_WeldVertices at two sizes shows the weld's growth: for
 // n log n the 1M / 250k ratio is about 4 x log(1e6) / log(2.5e5) = 4.45,
-// quadratic would be 16. BM_SortPeer is a plain std::sort of the same points,
-// the floor a sorting weld can reach. BM_ImportRok reads the same grid as a
-// ROK file. Each import benchmark also reports peak_MB, the memory it needs
-// beyond what the process held before, measured once in a child process.
-#include <malloc.h>
-#include <sys/wait.h>
+// quadratic would be 16. BM_ImportRok reads the same grid as a ROK file.
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -36,105 +32,78 @@ namespace {
 
 using namespace qm;
 
-// A grid of width x height quads over a gently rippled surface; every inner
+// A grid of quads, width across, over a gently rippled surface; every inner
 // corner is shared by four faces, as in a real model.
-struct Grid {
-    int width;
-    int height;
-    int Point(int i, int j) const { return 1 + i + j * (width + 1); } // 1-based
-    void Corner(int i, int j, double& x, double& y, double& z) const
-    {
-        x = i * 0.5;
-        y = j * 0.5;
-        z = ((i * 7 + j * 3) % 10) * 0.1;
-    }
-};
-
-Grid GridOf(int faces)
+int GridWidth(int faces)
 {
-    int width = 1;
-    while (width * width < faces)
-        ++width;
-    return {width, faces / width};
+    return static_cast<int>(std::ceil(std::sqrt(double(faces))));
 }
+std::array<double, 3> Corner(int i, int j)
+{
+    return {i * 0.5, j * 0.5, ((i * 7 + j * 3) % 10) * 0.1};
+}
+constexpr int kCornerI[4] = {0, 1, 1, 0}, kCornerJ[4] = {0, 0, 1, 1};
 
-class TempFiles {
-  public:
-    ~TempFiles()
-    {
-        for (const auto& entry : paths_)
-            std::filesystem::remove(entry.second);
-    }
-    // The file for key, written by write on first use.
-    const std::string& Get(const std::string& key, const std::function<void(std::FILE*)>& write)
-    {
-        auto it = paths_.find(key);
-        if (it != paths_.end())
-            return it->second;
-        const std::string path =
-            (std::filesystem::temp_directory_path() / ("qm_bench_" + std::to_string(::getpid()) + "_" + key)).string();
-        std::FILE* f = std::fopen(path.c_str(), "wb");
+// The file called name, written by write on first use into a folder that goes at exit.
+const std::string& GeneratedFile(const std::string& name, const std::function<void(std::FILE*)>& write)
+{
+    static struct Folder {
+        std::filesystem::path path = std::filesystem::temp_directory_path() / ("qm_bench_" + std::to_string(getpid()));
+        std::map<std::string, std::string> files;
+        Folder() { std::filesystem::create_directories(path); }
+        ~Folder() { std::filesystem::remove_all(path); }
+    } folder;
+    const auto [it, added] = folder.files.emplace(name, (folder.path / name).string());
+    if (added) {
+        std::FILE* f = std::fopen(it->second.c_str(), "wb");
         write(f);
         std::fclose(f);
-        return paths_.emplace(key, path).first->second;
     }
-
-  private:
-    std::map<std::string, std::string> paths_;
-};
-
-TempFiles& Files()
-{
-    static TempFiles files;
-    return files;
+    return it->second;
 }
 
 const std::string& DxfFile(int faces)
 {
-    return Files().Get(std::to_string(faces) + ".dxf", [faces](std::FILE* f) {
-        const Grid g = GridOf(faces);
+    return GeneratedFile(std::to_string(faces) + ".dxf", [faces](std::FILE* f) {
+        const int width = GridWidth(faces);
         std::fputs("0\nSECTION\n2\nENTITIES\n999\ngenerated grid\n0\n", f);
-        const int di[4] = {0, 1, 1, 0}, dj[4] = {0, 0, 1, 1};
-        for (int j = 0; j < g.height; ++j)
-            for (int i = 0; i < g.width; ++i) {
-                std::fprintf(f, "3DFACE\n8\nbody2\n62\n%d\n", 11 + (i + j) % 240);
-                for (int k = 0; k < 4; ++k) {
-                    double x, y, z;
-                    g.Corner(i + di[k], j + dj[k], x, y, z);
-                    std::fprintf(f, "1%d\n%g\n2%d\n%g\n3%d\n%g\n", k, x, k, y, k, z);
-                }
-                std::fputs("0\n", f);
+        for (int q = 0; q < faces; ++q) {
+            std::fprintf(f, "3DFACE\n8\nbody2\n62\n%d\n", 11 + q % 240);
+            for (int k = 0; k < 4; ++k) {
+                const auto [x, y, z] = Corner(q % width + kCornerI[k], q / width + kCornerJ[k]);
+                std::fprintf(f, "1%d\n%g\n2%d\n%g\n3%d\n%g\n", k, x, k, y, k, z);
             }
+            std::fputs("0\n", f);
+        }
         std::fputs("ENDSEC\n0\nEOF\n", f);
     });
 }
 
 const std::string& RokFile(int faces)
 {
-    return Files().Get(std::to_string(faces) + ".rok", [faces](std::FILE* f) {
-        const Grid g = GridOf(faces);
+    return GeneratedFile(std::to_string(faces) + ".rok", [faces](std::FILE* f) {
+        const int width = GridWidth(faces), height = faces / width;
+        auto point = [&](int i, int j) { return 1 + i + j * (width + 1); }; // 1-based
         std::fputs("ROKU4\r generated grid\rPOINT\r", f);
-        for (int j = 0; j <= g.height; ++j)
-            for (int i = 0; i <= g.width; ++i) {
-                double x, y, z;
-                g.Corner(i, j, x, y, z);
-                const int group = (i * 6 / (g.width + 1)) + 6 * (j * 5 / (g.height + 1));
-                std::fprintf(f, "%d %d 0 0 0 %g %g %g\r", g.Point(i, j), group, x, z, y);
+        for (int j = 0; j <= height; ++j)
+            for (int i = 0; i <= width; ++i) {
+                const auto [x, y, z] = Corner(i, j);
+                const int group = (i * 6 / (width + 1)) + 6 * (j * 5 / (height + 1));
+                std::fprintf(f, "%d %d 0 0 0 %g %g %g\r", point(i, j), group, x, z, y);
             }
         // Lines: horizontal ones first, then vertical ones; faces name both.
         std::fputs("LINE0\r", f);
-        for (int j = 0; j <= g.height; ++j)
-            for (int i = 0; i < g.width; ++i)
-                std::fprintf(f, "%d %d 0 0\r", g.Point(i, j), g.Point(i + 1, j));
-        for (int j = 0; j < g.height; ++j)
-            for (int i = 0; i <= g.width; ++i)
-                std::fprintf(f, "%d %d 0 0\r", g.Point(i, j), g.Point(i, j + 1));
-        const int horizontal = g.width * (g.height + 1);
-        auto h = [&](int i, int j) { return 1 + i + j * g.width; };
-        auto v = [&](int i, int j) { return 1 + horizontal + i + j * (g.width + 1); };
+        for (int j = 0; j <= height; ++j)
+            for (int i = 0; i < width; ++i)
+                std::fprintf(f, "%d %d 0 0\r", point(i, j), point(i + 1, j));
+        for (int j = 0; j < height; ++j)
+            for (int i = 0; i <= width; ++i)
+                std::fprintf(f, "%d %d 0 0\r", point(i, j), point(i, j + 1));
+        auto h = [&](int i, int j) { return 1 + i + j * width; };
+        auto v = [&](int i, int j) { return 1 + width * (height + 1) + i + j * (width + 1); };
         std::fputs("FACE0\r", f);
-        for (int j = 0; j < g.height; ++j)
-            for (int i = 0; i < g.width; ++i)
+        for (int j = 0; j < height; ++j)
+            for (int i = 0; i < width; ++i)
                 std::fprintf(f, "4 %d 0 %d %d %d %d\r", (i + j) % 13, h(i, j), v(i + 1, j), h(i, j + 1), v(i, j));
         std::fputs("END00\rpalette 0 0\r", f);
         for (int e = 0; e < 13; ++e)
@@ -142,61 +111,11 @@ const std::string& RokFile(int faces)
     });
 }
 
-long ResidentKilobytes(const char* field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field, 0) == 0)
-            return std::atol(line.c_str() + std::string(field).size());
-    return 0;
-}
-
-// Runs work once in a child process and returns how far its peak resident
-// memory rose above what it started with, in MB.
-double PeakMegabytes(const std::function<void()>& work)
-{
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return -1;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        // The child starts with its parent's free heap and high-water mark:
-        // give the one back and start the other afresh.
-        ::malloc_trim(0);
-        std::ofstream("/proc/self/clear_refs") << "5";
-        const long before = ResidentKilobytes("VmRSS:");
-        work();
-        const long growth = ResidentKilobytes("VmHWM:") - before;
-        (void)!::write(fds[1], &growth, sizeof growth);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    long growth = -1024;
-    if (pid < 0 || ::read(fds[0], &growth, sizeof growth) != sizeof growth)
-        growth = -1024;
-    ::close(fds[0]);
-    if (pid > 0)
-        ::waitpid(pid, nullptr, 0);
-    return growth / 1024.0;
-}
-
-using Importer = ExchangeResult (*)(CBodyDoc&, const std::string&);
-constexpr Importer kDxf = ImportDxf;
-constexpr Importer kRok = ImportRok;
-
 // Times import of path into a document that already holds the last
-// iteration's scene, as the viewer's does; peak memory is taken once from a
-// fresh document.
-void TimeImport(benchmark::State& state, Importer import, const std::string& path)
+// iteration's scene, as the viewer's does.
+void TimeImport(benchmark::State& state, ExchangeResult (*import)(CBodyDoc&, const std::string&),
+                const std::string& path)
 {
-    state.counters["peak_MB"] = PeakMegabytes([&] {
-        RecordingMessages messages;
-        auto doc = std::make_unique<CBodyDoc>(messages);
-        doc->ResetScene();
-        benchmark::DoNotOptimize(import(*doc, path));
-    });
     RecordingMessages messages;
     auto doc = std::make_unique<CBodyDoc>(messages);
     doc->ResetScene();
@@ -209,70 +128,44 @@ void TimeImport(benchmark::State& state, Importer import, const std::string& pat
 
 void BM_ImportDxf(benchmark::State& state)
 {
-    TimeImport(state, kDxf, DxfFile(static_cast<int>(state.range(0))));
+    TimeImport(state, ImportDxf, DxfFile(int(state.range(0))));
 }
 BENCHMARK(BM_ImportDxf)->Arg(200000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 #ifdef QM_HAVE_ASSIMP
-void AssimpOnce(const std::string& path, benchmark::State* state)
-{
-    Assimp::Importer importer;
-    const aiScene* scene = importer.ReadFile(path, 0);
-    if (scene == nullptr && state != nullptr)
-        state->SkipWithError(importer.GetErrorString());
-    benchmark::DoNotOptimize(scene);
-}
-
 void BM_AssimpDxf(benchmark::State& state)
 {
-    const std::string& path = DxfFile(static_cast<int>(state.range(0)));
-    state.counters["peak_MB"] = PeakMegabytes([&] { AssimpOnce(path, nullptr); });
-    for (auto _ : state)
-        AssimpOnce(path, &state);
+    const std::string& path = DxfFile(int(state.range(0)));
+    for (auto _ : state) {
+        Assimp::Importer importer;
+        const aiScene* scene = importer.ReadFile(path, 0);
+        if (scene == nullptr)
+            state.SkipWithError(importer.GetErrorString());
+        benchmark::DoNotOptimize(scene);
+    }
 }
 BENCHMARK(BM_AssimpDxf)->Arg(200000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 const bench::DeclareRatio dxfSmall("BM_ImportDxf/200000", "BM_AssimpDxf/200000");
 const bench::DeclareRatio dxfLarge("BM_ImportDxf/1000000", "BM_AssimpDxf/1000000");
 #endif
 
-// n vertices, each point four times over (as the corners of a grid's quads
-// come out of a DXF file), in file order.
-std::vector<Vec3> WeldInput(int n)
-{
-    const Grid g = GridOf(n / 4);
-    std::vector<Vec3> points;
-    points.reserve(static_cast<size_t>(n));
-    const int di[4] = {0, 1, 1, 0}, dj[4] = {0, 0, 1, 1};
-    for (int j = 0; j < g.height && int(points.size()) < n; ++j)
-        for (int i = 0; i < g.width && int(points.size()) < n; ++i)
-            for (int k = 0; k < 4; ++k) {
-                double x, y, z;
-                g.Corner(i + di[k], j + dj[k], x, y, z);
-                points.push_back(Vec3::FromDouble(-x, y, -z));
-            }
-    while (int(points.size()) < n)
-        points.push_back(points.back());
-    return points;
-}
-
+// n vertices, the corners of a grid's quads in file order, so that each inner
+// point comes four times over as out of a DXF file.
 void BM_WeldVertices(benchmark::State& state)
 {
-    const int n = static_cast<int>(state.range(0));
-    const std::vector<Vec3> points = WeldInput(n);
+    const int n = int(state.range(0)), width = GridWidth(n / 4);
     RecordingMessages messages;
     auto doc = std::make_unique<CBodyDoc>(messages);
-    for (const Vec3& p : points) {
-        const int v = doc->vertexCount++;
-        doc->GrowMesh();
-        doc->restVertices[size_t(v)] = p;
+    doc->vertexCount = n;
+    doc->polygonCount = n / 4;
+    doc->GrowMesh();
+    for (int v = 0; v < n; ++v) {
+        const auto [x, y, z] = Corner(v / 4 % width + kCornerI[v % 4], v / 4 / width + kCornerJ[v % 4]);
+        doc->restVertices[size_t(v)] = Vec3::FromDouble(-x, y, -z);
+        doc->polygonCorners[size_t(v / 4)][size_t(v % 4)] = v;
     }
-    for (int p = 0; p + 4 <= n; p += 4) {
-        const int q = doc->polygonCount++;
-        doc->GrowMesh();
-        doc->polygonCorners[size_t(q)] = {p, p + 1, p + 2, p + 3};
-    }
-    const std::vector<PolygonCorners> corners(doc->polygonCorners.begin(),
-                                              doc->polygonCorners.begin() + doc->polygonCount);
+    const std::vector<Vec3> points(doc->restVertices.begin(), doc->restVertices.begin() + n);
+    const std::vector<PolygonCorners> corners(doc->polygonCorners.begin(), doc->polygonCorners.begin() + n / 4);
     for (auto _ : state) {
         state.PauseTiming();
         doc->vertexCount = n;
@@ -286,30 +179,9 @@ void BM_WeldVertices(benchmark::State& state)
 BENCHMARK(BM_WeldVertices)->Arg(250000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 const bench::DeclareRatio weldGrowth("BM_WeldVertices/1000000", "BM_WeldVertices/250000");
 
-void BM_SortPeer(benchmark::State& state)
-{
-    const std::vector<Vec3> points = WeldInput(static_cast<int>(state.range(0)));
-    std::vector<Vec3> work;
-    for (auto _ : state) {
-        state.PauseTiming();
-        work = points;
-        state.ResumeTiming();
-        std::sort(work.begin(), work.end(), [](const Vec3& a, const Vec3& b) {
-            if (a.x != b.x)
-                return a.x > b.x;
-            if (a.y != b.y)
-                return a.y > b.y;
-            return a.z > b.z;
-        });
-        benchmark::DoNotOptimize(work.data());
-    }
-}
-BENCHMARK(BM_SortPeer)->Arg(1000000)->Unit(benchmark::kMillisecond);
-const bench::DeclareRatio weldPeer("BM_WeldVertices/1000000", "BM_SortPeer/1000000");
-
 void BM_ImportRok(benchmark::State& state)
 {
-    TimeImport(state, kRok, RokFile(static_cast<int>(state.range(0))));
+    TimeImport(state, ImportRok, RokFile(int(state.range(0))));
 }
 BENCHMARK(BM_ImportRok)->Arg(200000)->Unit(benchmark::kMillisecond);
 const bench::DeclareRatio rokToDxf("BM_ImportRok/200000", "BM_ImportDxf/200000");

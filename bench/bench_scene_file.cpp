@@ -18,42 +18,26 @@ namespace {
 
 using namespace qm;
 
-constexpr int kCount = 1000000;
-
-class NoMessages : public MessageSink {
-public:
-    void ShowMessage(const std::string&) override {}
-};
-
-// Builds the large scene once and keeps its file for every benchmark.
+// The large scene, built once, and its file, kept for every benchmark.
 struct LargeScene {
-    NoMessages messages;
-    SceneViewState view;
+    static constexpr int kCount = 1000000, kSide = 1000;
+    RecordingMessages messages;
     std::unique_ptr<CBodyDoc> doc = std::make_unique<CBodyDoc>(messages);
-    std::string path;
+    std::string path = "/tmp/quillo-bench-" + std::to_string(getpid()) + ".abd";
     std::vector<uint8_t> bytes;
 
     LargeScene()
     {
-        doc->AttachViewState(&view);
         doc->ResetScene();
-        doc->vertexCount = kCount;
-        doc->polygonCount = kCount;
+        doc->vertexCount = doc->polygonCount = kCount;
         doc->GrowMesh();
-        const int side = 1000;
-        for (int v = 0; v < kCount; ++v) {
-            doc->restVertices[size_t(v)] = Vec3(float(v % side) * 0.01f - 5, float(v / side) * 0.01f, 0.0f);
-            doc->vertexGroup[size_t(v)] = (v % side) / 100;
+        for (int i = 0; i < kCount; ++i) {
+            doc->restVertices[size_t(i)] = Vec3(float(i % kSide) * 0.01f - 5, float(i / kSide) * 0.01f, 0.0f);
+            doc->vertexGroup[size_t(i)] = (i % kSide) / 100;
+            const int a = i % (kCount - kSide - 1);
+            doc->polygonCorners[size_t(i)] = {a, a + 1, a + kSide + 1, a + kSide};
+            doc->polygonColour[size_t(i)] = i % 256;
         }
-        for (int p = 0; p < kCount; ++p) {
-            const int a = p % (kCount - side - 1);
-            doc->polygonCorners[size_t(p)] = {a, a + 1, a + side + 1, a + side};
-            doc->polygonColour[size_t(p)] = p % 256;
-        }
-        char name[] = "/tmp/quillo-bench-XXXXXX";
-        const int fd = mkstemp(name);
-        close(fd);
-        path = name;
         bytes = SaveScene(*doc);
         SaveSceneFile(*doc, path);
     }
@@ -68,56 +52,49 @@ LargeScene& Scene()
 
 void BM_LoadSceneFile(benchmark::State& state)
 {
-    LargeScene& s = Scene();
     for (auto _ : state)
-        LoadSceneFile(*s.doc, s.path);
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.bytes.size()));
+        LoadSceneFile(*Scene().doc, Scene().path);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Scene().bytes.size()));
 }
 BENCHMARK(BM_LoadSceneFile)->Unit(benchmark::kMillisecond);
 
 void BM_RebuildAfterLoad(benchmark::State& state)
 {
-    LargeScene& s = Scene();
-    LoadSceneFile(*s.doc, s.path);
+    LoadSceneFile(*Scene().doc, Scene().path);
     for (auto _ : state) {
-        s.doc->RecomputeNormals();
-        s.doc->BindMeshToNodes();
+        Scene().doc->RecomputeNormals();
+        Scene().doc->BindMeshToNodes();
     }
 }
 BENCHMARK(BM_RebuildAfterLoad)->Unit(benchmark::kMillisecond);
 
 void BM_PlainRead(benchmark::State& state)
 {
-    LargeScene& s = Scene();
     for (auto _ : state) {
-        std::vector<char> buffer(s.bytes.size());  // a loader has nowhere to keep it between files
-        std::ifstream in(s.path, std::ios::binary);
-        in.read(buffer.data(), std::streamsize(buffer.size()));
+        std::vector<char> buffer(Scene().bytes.size()); // a loader has nowhere to keep it between files
+        std::ifstream(Scene().path, std::ios::binary).read(buffer.data(), std::streamsize(buffer.size()));
         benchmark::DoNotOptimize(buffer.data());
     }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.bytes.size()));
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Scene().bytes.size()));
 }
 BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond);
 
 void BM_SaveSceneFile(benchmark::State& state)
 {
-    LargeScene& s = Scene();
-    LoadSceneFile(*s.doc, s.path);
-    const std::string out = s.path + ".out";
+    LoadSceneFile(*Scene().doc, Scene().path);
+    const std::string out = Scene().path + ".out";
     for (auto _ : state)
-        SaveSceneFile(*s.doc, out);
+        SaveSceneFile(*Scene().doc, out);
     std::remove(out.c_str());
 }
 BENCHMARK(BM_SaveSceneFile)->Unit(benchmark::kMillisecond);
 
 void BM_PlainWrite(benchmark::State& state)
 {
-    LargeScene& s = Scene();
-    const std::string out = s.path + ".plain";
-    for (auto _ : state) {
-        std::ofstream f(out, std::ios::binary | std::ios::trunc);
-        f.write(reinterpret_cast<const char*>(s.bytes.data()), std::streamsize(s.bytes.size()));
-    }
+    const std::string out = Scene().path + ".plain";
+    for (auto _ : state)
+        std::ofstream(out, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(Scene().bytes.data()), std::streamsize(Scene().bytes.size()));
     std::remove(out.c_str());
 }
 BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond);

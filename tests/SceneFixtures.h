@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+#include <gtest/gtest.h>
+
 #include "scene/BodyDoc.h"
 
 namespace qm::test {
@@ -24,6 +26,13 @@ inline int AddPolygon(CBodyDoc& doc, int a, int b, int c, int d, int colour = 0)
     doc.polygonCorners[static_cast<size_t>(p)] = {a, b, c, d};
     doc.polygonColour[static_cast<size_t>(p)] = colour;
     return p;
+}
+
+inline void ExpectNear(const Vec3& v, double x, double y, double z, double tolerance = 1e-5)
+{
+    EXPECT_NEAR(v.x, x, tolerance);
+    EXPECT_NEAR(v.y, y, tolerance);
+    EXPECT_NEAR(v.z, z, tolerance);
 }
 
 inline int CountNodesInUse(const CBodyDoc& doc)

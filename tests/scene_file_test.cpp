@@ -1,7 +1,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -17,15 +16,12 @@ namespace {
 using test::AddPolygon;
 using test::AddVertex;
 
-std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
-
 // A scene file laid out by hand, independently of the writer.
 struct HandMadeFile {
     int version = 6;
-    std::string headerPrefix;  // replaces the usual one-byte length when set
-    int32_t vertices = 1, polygons = 1;
+    std::string headerPrefix; // replaces the usual one-byte length when set
+    int32_t vertices = 1;
     int32_t corner = 0;
-    float colour19 = 0.5f;
 
     std::vector<uint8_t> Build() const
     {
@@ -37,15 +33,16 @@ struct HandMadeFile {
         else
             w.WriteBytes(headerPrefix.data(), headerPrefix.size());
         w.WriteBytes(header, 11);
-        for (float f : {0.25f, 0.5f, 1.5f, 1.f, 2.f, 3.f, 42.f, 4.f, 5.f, 6.f})  // angles, eye, distance, target
+        for (float f : {0.25f, 0.5f, 1.5f, 1.f, 2.f, 3.f, 42.f, 4.f, 5.f, 6.f}) // angles, eye, distance, target
             w.WriteFloat(f);
         if (version >= 5)
-            for (float f : {10.f, 0.f, 0.f, 2.f})  // light, scale
+            for (float f : {10.f, 0.f, 0.f, 2.f}) // light, scale
                 w.WriteFloat(f);
         for (int32_t flag : {9, 8, 7, 6})
             w.WriteInt32(flag);
         for (int i = 0; i < kPoseBlockBytes / 4; ++i)
             w.WriteFloat(float(i % 7));
+        const int polygons = 1;
         w.WriteInt32(vertices);
         w.WriteInt32(polygons);
         w.WriteInt32(0);
@@ -62,13 +59,21 @@ struct HandMadeFile {
         const int colours = version == 6 ? 256 : 20;
         for (int e = 0; e < colours; ++e)
             for (int c = 0; c < 3; ++c)
-                w.WriteFloat(e == 19 ? colour19 : 0.125f);
+                w.WriteFloat(e == 19 ? 0.5f : 0.125f);
         return w.TakeBytes();
     }
 };
 
+// The hand-made file with one field changed.
+template <class T> std::vector<uint8_t> With(T HandMadeFile::*field, T value)
+{
+    HandMadeFile f;
+    f.*field = value;
+    return f.Build();
+}
+
 class SceneFileTest : public ::testing::Test {
-protected:
+  protected:
     SceneFileTest()
     {
         doc.AttachViewState(&view);
@@ -94,11 +99,11 @@ protected:
         for (int i = 0; i < 6; ++i)
             AddVertex(doc, Vec3(float(i), float(i * i) * 0.1f, 1.0f - float(i)), i == 5 ? 300 : i % 3);
         AddPolygon(doc, 0, 1, 2, 3, 17);
-        AddPolygon(doc, 2, 3, 4, 4, 999);  // out-of-range colour loads as it stands
+        AddPolygon(doc, 2, 3, 4, 4, 999); // out-of-range colour saved and loaded as it stands
         AddPolygon(doc, 4, 5, 0, 1, 0);
         doc.colourTable[200] = {0.1f, 0.2f, 0.3f};
         TranslateFigure(doc.FirstFigure(), 0.5, 0, 0);
-        UpdateDerivedJoints(doc.FirstFigure(), false);  // as every load does
+        UpdateDerivedJoints(doc.FirstFigure(), false); // as every load does
         doc.RecomputeNormals();
     }
 
@@ -121,35 +126,19 @@ TEST_F(SceneFileTest, RoundTripIsByteExactAndRestoresTheScene)
     ASSERT_EQ(LoadScene(doc2, saved.data(), saved.size(), "x"), LoadResult::Ok);
     EXPECT_TRUE(messages2.shown.empty());
 
+    // What the bytes alone would not show: fields in the right places, and what a load derives.
     EXPECT_EQ(view2.cameraEye, Vec3(10, 20, 30));
-    EXPECT_EQ(view2.cameraDistance, 55.0f);
     EXPECT_EQ(view2.modelScale, 1.5f);
     EXPECT_FALSE(view2.groupBinding);
-    EXPECT_EQ(view2.extraFlags[0], 0);  // always cleared by a load
-    EXPECT_EQ(view2.extraFlags[3], 8);
+    EXPECT_EQ(view2.extraFlags[0], 0); // always cleared by a load
     EXPECT_FLOAT_EQ(view2.lightAzimuth, float(M_PI / 2));
     EXPECT_FLOAT_EQ(view2.lightElevation, 0.0f);
-    EXPECT_EQ(doc2.polygonColour[1], 999);
-    EXPECT_EQ(doc2.vertexGroup[5], 300);
-    EXPECT_EQ(doc2.colourTable[200], (Rgb{0.1f, 0.2f, 0.3f}));
     EXPECT_EQ(doc2.faceNormals[0], doc.faceNormals[0]);
-    EXPECT_EQ(JointNode(doc2.FirstFigure(), kHead).position, JointNode(doc.FirstFigure(), kHead).position);
 
     // Saving the loaded scene gives the same bytes, but for the cleared flag.
     std::vector<uint8_t> expected = saved;
     std::memset(expected.data() + 68, 0, 4);
-    const std::vector<uint8_t> again = SaveScene(doc2);
-    ASSERT_EQ(again.size(), expected.size());
-    for (size_t i = 0; i < again.size(); ++i)
-        ASSERT_EQ(again[i], expected[i]) << "byte " << i;
-}
-
-TEST_F(SceneFileTest, SmallestFileHoldsNoMesh)
-{
-    const std::vector<uint8_t> saved = SaveScene(doc);
-    EXPECT_EQ(saved.size(), 3888u);
-    EXPECT_EQ(Load(saved), LoadResult::Ok);
-    EXPECT_EQ(doc.vertexCount, 0);
+    EXPECT_TRUE(SaveScene(doc2) == expected);
 }
 
 TEST_F(SceneFileTest, OlderVersionsKeepWhatTheyDoNotStore)
@@ -157,21 +146,17 @@ TEST_F(SceneFileTest, OlderVersionsKeepWhatTheyDoNotStore)
     const Vec3 light = view.lightPosition;
     doc.colourTable[100] = {0.9f, 0.8f, 0.7f};
 
-    HandMadeFile v4;
-    v4.version = 4;
-    ASSERT_EQ(Load(v4.Build()), LoadResult::Ok);
+    ASSERT_EQ(Load(With(&HandMadeFile::version, 4)), LoadResult::Ok);
     EXPECT_EQ(view.cameraDistance, 42.0f);
     EXPECT_EQ(view.cameraTarget, Vec3(4, 5, 6));
-    EXPECT_EQ(view.lightPosition, light);  // not in version 4
+    EXPECT_EQ(view.lightPosition, light); // not in version 4
     EXPECT_EQ(view.modelScale, 1.0f);
     EXPECT_EQ(view.extraFlags[1], 8);
     EXPECT_FLOAT_EQ(doc.colourTable[19].r, 0.5f);
-    EXPECT_EQ(doc.colourTable[100], (Rgb{0.9f, 0.8f, 0.7f}));  // entries 20-255 untouched
+    EXPECT_EQ(doc.colourTable[100], (Rgb{0.9f, 0.8f, 0.7f})); // entries 20-255 untouched
     EXPECT_EQ(doc.restVertices[0], Vec3(1, 2, 3));
 
-    HandMadeFile v5;
-    v5.version = 5;
-    ASSERT_EQ(Load(v5.Build()), LoadResult::Ok);
+    ASSERT_EQ(Load(With(&HandMadeFile::version, 5)), LoadResult::Ok);
     EXPECT_EQ(view.lightPosition, Vec3(10, 0, 0));
     EXPECT_EQ(view.modelScale, 2.0f);
     EXPECT_FLOAT_EQ(view.lightAzimuth, 0.0f);
@@ -180,63 +165,42 @@ TEST_F(SceneFileTest, OlderVersionsKeepWhatTheyDoNotStore)
 
 TEST_F(SceneFileTest, HeaderAcceptsLongerLengthForms)
 {
-    HandMadeFile wide16;
-    wide16.headerPrefix = std::string("\xff\x0b\x00", 3);
-    EXPECT_EQ(Load(wide16.Build()), LoadResult::Ok);
-
-    HandMadeFile wide32;
-    wide32.headerPrefix = std::string("\xff\xff\xff\x0b\x00\x00\x00", 7);
-    EXPECT_EQ(Load(wide32.Build()), LoadResult::Ok);
+    EXPECT_EQ(Load(With(&HandMadeFile::headerPrefix, std::string("\xff\x0b\x00", 3))), LoadResult::Ok);
+    EXPECT_EQ(Load(With(&HandMadeFile::headerPrefix, std::string("\xff\xff\xff\x0b\x00\x00\x00", 7))), LoadResult::Ok);
     EXPECT_TRUE(messages.shown.empty());
 }
 
 // Every refusal leaves a freshly reset scene and the view as it was, and says why.
 TEST_F(SceneFileTest, RefusedFilesLeaveTheResetSceneAndTheView)
 {
-    struct Case {
-        const char* what;
-        std::function<std::vector<uint8_t>()> bytes;
-        LoadResult result;
-        std::string message;
-    };
-    auto file = [](std::function<void(HandMadeFile&)> change) {
-        return [change] {
-            HandMadeFile f;
-            change(f);
-            return f.Build();
-        };
-    };
     auto cut = [](size_t keep) {
-        return [keep] {
-            std::vector<uint8_t> b = HandMadeFile().Build();
-            b.resize(keep);
-            return b;
-        };
+        std::vector<uint8_t> b = HandMadeFile().Build();
+        b.resize(keep);
+        return b;
     };
-    const std::string bad = strings::kBadFormat, truncated = std::string("s.abd") + strings::kTruncated;
-    const Case cases[] = {
-        {"version 7", file([](HandMadeFile& f) { f.version = 7; }), LoadResult::BadFormat, bad},
-        {"header of 7 characters", [] { return Bytes("\x07VURizu(xxxxxxxxxxxxxxxxxxxxxxxxxx"); }, LoadResult::BadFormat, bad},
-        {"negative vertex count", file([](HandMadeFile& f) { f.vertices = -1; }), LoadResult::BadFormat, bad},
-        {"vertex count beyond any file", [] {
-             std::vector<uint8_t> b = HandMadeFile().Build();
-             b[84 + 720 + 3] = 0x7f;  // vertex count 0x7f000001
-             return b;
-         }, LoadResult::BadFormat, bad},
-        {"counts beyond this file", [] {
-             std::vector<uint8_t> b = HandMadeFile().Build();
-             b[84 + 720 + 4] = 200;  // polygon count 200 in a file holding one
-             return b;
-         }, LoadResult::BadFormat, bad},
-        {"corner past the last vertex", file([](HandMadeFile& f) { f.corner = 1; }), LoadResult::BadFormat, bad},
-        {"negative corner", file([](HandMadeFile& f) { f.corner = -1; }), LoadResult::BadFormat, bad},
-        {"empty file", cut(0), LoadResult::Truncated, truncated},
-        {"header string cut", cut(5), LoadResult::Truncated, truncated},
-        {"pose block cut", cut(84 + 300), LoadResult::Truncated, truncated},
-        {"colour table cut", cut(84 + 720 + 12 + 16 + 20 + 100), LoadResult::Truncated, truncated},
+    auto poked = [](size_t at, uint8_t value) {
+        std::vector<uint8_t> b = HandMadeFile().Build();
+        b[at] = value;
+        return b;
     };
-
-    for (const Case& c : cases) {
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        LoadResult result;
+    } cases[] = {
+        {"version 7", With(&HandMadeFile::version, 7), LoadResult::BadFormat},
+        {"header of 7 characters", With(&HandMadeFile::headerPrefix, std::string("\x07")), LoadResult::BadFormat},
+        {"negative vertex count", With(&HandMadeFile::vertices, -1), LoadResult::BadFormat},
+        {"vertex count 0x7f000001, beyond any file", poked(84 + 720 + 3, 0x7f), LoadResult::BadFormat},
+        {"polygon count 200 in a file holding one", poked(84 + 720 + 4, 200), LoadResult::BadFormat},
+        {"corner past the last vertex", With(&HandMadeFile::corner, 1), LoadResult::BadFormat},
+        {"negative corner", With(&HandMadeFile::corner, -1), LoadResult::BadFormat},
+        {"empty file", cut(0), LoadResult::Truncated},
+        {"header string cut", cut(5), LoadResult::Truncated},
+        {"pose block cut", cut(84 + 300), LoadResult::Truncated},
+        {"colour table cut", cut(84 + 720 + 12 + 16 + 20 + 100), LoadResult::Truncated},
+    };
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         doc.ResetScene();
         AddVertex(doc, Vec3(1, 1, 1));
@@ -244,11 +208,12 @@ TEST_F(SceneFileTest, RefusedFilesLeaveTheResetSceneAndTheView)
         view.cameraDistance = 77.0f;
         view.extraFlags[0] = 3;
 
-        EXPECT_EQ(Load(c.bytes()), c.result);
-        ASSERT_EQ(messages.shown.size(), 1u);
-        EXPECT_EQ(messages.shown[0], c.message);
+        EXPECT_EQ(Load(c.bytes), c.result);
+        EXPECT_EQ(messages.shown, std::vector<std::string>{c.result == LoadResult::BadFormat
+                                                               ? std::string(strings::kBadFormat)
+                                                               : std::string("s.abd") + strings::kTruncated});
         EXPECT_EQ(doc.vertexCount, 0);
-        EXPECT_EQ(doc.VertexCapacity(), kInitialVertexReserve + kArraySurplus);  // nothing large allocated
+        EXPECT_EQ(doc.VertexCapacity(), kInitialVertexReserve + kArraySurplus); // nothing large allocated
         EXPECT_EQ(JointNode(doc.FirstFigure(), kWaist).position, Vec3(0, -0.54f, 2.1f));
         EXPECT_EQ(view.cameraDistance, 77.0f);
         EXPECT_EQ(view.extraFlags[0], 3);
@@ -262,11 +227,8 @@ TEST_F(SceneFileTest, SavingReplacesFilesWholeOrNotAtAll)
     BuildRichScene();
     ASSERT_TRUE(SaveSceneFile(doc, path));
     doc.ResetScene();
-    ASSERT_TRUE(SaveSceneFile(doc, path));  // over the old one
-    std::string bytes;
-    ASSERT_EQ(ReadWholeFile(path, bytes), FileRead::Ok);
-    EXPECT_EQ(bytes.size(), 3888u);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);  // no temporary left
+    ASSERT_TRUE(SaveSceneFile(doc, path)); // over the old one
+    EXPECT_EQ(test::FileText(path).size(), 3888u) << "the empty scene's file";
 
     // A folder in the way cannot be replaced: reported, and the folder is still there.
     const std::string blocked = (dir / "blocked.abd");
@@ -276,7 +238,7 @@ TEST_F(SceneFileTest, SavingReplacesFilesWholeOrNotAtAll)
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0], blocked + strings::kCannotWrite);
     EXPECT_TRUE(std::filesystem::is_directory(blocked + "/keep"));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2) << "a temporary was left";
 
     EXPECT_EQ(LoadSceneFile(doc, (dir / "missing.abd")), LoadResult::CannotOpen);
     EXPECT_EQ(messages.shown.back(), (dir / "missing.abd") + strings::kCannotOpen);
@@ -292,7 +254,7 @@ TEST_F(SceneFileTest, NewDocumentReadsDefaultSceneFromCurrentFolder)
     EXPECT_TRUE(doc.OnNewDocument());
     EXPECT_EQ(doc.Title(), "Default");
     EXPECT_EQ(doc.vertexCount, 0);
-    EXPECT_EQ(doc.colourTable[50], (Rgb{0.5f, 0.5f, 0.5f}));  // no default scene: colours stay
+    EXPECT_EQ(doc.colourTable[50], (Rgb{0.5f, 0.5f, 0.5f})); // no default scene: colours stay
     EXPECT_TRUE(messages.shown.empty());
 
     const std::vector<uint8_t> file = HandMadeFile().Build();

@@ -12,64 +12,15 @@ using test::CountLinksInUse;
 using test::CountNodesInUse;
 
 class ViewCommandsTest : public test::ViewTest {
-protected:
+  protected:
     void StartWithSwitch(const char* key, const char* value)
     {
         settings.values[{"View", key}] = value;
         Start();
     }
-    Figure& figure() { return doc.FirstFigure(); }
-    SceneNode& joint(int j) { return JointNode(figure(), j); }
+    SceneNode& joint(int j) { return JointNode(doc.FirstFigure(), j); }
     const ViewSwitches& switches() { return view->Options().Switches(); }
 };
-
-TEST_F(ViewCommandsTest, MotionBlurAndTheEightPassEffectsGreyEachOther)
-{
-    EXPECT_TRUE(view->Query(kCmdMotionBlur).enabled);
-    ASSERT_TRUE(view->Execute(kCmdMotionBlur));
-    EXPECT_TRUE(view->Query(kCmdMotionBlur).checked);
-    EXPECT_FALSE(view->Query(kCmdAntiAlias).enabled);
-    EXPECT_FALSE(view->Query(kCmdDepthOfField).enabled);
-    EXPECT_FALSE(view->Execute(kCmdAntiAlias)) << "refused however it arrives";
-    EXPECT_EQ(switches().useAntiEdge, 0);
-    ASSERT_TRUE(view->Execute(kCmdMotionBlur));
-
-    for (const int effect : {kCmdAntiAlias, kCmdDepthOfField}) {
-        ASSERT_TRUE(view->Execute(effect));
-        EXPECT_FALSE(view->Query(kCmdMotionBlur).enabled) << effect;
-        ASSERT_TRUE(view->Execute(effect));
-        EXPECT_TRUE(view->Query(kCmdMotionBlur).enabled) << effect;
-    }
-
-    // Both on from the settings file: each stays on while its item is greyed.
-    StartWithSwitch("UseAntiEdge", "1");
-    StartWithSwitch("UseMotionBlower", "1");
-    const size_t writes = settings.written.size();
-    for (const int greyed : {kCmdAntiAlias, kCmdMotionBlur}) {
-        const CommandState rule = view->Query(greyed);
-        EXPECT_TRUE(rule.handled && rule.checked && !rule.enabled) << greyed;
-        EXPECT_FALSE(view->Execute(greyed));
-    }
-    EXPECT_EQ(switches().useAntiEdge, 1);
-    EXPECT_EQ(switches().useMotionBlower, 1);
-    EXPECT_EQ(settings.written.size(), writes) << "a refused command writes nothing";
-}
-
-TEST_F(ViewCommandsTest, AnimeShadingGreysFlatShadingAndFlipsModuloTwo)
-{
-    StartWithSwitch("AnimeShade", "2");
-    EXPECT_TRUE(view->Query(kCmdAnimeShade).checked);
-    EXPECT_FALSE(view->Query(kCmdFlatShade).enabled);
-    EXPECT_FALSE(view->Execute(kCmdFlatShade));
-
-    ASSERT_TRUE(view->Execute(kCmdAnimeShade));
-    EXPECT_EQ(switches().animeShade, 1) << "2 + 1 is odd: on";
-    EXPECT_EQ(settings.Read("View", "AnimeShade"), "1");
-    ASSERT_TRUE(view->Execute(kCmdAnimeShade));
-    EXPECT_TRUE(view->Query(kCmdFlatShade).enabled);
-    EXPECT_TRUE(view->Execute(kCmdFlatShade));
-    EXPECT_TRUE(view->Query(kCmdAnimeShade).enabled) << "flat shading does not grey anime shading";
-}
 
 TEST_F(ViewCommandsTest, EverySwitchWritesItsKeyAtOnceEvenBackToTheDefault)
 {
@@ -105,76 +56,98 @@ TEST_F(ViewCommandsTest, EverySwitchWritesItsKeyAtOnceEvenBackToTheDefault)
     }
 }
 
-TEST_F(ViewCommandsTest, MotionBlurRestartsTheFrameCounterWhenSwitchedOnOrItsMethodChanges)
+TEST_F(ViewCommandsTest, ChangingTheEffectsMethodRestartsARunningBlur)
 {
-    ASSERT_TRUE(view->Execute(kCmdFastEffects)); // no blur to restart
+    ASSERT_TRUE(view->Execute(kCmdFastEffects));  // no blur to restart
     EXPECT_EQ(frames.counterResets, 0);
     ASSERT_TRUE(view->Execute(kCmdMotionBlur));
-    EXPECT_EQ(frames.counterResets, 1);
     ASSERT_TRUE(view->Execute(kCmdFastEffects));
-    ASSERT_TRUE(view->Execute(kCmdFastEffects));
-    EXPECT_EQ(frames.counterResets, 3);
-    ASSERT_TRUE(view->Execute(kCmdMotionBlur));
-    EXPECT_EQ(frames.counterResets, 3);
+    EXPECT_EQ(frames.counterResets, 2);
+}
 
+TEST_F(ViewCommandsTest, MotionBlurAndTheEightPassEffectsGreyEachOther)
+{
     view->SetFrameSink(nullptr); // before the drawing side exists
-    EXPECT_TRUE(view->Execute(kCmdMotionBlur));
-    EXPECT_EQ(switches().useMotionBlower, 1);
+    ASSERT_TRUE(view->Execute(kCmdMotionBlur));
+    view->SetFrameSink(&frames);
+    ASSERT_TRUE(view->Execute(kCmdMotionBlur));
+    EXPECT_EQ(frames.counterResets, 0) << "switched off: nothing to restart";
+    ASSERT_TRUE(view->Execute(kCmdMotionBlur));
+    EXPECT_EQ(frames.counterResets, 1) << "motion blur starts from the current image";
+    for (const int effect : {kCmdAntiAlias, kCmdDepthOfField}) {
+        EXPECT_FALSE(view->Query(effect).enabled) << effect;
+        EXPECT_FALSE(view->Execute(effect)) << "refused however it arrives";
+    }
+    EXPECT_EQ(switches().useAntiEdge + switches().useDepth, 0);
+    ASSERT_TRUE(view->Execute(kCmdMotionBlur));
+
+    for (const int effect : {kCmdAntiAlias, kCmdDepthOfField}) {
+        ASSERT_TRUE(view->Execute(effect));
+        EXPECT_FALSE(view->Query(kCmdMotionBlur).enabled) << effect;
+        ASSERT_TRUE(view->Execute(effect));
+        EXPECT_TRUE(view->Query(kCmdMotionBlur).enabled) << effect;
+    }
+
+    // Both on from the settings file: each stays on while its item is greyed.
+    StartWithSwitch("UseAntiEdge", "1");
+    StartWithSwitch("UseMotionBlower", "1");
+    const size_t writes = settings.written.size();
+    for (const int greyed : {kCmdAntiAlias, kCmdMotionBlur}) {
+        const CommandState rule = view->Query(greyed);
+        EXPECT_TRUE(rule.handled && rule.checked && !rule.enabled) << greyed;
+        EXPECT_FALSE(view->Execute(greyed));
+    }
+    EXPECT_EQ(switches().useAntiEdge + switches().useMotionBlower, 2);
+    EXPECT_EQ(settings.written.size(), writes) << "a refused command writes nothing";
+}
+
+TEST_F(ViewCommandsTest, AnimeShadingGreysFlatShadingAndFlipsModuloTwo)
+{
+    StartWithSwitch("AnimeShade", "2");
+    EXPECT_TRUE(view->Query(kCmdAnimeShade).checked);
+    EXPECT_FALSE(view->Execute(kCmdFlatShade));
+
+    ASSERT_TRUE(view->Execute(kCmdAnimeShade));
+    EXPECT_EQ(settings.Read("View", "AnimeShade"), "1") << "2 + 1 is odd: on";
+    ASSERT_TRUE(view->Execute(kCmdAnimeShade));
+    EXPECT_TRUE(view->Execute(kCmdFlatShade));
+    EXPECT_TRUE(view->Query(kCmdAnimeShade).enabled) << "flat shading does not grey anime shading";
 }
 
 TEST_F(ViewCommandsTest, PresetViewsKeepTargetAndDistanceAndStopTheTurning)
 {
     state().cameraTarget = Vec3(1, 2, 3);
     state().cameraDistance = 50.0f;
-    motion().azimuthRate = 0.4f;
-    motion().elevationRate = -0.2f;
-    motion().twistRate = 0.1f;
     state().cameraTwist = 0.7f;
+    motion() = CameraMotion{0.4f, -0.2f, 0.1f, Vec3(), 0.0f}; // elevation, twist and azimuth turning
 
     ASSERT_TRUE(view->Execute(kCmdTopView));
     EXPECT_EQ(state().cameraElevation, -1.6534700f);
     EXPECT_EQ(state().cameraAzimuth, 1.5707965f);
+    ASSERT_TRUE(view->Execute(kCmdRightView));
+    EXPECT_EQ(state().cameraAzimuth, 0.0f);
     ASSERT_TRUE(view->Execute(kCmdFrontView));
-    EXPECT_EQ(state().cameraElevation, 0.0f);
-    EXPECT_EQ(state().cameraAzimuth, -1.5707965f);
-    EXPECT_EQ(state().cameraTwist, 0.0f);
-    EXPECT_EQ(state().cameraTarget, Vec3(1, 2, 3));
-    EXPECT_EQ(state().cameraDistance, 50.0f);
-
     Step(3);
     EXPECT_EQ(state().cameraElevation, 0.0f) << "no glide left";
     EXPECT_EQ(state().cameraAzimuth, -1.5707965f);
     EXPECT_EQ(state().cameraTwist, 0.0f);
-
-    ASSERT_TRUE(view->Execute(kCmdRightView));
-    EXPECT_EQ(state().cameraAzimuth, 0.0f);
-    EXPECT_EQ(state().cameraElevation, 0.0f);
+    EXPECT_EQ(state().cameraTarget, Vec3(1, 2, 3));
+    EXPECT_EQ(state().cameraDistance, 50.0f);
     const CommandState rule = view->Query(kCmdRightView);
     EXPECT_TRUE(rule.handled && rule.enabled && !rule.checked);
 }
 
-TEST_F(ViewCommandsTest, SkeletonEditModeResetsOnEntryAndCommitsOnExit)
+TEST_F(ViewCommandsTest, SkeletonEditModeResetsOnEntryMirrorsAndCommitsOnExit)
 {
     joint(kHandNeg).position = joint(kHandNeg).restPosition + Vec3(0, 0, 4);
     EXPECT_FALSE(view->Query(kCmdMirrorFromLeft).enabled);
-    EXPECT_FALSE(view->Execute(kCmdMirrorFromLeft));
+    EXPECT_FALSE(view->Execute(kCmdMirrorFromRight));
     EXPECT_NE(joint(kHandNeg).position, joint(kHandNeg).restPosition) << "a refused mirror leaves the pose";
 
     ASSERT_TRUE(view->Execute(kCmdSkeletonEdit));
-    EXPECT_TRUE(state().skeletonEditMode);
     EXPECT_TRUE(view->Query(kCmdSkeletonEdit).checked);
     EXPECT_EQ(joint(kHandNeg).position, joint(kHandNeg).restPosition) << "editing starts from the rest pose";
 
-    const Vec3 fitted = joint(kHandNeg).restPosition + Vec3(0, 0, 4);
-    joint(kHandNeg).position = fitted;
-    ASSERT_TRUE(view->Execute(kCmdSkeletonEdit));
-    EXPECT_FALSE(state().skeletonEditMode);
-    EXPECT_EQ(joint(kHandNeg).restPosition, fitted) << "leaving keeps the fitted pose";
-}
-
-TEST_F(ViewCommandsTest, MirrorCopiesOneSideOntoTheOtherAndCommits)
-{
-    ASSERT_TRUE(view->Execute(kCmdSkeletonEdit));
     for (const bool fromNegative : {true, false}) {
         const int from = fromNegative ? kHandNeg : kHandPos, to = fromNegative ? kHandPos : kHandNeg;
         joint(from).position = Vec3(fromNegative ? -9.0f : 9.0f, 1, 2);
@@ -182,6 +155,12 @@ TEST_F(ViewCommandsTest, MirrorCopiesOneSideOntoTheOtherAndCommits)
         EXPECT_EQ(joint(to).position, Vec3(fromNegative ? 9.0f : -9.0f, 1, 2));
         EXPECT_EQ(joint(to).restPosition, joint(to).position) << "committed as the rest pose";
     }
+
+    const Vec3 fitted = joint(kHead).restPosition + Vec3(0, 0, 4);
+    joint(kHead).position = fitted;
+    ASSERT_TRUE(view->Execute(kCmdSkeletonEdit));
+    EXPECT_FALSE(state().skeletonEditMode);
+    EXPECT_EQ(joint(kHead).restPosition, fitted) << "leaving keeps the fitted pose";
 }
 
 TEST_F(ViewCommandsTest, GroupBindingSwitchesTheCandidatesAndRebinds)
@@ -196,7 +175,6 @@ TEST_F(ViewCommandsTest, GroupBindingSwitchesTheCandidatesAndRebinds)
 
     EXPECT_TRUE(view->Query(kCmdGroupBinding).checked);
     ASSERT_TRUE(view->Execute(kCmdGroupBinding));
-    EXPECT_FALSE(state().groupBinding);
     EXPECT_FALSE(view->Query(kCmdGroupBinding).checked);
     EXPECT_EQ(doc.boundNode[0], free);
     ASSERT_TRUE(view->Execute(kCmdGroupBinding));
@@ -210,10 +188,8 @@ TEST_F(ViewCommandsTest, NodeEditingFollowsTheCountOfTheLastRelease)
     const int nodes = CountNodesInUse(doc), links = CountLinksInUse(doc);
 
     // Selected in the pool, but not yet counted by a release.
-    for (const int id : {kCmdMergeNodes, kCmdLinkNodes, kCmdLinkNodesZeroLength, kCmdUnlinkNodes}) {
-        EXPECT_FALSE(view->Query(id).enabled) << id;
+    for (const int id : {kCmdMergeNodes, kCmdLinkNodes, kCmdLinkNodesZeroLength, kCmdUnlinkNodes})
         EXPECT_FALSE(view->Execute(id)) << id;
-    }
     EXPECT_EQ(CountLinksInUse(doc), links);
 
     view->SetSelectedCount(3);
@@ -221,7 +197,6 @@ TEST_F(ViewCommandsTest, NodeEditingFollowsTheCountOfTheLastRelease)
     EXPECT_FALSE(view->Query(kCmdLinkNodes).enabled) << "links want exactly two";
     view->SetSelectedCount(2);
     ASSERT_TRUE(view->Execute(kCmdLinkNodesZeroLength));
-    EXPECT_EQ(CountLinksInUse(doc), links + 1);
     EXPECT_EQ(doc.pools.links[static_cast<size_t>(links)].zeroLength, 1);
     ASSERT_TRUE(view->Execute(kCmdUnlinkNodes));
     EXPECT_EQ(CountLinksInUse(doc), links);
@@ -237,14 +212,12 @@ TEST_F(ViewCommandsTest, AddingAndResettingWorkOnTheDocument)
 {
     const int nodes = CountNodesInUse(doc);
     ASSERT_TRUE(view->Execute(kCmdAddNode));
-    EXPECT_EQ(CountNodesInUse(doc), nodes + 1);
     EXPECT_EQ(node(nodes).position, Vec3()) << "a free node at the origin";
     ASSERT_TRUE(view->Execute(kCmdAddFigure));
-    EXPECT_EQ(CountNodesInUse(doc), nodes + 1 + kFigureJoints);
     EXPECT_TRUE(doc.figures[1].active);
     ASSERT_TRUE(view->Execute(kCmdAddSheet));
-    EXPECT_EQ(CountNodesInUse(doc), nodes + 1 + kFigureJoints + 49);
     EXPECT_TRUE(doc.sheets[0].active);
+    EXPECT_EQ(CountNodesInUse(doc), nodes + 1 + kFigureJoints + 49);
 
     joint(kHead).position = joint(kHead).restPosition + Vec3(3, 0, 0);
     joint(kHead).pinned = 1;
@@ -261,16 +234,13 @@ TEST_F(ViewCommandsTest, AddingAndResettingWorkOnTheDocument)
 
 TEST_F(ViewCommandsTest, TheDesktopsCommandsAreNotTheViews)
 {
-    for (const int id : std::initializer_list<int>{kCmdNewWindow, kCmdNewDocument, kCmdFileOpen, kCmdFileSave, kCmdFileSaveAs, kCmdImportDxf,
-                         kCmdImportRok, kCmdExportDxf, kCmdRecentFirst, kCmdExit, kCmdWebSite, kCmdShortcuts, kCmdAbout,
-                         12345}) {
-        EXPECT_FALSE(CBodyView::Handles(id)) << id;
-        EXPECT_FALSE(view->Query(id).handled) << id;
-        EXPECT_FALSE(view->Execute(id)) << id;
+    for (const int id : std::initializer_list<int>{
+             kCmdNewWindow, kCmdNewDocument, kCmdFileOpen, kCmdFileSave, kCmdFileSaveAs, kCmdImportDxf, kCmdImportRok,
+             kCmdExportDxf, kCmdRecentFirst, kCmdExit, kCmdWebSite, kCmdShortcuts, kCmdAbout, 12345}) {
+        EXPECT_FALSE(CBodyView::Handles(id) || view->Query(id).handled || view->Execute(id)) << id;
     }
     EXPECT_TRUE(IsKnownCommand(kCmdRecentFirst + 8));
-    EXPECT_FALSE(IsKnownCommand(kCmdRecentFirst + 9));
-    EXPECT_FALSE(IsKnownCommand(12345));
+    EXPECT_FALSE(IsKnownCommand(kCmdRecentFirst + 9) || IsKnownCommand(12345));
 }
 
 } // namespace
