@@ -255,7 +255,7 @@ void FrameRenderer::DrawPass(int pass)
     else if (sw.animeShade)
         RenderMeshBanded(doc_, sw, options_.Thresholds(), view_.lightPosition, bandColours_);
     else
-        RenderMesh(doc_, sw);
+        RenderMesh(doc_, sw, meshArrays_);
     if (sw.useEdge)
         RenderOutline(doc_, sw, edgeWidthWorld_);
     // The skeleton goes over the mesh while it is being fitted.

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/Clock.h"
+#include "render/MeshDrawing.h"
 #include "platform/GlSurface.h"
 #include "platform/Messages.h"
 #include "render/AnimeShading.h"
@@ -100,6 +101,7 @@ private:
     const ViewOptions& options_;
     SceneViewState& view_;
 
+    MeshArrays meshArrays_;
     bool reinit_ = true;
     bool contextReady_ = false;
     int clientWidth_ = 0, clientHeight_ = 0;

@@ -54,6 +54,7 @@ bool CBodyDoc::SizeMeshArrays()
 
 void CBodyDoc::ResetMesh(bool allocate)
 {
+    ++meshRevision_;
     vertexCount = 0;
     polygonCount = 0;
     vertexReserve = kInitialVertexReserve;
@@ -182,6 +183,7 @@ bool CBodyDoc::CornersValid(const PolygonCorners& c) const
 
 void CBodyDoc::RecomputeNormals()
 {
+    ++meshRevision_;
     // A polygon whose corners do not name vertices of the mesh (a damaged file)
     // gets a zero normal and is left out of the vertex normals.
     for (int p = 0; p < polygonCount; ++p) {
@@ -277,6 +279,7 @@ void CBodyDoc::FlipAllPolygons()
 
 void CBodyDoc::ApplyModelScale()
 {
+    ++meshRevision_;
     const double s = view_->modelScale;
     if (vertexCount > 0) {
         for (int v = 0; v < vertexCount; ++v)

@@ -82,6 +82,11 @@ public:
     // (scene unchanged) when every slot is taken or the pools are too full.
     int AddFigure();
 
+    // Changes whenever the mesh's shape, winding, normals, binding or colours
+    // may have changed: every such change ends in RecomputeNormals (or
+    // ApplyModelScale). Drawing caches compare it.
+    uint64_t MeshRevision() const { return meshRevision_; }
+
     // FigureHost
     SkeletonPools& Pools() override { return pools; }
     bool SkeletonEditMode() const override { return view_->skeletonEditMode; }
@@ -127,6 +132,7 @@ private:
 
     MessageSink& messages_;
     std::string title_;
+    uint64_t meshRevision_ = 0;
     SceneViewState ownViewState_;
     SceneViewState* view_ = &ownViewState_;
 };
