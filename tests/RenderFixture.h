@@ -50,7 +50,14 @@ protected:
         view().groupBinding = false;
     }
 
-    void Set(const char* key, const char* value) { settings.Write(ViewOptions::SectionOf(key), key, value); }
+    // Writes a setting, which the next frame reads from a new start.
+    void Set(const char* key, const char* value)
+    {
+        settings.Write(ViewOptions::SectionOf(key), key, value);
+        body->SetFrameSink(nullptr);
+        frames.reset();
+        renderer.reset();
+    }
     SceneViewState& view() { return body->State(); }
 
     // A new view and renderer with the settings as they stand, as at a start;

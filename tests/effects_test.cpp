@@ -70,7 +70,6 @@ TEST_F(AntiAliasingTest, BothMethodsShowTheMeanOfEightJitteredPasses)
 {
     const Image plain = Draw();
     Set("UseAntiEdge", "1");
-    Start();
     const Image fast = Draw();
     EXPECT_TRUE(renderer->TexturesAllocated());
     Mix mean(fast.size(), 0.0);
@@ -84,7 +83,6 @@ TEST_F(AntiAliasingTest, BothMethodsShowTheMeanOfEightJitteredPasses)
     const Vec3 fastCorner = renderer->ProjectPoint(Vec3(2, 0, 2));
 
     Set("UseFastBlower", "0");
-    Start();
     const Image accumulated = Draw();
     EXPECT_FALSE(renderer->TexturesAllocated());
     EXPECT_LE(MaxDifference(accumulated, AsMix(fast)), 2.0);
@@ -151,7 +149,6 @@ TEST_F(RenderTest, DepthOfFieldKeepsTheTargetPlaneSharp)
     for (const char* fast : {"1", "0"}) {
         SCOPED_TRACE(fast);
         Set("UseFastBlower", fast);
-        Start();
         const Image image = Draw();
         EXPECT_LE(MaxDifference(around(image, focused), AsMix(around(plain, focused))), 2.0);
         EXPECT_GT(NewColours(around(image, nearer), plain), 40);
@@ -209,7 +206,6 @@ TEST_F(MotionBlurTest, WithAntiAliasingEachMethodMixesPassesOfTheSameFrame)
     Draw();
     const Image pass0 = Capture(0), pass1 = Capture(1), pass7 = Capture(kMaxPasses - 1);
     Set("UseFastBlower", "0");
-    Start();
     const Image accumulatedMean = Draw();
 
     // Texture 1 holds pass 1 of this frame, not the last result; the
@@ -226,7 +222,6 @@ TEST_F(MotionBlurTest, WithAntiAliasingEachMethodMixesPassesOfTheSameFrame)
     for (const char* fast : {"1", "0"}) {
         SCOPED_TRACE(fast);
         Set("UseFastBlower", fast);
-        Start();
         Draw(1);
         frames->ResetFrameCounter();  // as switching the blur on does
         int n = 0;

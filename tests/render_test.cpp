@@ -28,7 +28,6 @@ TEST_F(RenderTest, ClearsToBackColourAndOverlaysCounts)
     EXPECT_GT(At(5, 5).Sum(), 0);
 
     Set("DrawCount", "0");
-    Start();
     Draw();
     EXPECT_EQ(BlackPixels(10, 10, 120, 24), 0);
 }
@@ -93,7 +92,6 @@ TEST_F(RenderTest, FlatAndSmoothShadingDifferAtARidge)
     Draw();
     const Pixel smoothLeft = AtScene(left), smoothMid = AtScene(mid);
     Set("UseFlatShade", "1");
-    Start();
     Draw();
     EXPECT_NEAR(AtScene(left).Sum(), AtScene(mid).Sum(), 6);  // one colour per polygon
     EXPECT_GT(AtScene(left).Sum(), AtScene(Vec3(3.0f, 2.25f, 0)).Sum() + 30);
@@ -107,13 +105,11 @@ TEST_F(RenderTest, DoublePlaneLightsBackFacesWithReversedNormals)
     Draw();
     const Pixel single = AtScene(Vec3(0, 0, 0));
     Set("DrawDoublePlane", "1");
-    Start();
     Draw();
     const Pixel both = AtScene(Vec3(0, 0, 0));
     EXPECT_GT(both.Sum(), single.Sum() + 150);
 
     Set("UseFlatShade", "1");
-    Start();
     Draw();
     EXPECT_NEAR(AtScene(Vec3(0, 0, 0)).Sum(), both.Sum(), 6);
 }

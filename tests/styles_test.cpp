@@ -340,7 +340,6 @@ TEST_F(StylesTest, AnimeShadingShowsFourTonesPerColour)
     Draw();
     EXPECT_NEAR(AtScene(Vec3(0, 0, 0)).r, 0.45 * 255, 1);
     Set("DrawDoublePlane", "1");
-    Start();
     Draw();
     EXPECT_NEAR(AtScene(Vec3(0, 0, 0)).r, 255, 1);
 }
@@ -353,9 +352,8 @@ TEST_F(StylesTest, OutlineIsABlackRimOfSteadyWidthAtAnyDistance)
     std::vector<int> widths;
     for (const char* doublePlane : {"0", "1"})
         for (float distance : {20.0f, 40.0f}) {
-            Set("DrawDoublePlane", doublePlane);
+            Set("DrawDoublePlane", doublePlane);  // a new start: a first frame, before any step sets the width
             view().cameraDistance = distance;
-            Start();  // a first frame, before any animation step sets the width
             Draw();
             const Vec3 c = Renderer().ProjectPoint(Vec3(0, 0, 0));
             const int cx = int(std::lround(c.x)), cy = int(std::lround(c.y));
