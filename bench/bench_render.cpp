@@ -132,9 +132,6 @@ void VertexBufferReference(benchmark::State& state, bool sample)
         glFinish();
         scene.surface.Present();
     }
-    glDisableClientState(GL_COLOR_ARRAY);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glDeleteBuffers(1, &buffer);
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
