@@ -54,9 +54,7 @@ protected:
     void Set(const char* key, const char* value)
     {
         settings.Write(ViewOptions::SectionOf(key), key, value);
-        body->SetFrameSink(nullptr);
-        frames.reset();
-        renderer.reset();
+        started = false;
     }
     SceneViewState& view() { return body->State(); }
 
@@ -70,17 +68,15 @@ protected:
         body.reset();  // before the next view attaches itself to the scene
         body = std::make_unique<CBodyView>(doc, settings);
         view() = state;
-        if (accumBits != surfaceAccumBits) {
-            surface = std::make_unique<OsMesaSurface>(kWidth, kHeight, accumBits);
-            surfaceAccumBits = accumBits;
-        }
+        surface = std::make_unique<OsMesaSurface>(kWidth, kHeight, accumBits);
         renderer = std::make_unique<FrameRenderer>(*surface, clock, messages, doc, body->Options(), view());
         frames = std::make_unique<ViewFrames>(*renderer);
         body->SetFrameSink(frames.get());
+        started = true;
     }
     FrameRenderer& Renderer()
     {
-        if (!renderer)
+        if (!started)
             Start();
         return *renderer;
     }
@@ -131,9 +127,9 @@ protected:
     CBodyDoc doc{messages};
     std::unique_ptr<CBodyView> body = std::make_unique<CBodyView>(doc, settings);
     std::unique_ptr<OsMesaSurface> surface;
-    int surfaceAccumBits = -1;
     std::unique_ptr<FrameRenderer> renderer;
     std::unique_ptr<ViewFrames> frames;
+    bool started = false;
 };
 
 } // namespace qm::test

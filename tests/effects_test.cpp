@@ -122,8 +122,10 @@ TEST_F(RenderTest, DepthOfFieldKeepsTheTargetPlaneSharp)
     auto around = [&](const Image& image, const Square& s) {
         const Vec3 a = renderer->ProjectPoint(s.centre + Vec3(-s.h, 0, s.h));
         const Vec3 b = renderer->ProjectPoint(s.centre + Vec3(s.h, 0, -s.h));
-        const int x0 = std::max(0, int(std::min(a.x, b.x)) - 8), x1 = std::min(kWidth - 1, int(std::max(a.x, b.x)) + 8);
-        const int y0 = std::max(0, int(std::min(a.y, b.y)) - 8), y1 = std::min(kHeight - 1, int(std::max(a.y, b.y)) + 8);
+        const int x0 = std::max(0, int(std::min(a.x, b.x)) - 8);
+        const int x1 = std::min(kWidth - 1, int(std::max(a.x, b.x)) + 8);
+        const int y0 = std::max(0, int(std::min(a.y, b.y)) - 8);
+        const int y1 = std::min(kHeight - 1, int(std::max(a.y, b.y)) + 8);
         Image part;
         for (int y = y0; y <= y1; ++y)
             part.insert(part.end(), image.begin() + (y * kWidth + x0) * 3, image.begin() + (y * kWidth + x1 + 1) * 3);
@@ -186,7 +188,6 @@ TEST_F(MotionBlurTest, EachFrameIsHalfThePreviousResultAndHalfTheCurrentImage)
 TEST_F(MotionBlurTest, WithAntiAliasingEachMethodMixesPassesOfTheSameFrame)
 {
     Set("UseAntiEdge", "1");
-    MoveTo(0);
     Draw();
     const Image pass0 = Capture(0), pass1 = Capture(1), pass7 = Capture(kMaxPasses - 1);
     Set("UseFastBlower", "0");

@@ -58,7 +58,8 @@ TEST(BandSplit, BandsAndAQuadWithinOneBand)
 {
     // Perpendicular to the light, T1 itself, is band 1.
     const double t2 = 0.1f, t3 = 0.8f;
-    for (const auto& [intensity, band] : {std::pair{-1e-9, 0}, {0.0, 1}, {t2, 1}, {t2 + 1e-9, 2}, {t3, 2}, {t3 + 1e-9, 3}})
+    for (const auto& [intensity, band] :
+         {std::pair{-1e-9, 0}, {0.0, 1}, {t2, 1}, {t2 + 1e-9, 2}, {t3, 2}, {t3 + 1e-9, 3}})
         EXPECT_EQ(BandOf(intensity, kThresholds), band) << intensity;
 
     // Within one band the piece is the quad itself, flat or not.
