@@ -1,12 +1,9 @@
-#include <cmath>
-
 #include "SceneFixtures.h"
 #include "ViewFixture.h"
 
 namespace qm {
 namespace {
 
-using test::AddPolygon;
 using test::AddVertex;
 
 // A camera looking along +y: 10 pixels per unit, x to the right, z down, the
