@@ -193,25 +193,21 @@ TEST_F(MotionBlurTest, WithAntiAliasingEachMethodMixesPassesOfTheSameFrame)
     Set("UseFastBlower", "0");
     const Image accumulatedMean = Draw();
 
-    // Texture 1 holds pass 1 of this frame, not the last result; the
-    // accumulation buffer leaves the last pass in the colour buffer to be mixed in.
-    struct Frame {
-        Mix expected;
-        double tolerance;
-    };
+    // Each frame and its tolerance: texture 1 holds pass 1 of this frame, not
+    // the last result; the accumulation buffer leaves the last pass in the
+    // colour buffer to be mixed in.
     const Mix fastMix = Blend(AsMix(pass0), pass1, 0.5), accumulatedMix = Blend(AsMix(accumulatedMean), pass7, 0.5);
-    const std::vector<Frame> fastFrames = {{AsMix(pass0), 0}, {fastMix, 2}, {fastMix, 2}};
-    const std::vector<Frame> accumulatedFrames = {{AsMix(pass7), 1}, {AsMix(pass7), 1}, {accumulatedMix, 2},
-                                                  {accumulatedMix, 2}};
+    const std::vector<std::pair<Mix, double>> expected[] = {
+        {{AsMix(pass0), 0}, {fastMix, 2}, {fastMix, 2}},
+        {{AsMix(pass7), 1}, {AsMix(pass7), 1}, {accumulatedMix, 2}, {accumulatedMix, 2}}};
     Set("UseMotionBlower", "1");
-    for (const char* fast : {"1", "0"}) {
-        SCOPED_TRACE(fast);
-        Set("UseFastBlower", fast);
+    for (int fast : {1, 0}) {
+        Set("UseFastBlower", fast ? "1" : "0");
         Draw(1);
         frames->ResetFrameCounter();  // as switching the blur on does
-        int n = 0;
-        for (const Frame& frame : *fast == '1' ? fastFrames : accumulatedFrames)
-            EXPECT_LE(MaxDifference(Draw(1), frame.expected), frame.tolerance) << "frame " << n++;
+        const auto& steps = expected[1 - fast];
+        for (size_t n = 0; n < steps.size(); ++n)
+            EXPECT_LE(MaxDifference(Draw(1), steps[n].first), steps[n].second) << "fast " << fast << ", frame " << n;
     }
 }
 
