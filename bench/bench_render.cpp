@@ -1,14 +1,15 @@
 // Frames per second of RenderFrame at 800 x 600 under OSMesa, next to the
 // practical limit of this GL: the same quads, lit the same way, drawn with
 // one glDrawArrays from a vertex buffer built once. Then each display style
-// against the plain frame, and the band split on its own.
+// and each combination of the effects against the plain frame, and the band
+// split on its own.
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
 
 #include <cmath>
-#include <initializer_list>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -23,6 +24,7 @@
 namespace {
 
 using namespace qm;
+using Switches = std::vector<std::pair<std::string, std::string>>;
 
 constexpr int kWidth = 800, kHeight = 600;
 
@@ -40,8 +42,8 @@ void FillSphere(CBodyDoc& doc)
             const double th = M_PI * r / kRings, ph = 2 * M_PI * s / kSegments;
             const int v = doc.vertexCount++;
             doc.GrowMesh();
-            doc.restVertices[size_t(v)] = Vec3::FromDouble(8 * std::sin(th) * std::cos(ph),
-                                                           8 * std::sin(th) * std::sin(ph), 8 * std::cos(th));
+            doc.restVertices[size_t(v)] =
+                Vec3::FromDouble(8 * std::sin(th) * std::cos(ph), 8 * std::sin(th) * std::sin(ph), 8 * std::cos(th));
         }
     for (int r = 0; r < kRings; ++r)
         for (int s = 0; s < kSegments; ++s) {
@@ -51,10 +53,12 @@ void FillSphere(CBodyDoc& doc)
             doc.polygonCorners[size_t(p)] = {a, b, b + kSegments, a + kSegments};  // normals outwards
             doc.polygonColour[size_t(p)] = 11 + (r / 10) % 240;
         }
+    doc.RecomputeNormals();
 }
 
+// The sphere or the sample, after a first frame; the floor, the shadow and
+// the counts are off unless switched on.
 struct Scene {
-    enum Model { kSphere, kSample };
     NoMessages messages;
     MemorySettings settings;
     ManualClock clock;
@@ -64,25 +68,21 @@ struct Scene {
     std::unique_ptr<ViewOptions> options;
     std::unique_ptr<FrameRenderer> renderer;
 
-    // Switches by their keys; the floor and the shadow are off unless named.
-    Scene(Model model, bool flat, std::initializer_list<std::pair<const char*, const char*>> switches = {})
+    Scene(bool sample, const Switches& switches)
     {
         doc->AttachViewState(&view);
         doc->ResetScene();
-        if (model == kSample) {
+        if (sample) {
             LoadSceneFile(*doc, QM_SAMPLE_FIGURE);
         } else {
             FillSphere(*doc);
-            doc->RecomputeNormals();
             doc->BindMeshToNodes();
             view.cameraTarget = Vec3(0, 0, 0);
             view.cameraDistance = 30.0f;
             view.cameraElevation = 0.3f;
         }
-        settings.Write("View", "DrawCount", "0");
-        settings.Write("View", "UseFlatShade", flat ? "1" : "0");
-        settings.Write("View", "DrawGround", "0");
-        settings.Write("View", "DrawShadow", "0");
+        for (const char* key : {"DrawCount", "DrawGround", "DrawShadow"})
+            settings.Write("View", key, "0");
         for (const auto& [key, value] : switches)
             settings.Write("View", key, value);
         options = std::make_unique<ViewOptions>(settings);
@@ -91,27 +91,19 @@ struct Scene {
     }
 };
 
-void BM_RenderFrame(benchmark::State& state)
+void Frames(benchmark::State& state, bool sample, const Switches& switches)
 {
-    Scene scene(Scene::Model(state.range(0)), state.range(1) != 0);
+    Scene scene(sample, switches);
     for (auto _ : state)
         scene.renderer->RenderFrame();
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["quads"] = scene.doc->polygonCount;
 }
-BENCHMARK(BM_RenderFrame)
-    ->ArgNames({"sample", "flat"})
-    ->Args({0, 0})
-    ->Args({0, 1})
-    ->Args({1, 0})
-    ->Args({1, 1})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
 
 // The same quads with per-corner positions, normals and colours in one buffer.
-void BM_VertexBufferReference(benchmark::State& state)
+void VertexBufferReference(benchmark::State& state, bool sample)
 {
-    Scene scene(Scene::Model(state.range(0)), false);
+    Scene scene(sample, {});
     const CBodyDoc& doc = *scene.doc;
     std::vector<float> data;
     data.reserve(size_t(doc.polygonCount) * 4 * 9);
@@ -140,71 +132,8 @@ void BM_VertexBufferReference(benchmark::State& state)
         glFinish();
         scene.surface.Present();
     }
-    glDisableClientState(GL_COLOR_ARRAY);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glDeleteBuffers(1, &buffer);
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_VertexBufferReference)->ArgName("sample")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-const bench::DeclareRatio sphereSmooth("BM_RenderFrame/sample:0/flat:0/real_time", "BM_VertexBufferReference/sample:0/real_time");
-const bench::DeclareRatio sphereFlat("BM_RenderFrame/sample:0/flat:1/real_time", "BM_VertexBufferReference/sample:0/real_time");
-const bench::DeclareRatio sampleSmooth("BM_RenderFrame/sample:1/flat:0/real_time", "BM_VertexBufferReference/sample:1/real_time");
-const bench::DeclareRatio sampleFlat("BM_RenderFrame/sample:1/flat:1/real_time", "BM_VertexBufferReference/sample:1/real_time");
-
-// The sample at 800 x 600 with each combination of the effects: texture
-// copies or accumulation buffer, motion blur, eight anti-aliasing passes
-// (depth of field makes the same passes). Read against the plain frame.
-void BM_Effects(benchmark::State& state)
-{
-    const auto on = [&](int arg) { return state.range(arg) != 0 ? "1" : "0"; };
-    Scene scene(Scene::kSample, false,
-                {{"UseFastBlower", on(0)}, {"UseMotionBlower", on(1)}, {"UseAntiEdge", on(2)}, {"UseDepth", "0"}});
-    for (auto _ : state)
-        scene.renderer->RenderFrame();
-    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-}
-BENCHMARK(BM_Effects)
-    ->ArgNames({"fast", "blur", "aa"})
-    ->ArgsProduct({{1, 0}, {0, 1}, {0, 1}})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-
-const bench::DeclareRatio effects[] = {
-    {"BM_Effects/fast:1/blur:1/aa:0/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
-    {"BM_Effects/fast:1/blur:0/aa:1/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
-    {"BM_Effects/fast:1/blur:1/aa:1/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
-    {"BM_Effects/fast:0/blur:0/aa:0/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
-    {"BM_Effects/fast:0/blur:1/aa:0/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
-    {"BM_Effects/fast:0/blur:0/aa:1/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
-    {"BM_Effects/fast:0/blur:1/aa:1/real_time", "BM_Effects/fast:1/blur:0/aa:0/real_time"},
-};
-
-// One display style on at a time, against the plain smooth frame.
-constexpr const char* kStyles[] = {"AnimeShade", "UseEdge", "DrawShadow", "DrawGround"};
-
-void BM_StyledFrame(benchmark::State& state)
-{
-    Scene scene(Scene::Model(state.range(0)), false, {{kStyles[state.range(1)], "1"}});
-    for (auto _ : state)
-        scene.renderer->RenderFrame();
-    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-    state.SetLabel(kStyles[state.range(1)]);
-}
-BENCHMARK(BM_StyledFrame)
-    ->ArgNames({"sample", "style"})
-    ->ArgsProduct({{0, 1}, {0, 1, 2, 3}})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-
-const bench::DeclareRatio sphereAnime("BM_StyledFrame/sample:0/style:0/real_time", "BM_RenderFrame/sample:0/flat:0/real_time");
-const bench::DeclareRatio sphereEdge("BM_StyledFrame/sample:0/style:1/real_time", "BM_RenderFrame/sample:0/flat:0/real_time");
-const bench::DeclareRatio sphereShadow("BM_StyledFrame/sample:0/style:2/real_time", "BM_RenderFrame/sample:0/flat:0/real_time");
-const bench::DeclareRatio sphereGround("BM_StyledFrame/sample:0/style:3/real_time", "BM_RenderFrame/sample:0/flat:0/real_time");
-const bench::DeclareRatio sampleAnime("BM_StyledFrame/sample:1/style:0/real_time", "BM_RenderFrame/sample:1/flat:0/real_time");
-const bench::DeclareRatio sampleEdge("BM_StyledFrame/sample:1/style:1/real_time", "BM_RenderFrame/sample:1/flat:0/real_time");
-const bench::DeclareRatio sampleShadow("BM_StyledFrame/sample:1/style:2/real_time", "BM_RenderFrame/sample:1/flat:0/real_time");
-const bench::DeclareRatio sampleGround("BM_StyledFrame/sample:1/style:3/real_time", "BM_RenderFrame/sample:1/flat:0/real_time");
 
 // Counts the pieces instead of drawing them.
 class CountedPieces final : public BandPieceSink {
@@ -214,18 +143,15 @@ public:
 };
 
 // The split alone over the sphere's quads lit from the side, where most quads
-// lie in one band, and with every quad cut by all three thresholds.
-void BM_SplitQuadIntoBands(benchmark::State& state)
+// lie in one band, or with every quad cut by all three thresholds.
+void SplitQuadIntoBands(benchmark::State& state, bool allCut)
 {
     NoMessages messages;
     CBodyDoc doc(messages);
     doc.ResetScene();
     FillSphere(doc);
-    doc.RecomputeNormals();
-    const bool allCut = state.range(0) != 0;
-    const AnimeShadeThresholds thresholds{0.0f, 0.1f, 0.8f};
     CountedPieces pieces;
-    BandSplitter splitter(thresholds, Vec3(-1000, 0, 0), pieces);
+    BandSplitter splitter(AnimeShadeThresholds{0.0f, 0.1f, 0.8f}, Vec3(-1000, 0, 0), pieces);
     const Vec3 cutNormals[4] = {Vec3(-1, 0, 0), Vec3(1, 0, 0), Vec3(1, 0, 0), Vec3(-1, 0, 0)};
     for (auto _ : state)
         for (int p = 0; p < doc.polygonCount; ++p) {
@@ -241,6 +167,46 @@ void BM_SplitQuadIntoBands(benchmark::State& state)
     state.counters["quads/s"] =
         benchmark::Counter(double(state.iterations()) * doc.polygonCount, benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_SplitQuadIntoBands)->ArgName("allCut")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Registers run(state, args...) in real time; the name its results carry.
+template <class Run, class... Args> std::string Register(const std::string& name, Run run, Args... args)
+{
+    benchmark::RegisterBenchmark(name.c_str(), run, args...)->Unit(benchmark::kMillisecond)->UseRealTime();
+    return name + "/real_time";
+}
+
+void Ratio(const std::string& subject, const std::string& peer)
+{
+    bench::Ratios().push_back({subject, peer, ""});
+}
+
+// Smooth and flat frames against the vertex buffer, each style against the
+// smooth frame, and each effects combination of the sample (texture copies
+// or accumulation buffer, motion blur, eight anti-aliasing passes, which depth
+// of field makes too) against the frame without effects.
+const bool registered = [] {
+    for (const bool sample : {false, true}) {
+        const std::string model = sample ? "sample" : "sphere";
+        const std::string reference = Register("VertexBufferReference/" + model, VertexBufferReference, sample);
+        const std::string smooth = Register("RenderFrame/" + model + "/flat:0", Frames, sample, Switches{});
+        Ratio(smooth, reference);
+        Ratio(Register("RenderFrame/" + model + "/flat:1", Frames, sample, Switches{{"UseFlatShade", "1"}}), reference);
+        for (const char* style : {"AnimeShade", "UseEdge", "DrawShadow", "DrawGround"})
+            Ratio(Register("StyledFrame/" + model + "/" + style, Frames, sample, Switches{{style, "1"}}), smooth);
+    }
+    const std::string plain = "Effects/fast:1/blur:0/aa:0/real_time";
+    for (const char* fast : {"1", "0"})
+        for (const char* blur : {"0", "1"})
+            for (const char* aa : {"0", "1"}) {
+                const Switches on = {{"UseFastBlower", fast}, {"UseMotionBlower", blur}, {"UseAntiEdge", aa}};
+                const std::string name =
+                    Register(std::string("Effects/fast:") + fast + "/blur:" + blur + "/aa:" + aa, Frames, true, on);
+                if (name != plain)
+                    Ratio(name, plain);
+            }
+    for (const bool allCut : {false, true})
+        Register(std::string("SplitQuadIntoBands/allCut:") + (allCut ? "1" : "0"), SplitQuadIntoBands, allCut);
+    return true;
+}();
 
 } // namespace

@@ -1,8 +1,9 @@
 #pragma once
 
-// Frames drawn by OSMesa into a small surface and read back pixel by pixel.
+// Frames drawn by OSMesa into a small surface and read back.
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -10,65 +11,100 @@
 #include "platform/Clock.h"
 #include "platform/OsMesaSurface.h"
 #include "platform/Settings.h"
+#include "render/Effects.h"
 #include "render/FrameRenderer.h"
+#include "render/ViewFrames.h"
+#include "view/BodyView.h"
 
 namespace qm::test {
 
 struct Pixel {
     int r, g, b;
     int Sum() const { return r + g + b; }
+    bool operator==(const Pixel& o) const { return r == o.r && g == o.g && b == o.b; }
 };
+using Image = std::vector<uint8_t>;  // RGB rows, top row first
 
 constexpr int kWidth = 200, kHeight = 150;
 
+// A view, its renderer and the commands' way to it, over a reset scene seen
+// from the -y side, where the figure faces. The light saturates nothing and
+// adds no highlights, so that shading differences show in the pixels; the
+// mesh is alone on the background unless a test asks for more.
 class RenderTest : public ::testing::Test {
 protected:
     RenderTest()
     {
-        doc.AttachViewState(&view);
         doc.ResetScene();
-        view.cameraTarget = Vec3(0, 0, 0);
-        view.cameraDistance = 20.0f;
-        view.cameraElevation = 0.0f;
-        view.cameraAzimuth = float(-M_PI / 2);  // eye on the -y side, where the figure faces
-        view.lightPosition = Vec3(0, -1000, 0);
-        view.groupBinding = false;
-        // A light that saturates nothing and adds no highlights, so that
-        // shading differences show in the pixels.
-        for (const char* key : {"SpecularR", "SpecularG", "SpecularB"})
+        for (const char* key : {"SpecularR", "SpecularG", "SpecularB", "DrawGround", "DrawShadow", "DrawCount"})
             Set(key, "0");
         for (const char* key : {"AmbientR", "AmbientG", "AmbientB"})
             Set(key, "0.1");
         for (const char* key : {"DiffuseR", "DiffuseG", "DiffuseB"})
             Set(key, "0.6");
-        // The mesh alone on the background unless a test asks for more.
-        Set("DrawGround", "0");
-        Set("DrawShadow", "0");
+        view().cameraTarget = Vec3(0, 0, 0);
+        view().cameraDistance = 20.0f;
+        view().cameraElevation = 0.0f;
+        view().cameraAzimuth = float(-M_PI / 2);
+        view().lightPosition = Vec3(0, -1000, 0);
+        view().groupBinding = false;
     }
 
-    void Set(const char* key, const char* value) { settings.Write(ViewOptions::SectionOf(key), key, value); }
+    // Writes a setting, which the next frame reads from a new start.
+    void Set(const char* key, const char* value)
+    {
+        settings.Write(ViewOptions::SectionOf(key), key, value);
+        started = false;
+    }
+    SceneViewState& view() { return body->State(); }
 
+    // A new view and renderer with the settings as they stand, as at a start;
+    // the camera and the light stay where they were.
+    void Start(int accumBits = 16)
+    {
+        frames.reset();
+        renderer.reset();
+        const SceneViewState state = view();
+        body.reset();  // before the next view attaches itself to the scene
+        body = std::make_unique<CBodyView>(doc, settings);
+        view() = state;
+        surface = std::make_unique<OsMesaSurface>(kWidth, kHeight, accumBits);
+        renderer = std::make_unique<FrameRenderer>(*surface, clock, messages, doc, body->Options(), view());
+        frames = std::make_unique<ViewFrames>(*renderer);
+        body->SetFrameSink(frames.get());
+        started = true;
+    }
     FrameRenderer& Renderer()
     {
-        if (!renderer) {
-            options = std::make_unique<ViewOptions>(settings);
-            renderer = std::make_unique<FrameRenderer>(surface, clock, messages, doc, *options, view);
-        }
+        if (!started)
+            Start();
         return *renderer;
     }
 
-    // Two frames, so that the light stands where the previous frame's camera put it.
-    void Draw(int frames = 2)
+    // The image after n frames. The first frame of a renderer lights the
+    // scene from where no camera has been yet, hence two by default.
+    Image Draw(int n = 2)
     {
-        for (int i = 0; i < frames; ++i)
-            ASSERT_EQ(Renderer().RenderFrame(), FrameRenderer::FrameResult::Drawn);
+        for (int i = 0; i < n; ++i)
+            EXPECT_EQ(Renderer().RenderFrame(), FrameRenderer::FrameResult::Drawn);
+        return surface->ReadRgb();
     }
+
+    Image Capture(int k) const { return ReadCaptureTexture(renderer->CaptureTextures()[size_t(k)], kWidth, kHeight); }
 
     Pixel At(int x, int y) const
     {
         uint8_t rgb[3];
-        surface.Pixel(x, y, rgb);
+        surface->Pixel(x, y, rgb);
         return {rgb[0], rgb[1], rgb[2]};
+    }
+    int BlackPixels(int x0 = 0, int y0 = 0, int x1 = kWidth, int y1 = kHeight) const
+    {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                n += At(x, y).Sum() == 0;
+        return n;
     }
     Pixel AtScene(const Vec3& p)
     {
@@ -76,22 +112,24 @@ protected:
         return At(int(std::lround(w.x)), int(std::lround(w.y)));
     }
 
-    // A square of side 2h in the plane y = 0 facing -y (towards the eye).
-    void AddSquare(float h, int colour, float x = 0, int group = 0)
+    // A square of side 2h facing -y, towards the eye.
+    void AddSquare(const Vec3& c, float h, int colour)
     {
-        const int a = AddVertex(doc, Vec3(x - h, 0, -h), group), b = AddVertex(doc, Vec3(x - h, 0, h), group);
-        const int c = AddVertex(doc, Vec3(x + h, 0, h), group), d = AddVertex(doc, Vec3(x + h, 0, -h), group);
-        AddPolygon(doc, a, b, c, d, colour);
+        const int a = AddVertex(doc, c + Vec3(-h, 0, -h)), b = AddVertex(doc, c + Vec3(-h, 0, h));
+        const int d = AddVertex(doc, c + Vec3(h, 0, h)), e = AddVertex(doc, c + Vec3(h, 0, -h));
+        AddPolygon(doc, a, b, d, e, colour);
+        doc.RecomputeNormals();
     }
 
     MemorySettings settings;
     RecordingMessages messages;
     ManualClock clock;
-    SceneViewState view;
     CBodyDoc doc{messages};
-    OsMesaSurface surface{kWidth, kHeight};
-    std::unique_ptr<ViewOptions> options;
+    std::unique_ptr<CBodyView> body = std::make_unique<CBodyView>(doc, settings);
+    std::unique_ptr<OsMesaSurface> surface;
     std::unique_ptr<FrameRenderer> renderer;
+    std::unique_ptr<ViewFrames> frames;
+    bool started = false;
 };
 
 } // namespace qm::test

@@ -3,7 +3,6 @@
 #include <GL/gl.h>
 
 #include <cstdlib>
-#include <memory>
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
@@ -15,41 +14,24 @@
 namespace qm {
 namespace {
 
-class GlxCanvasTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!std::getenv("DISPLAY"))
-            GTEST_SKIP() << "needs a display (the test command runs this under Xvfb)";
-        PreferLinearAccumulation();
-        // A GUI application object, so that the toolkit opens the display.
-        static const bool started = [] {
-            static int argc = 1;
-            static char name[] = "glx_canvas_test";
-            static char* argv[] = {name, nullptr};
-            wxApp::SetInstance(new wxApp);
-            return wxEntryStart(argc, argv);
-        }();
-        ASSERT_TRUE(started);
-        frame = new wxFrame(nullptr, wxID_ANY, "glx", wxDefaultPosition, wxSize(64, 64));
-        canvas = new GlxCanvas(frame);
-        frame->Show();
-        for (int i = 0; i < 50 && !canvas->IsShownOnScreen(); ++i)
-            wxTheApp->Yield();
-        ASSERT_TRUE(canvas->MakeCurrent());
-    }
-    void TearDown() override
-    {
-        if (frame)
-            frame->Destroy();
-    }
-
-    wxFrame* frame = nullptr;
-    GlxCanvas* canvas = nullptr;
-};
-
-TEST_F(GlxCanvasTest, ChoosesTwentyFourDepthBitsAndAnAccumulationBuffer)
+TEST(GlxCanvasTest, ChoosesDepthAndAccumulationBuffersThatAverageLinearly)
 {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "needs a display (the test command runs this under Xvfb)";
+    PreferLinearAccumulation();
+    // A GUI application object, so that the toolkit opens the display.
+    static int argc = 1;
+    static char name[] = "glx_canvas_test";
+    static char* argv[] = {name, nullptr};
+    wxApp::SetInstance(new wxApp);
+    ASSERT_TRUE(wxEntryStart(argc, argv));
+    wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "glx", wxDefaultPosition, wxSize(64, 64));
+    GlxCanvas* canvas = new GlxCanvas(frame);
+    frame->Show();
+    for (int i = 0; i < 50 && !canvas->IsShownOnScreen(); ++i)
+        wxTheApp->Yield();
+    ASSERT_TRUE(canvas->MakeCurrent());
+
     GLint depth = 0, accum = 0, doubleBuffer = 0;
     glGetIntegerv(GL_DEPTH_BITS, &depth);
     glGetIntegerv(GL_ACCUM_RED_BITS, &accum);
@@ -58,10 +40,7 @@ TEST_F(GlxCanvasTest, ChoosesTwentyFourDepthBitsAndAnAccumulationBuffer)
     EXPECT_GE(accum, 16);
     EXPECT_TRUE(canvas->HasAccumBuffer());
     EXPECT_TRUE(doubleBuffer);
-}
 
-TEST_F(GlxCanvasTest, AccumulationAveragesLinearly)
-{
     glViewport(0, 0, 8, 8);
     glClearColor(1, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -79,6 +58,7 @@ TEST_F(GlxCanvasTest, AccumulationAveragesLinearly)
     EXPECT_NEAR(rgb[0], 128, 1);
     EXPECT_EQ(rgb[1], 0);
     EXPECT_NEAR(rgb[2], 128, 1);
+    frame->Destroy();
 }
 
 } // namespace

@@ -1,12 +1,9 @@
-#include <cmath>
-
 #include "SceneFixtures.h"
 #include "ViewFixture.h"
 
 namespace qm {
 namespace {
 
-using test::AddPolygon;
 using test::AddVertex;
 
 // A camera looking along +y: 10 pixels per unit, x to the right, z down, the
@@ -146,11 +143,8 @@ TEST_F(MouseTest, ControlDragScalesTheModelAndReleaseBakesIt)
     EXPECT_NEAR(doc.restVertices[0].x, 1.2, 1e-5);
     EXPECT_NEAR(doc.restVertices[0].z, 3.6, 1e-5);
 
-    view->OnLButtonDown(300, 0, {false, true});
-    view->OnMouseMove(300, 1000, {false, true});
-    EXPECT_EQ(state().modelScale, 0.01f);  // the floor
-    view->OnLButtonUp({false, true});
-    EXPECT_NEAR(doc.restVertices[0].x, 0.012, 1e-6);
+    Drag(300, 0, 300, 1000, {false, true});
+    EXPECT_NEAR(doc.restVertices[0].x, 0.012, 1e-6);  // at the floor of the scale, 0.01
 }
 
 } // namespace
