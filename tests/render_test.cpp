@@ -78,6 +78,33 @@ TEST_F(RenderTest, MeshFollowsNodeZeroExceptInSkeletonEditMode)
 
 // Two squares meeting at a ridge: flat shading gives each one colour, smooth
 // shading blends across the ridge.
+// The mesh is drawn from arrays kept between frames: every kind of change
+// must show in the next frame all the same.
+TEST_F(RenderTest, MeshChangesShowInTheNextFrame)
+{
+    AddSquare(Vec3(0, 0, 0), 1.0f, 1);  // red
+    doc.RecomputeNormals();
+    Draw();
+    EXPECT_GT(AtScene(Vec3(0, 0, 0)).r, 100);
+    EXPECT_EQ(AtScene(Vec3(0, 0, 0)).b, 0);
+
+    doc.colourTable[1] = {0, 0, 1};  // a loaded colour table, then the load's rebuild
+    doc.RecomputeNormals();
+    Draw();
+    EXPECT_EQ(AtScene(Vec3(0, 0, 0)).r, 0);
+    EXPECT_GT(AtScene(Vec3(0, 0, 0)).b, 100);
+
+    const Pixel background = AtScene(Vec3(3, 0, 0));
+    view().modelScale = 4.0f;  // a Ctrl drag's release bakes the scale into the mesh
+    doc.ApplyModelScale();
+    Draw();
+    EXPECT_FALSE(AtScene(Vec3(3, 0, 0)) == background);  // the square now reaches x = 3
+
+    doc.ResetScene();  // a new scene: no polygons left to draw
+    Draw();
+    EXPECT_EQ(AtScene(Vec3(0, 0, 0)), background);
+}
+
 TEST_F(RenderTest, FlatAndSmoothShadingDifferAtARidge)
 {
     const int a = AddVertex(doc, Vec3(-4, 3, -2)), b = AddVertex(doc, Vec3(-4, 3, 2));
