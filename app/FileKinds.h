@@ -23,16 +23,12 @@ bool ReadFileInto(CBodyDoc& doc, const std::string& path);
 bool WriteFileFrom(CBodyDoc& doc, const std::string& path);
 
 // A scene as a batch run starts it: freshly reset, with the view's initial
-// state, no default scene read; messages go to standard error.
+// state (the document's own until a view attaches), no default scene read;
+// messages go to standard error.
 struct BatchScene {
     StderrMessages messages;
-    SceneViewState view;
     std::unique_ptr<CBodyDoc> doc = std::make_unique<CBodyDoc>(messages);
-    BatchScene()
-    {
-        doc->AttachViewState(&view);
-        doc->ResetScene();
-    }
+    BatchScene() { doc->ResetScene(); }
 };
 
 } // namespace qm

@@ -30,7 +30,7 @@ ViewCanvas::ViewCanvas(wxWindow* parent, CBodyView& view, MessageSink& messages)
     : GlxCanvas(parent), view_(view),
       renderer_(*this, clock_, messages, view.Document(), view.Options(), view.State())
 {
-    view_.SetFrameSink(this);
+    view_.SetFrameSink(&frames_);
     view_.SetProjection(&renderer_);
     Bind(wxEVT_PAINT, &ViewCanvas::OnPaint, this);
     Bind(wxEVT_SIZE, &ViewCanvas::OnSize, this);
@@ -46,15 +46,13 @@ ViewCanvas::ViewCanvas(wxWindow* parent, CBodyView& view, MessageSink& messages)
     Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) { EndDrag(); });
 }
 
+// Paints go through the same sink as the animation steps.
 void ViewCanvas::RenderFrame()
 {
-    if (contextFailed_)
+    if (ContextFailed())
         return;
-    if (renderer_.RenderFrame() == FrameRenderer::FrameResult::NoContext) {
-        contextFailed_ = true;
-        return;
-    }
-    firstFrameDrawn_ = true;
+    frames_.RenderFrame();
+    firstFrameDrawn_ = firstFrameDrawn_ || frames_.LastResult() == FrameRenderer::FrameResult::Drawn;
 }
 
 bool ViewCanvas::IdleStep()

@@ -6,26 +6,24 @@
 #include "platform/Keyboard.h"
 #include "platform/wx/GlxCanvas.h"
 #include "render/FrameRenderer.h"
+#include "render/ViewFrames.h"
 #include "view/BodyView.h"
 
 namespace qm {
 
 // The view's window: the GL surface the scene is drawn on, and where its
 // keys, focus, size and paint events arrive.
-class ViewCanvas final : public GlxCanvas, private FrameSink {
+class ViewCanvas final : public GlxCanvas {
 public:
     ViewCanvas(wxWindow* parent, CBodyView& view, MessageSink& messages);
 
     // One idle call of the animation loop; false when the loop should pause.
     bool IdleStep();
     bool FirstFrameDrawn() const { return firstFrameDrawn_; }
-    bool ContextFailed() const { return contextFailed_; }
+    bool ContextFailed() const { return frames_.LastResult() == FrameRenderer::FrameResult::NoContext; }
 
 private:
-    // FrameSink
-    void RenderFrame() override;
-    void ResetFrameCounter() override { renderer_.ResetFrameCounter(); }
-    void SetEdgeWidthInWorld(float width) override { renderer_.SetEdgeWidthInWorld(width); }
+    void RenderFrame();
 
     void OnPaint(wxPaintEvent& event);
     void OnSize(wxSizeEvent& event);
@@ -40,8 +38,8 @@ private:
     SteadyClock clock_;
     LatchedKeyboard keyboard_;
     FrameRenderer renderer_;
+    ViewFrames frames_{renderer_};
     bool firstFrameDrawn_ = false;
-    bool contextFailed_ = false;
 };
 
 } // namespace qm
