@@ -146,6 +146,9 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
     app.add_option("--frames", frames, "With --render: the number of frames drawn, the last one kept")
         ->capture_default_str()
         ->check(CLI::Range(1, 100000));
+    const CLI::Option* fit =
+        app.add_flag("--fit", "With --render: frame the model as \"Cadrer le modèle\" does instead of using the "
+                              "scene's camera; DXF and ROK meshes, which have none, are always framed");
     std::vector<std::string> sets;
     app.add_option("--set", sets, "With --render: a view option for this run only (any switch or numeric key)")
         ->type_name("KEY=VALUE");
@@ -170,9 +173,9 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
     }
     if (!convert.empty() && !renderFiles.empty())
         return UsageError(app, "--convert and --render are separate runs");
-    const bool renderOnly = app.count("--size") || app.count("--frames") || !sets.empty();
+    const bool renderOnly = app.count("--size") || app.count("--frames") || !sets.empty() || fit->count();
     if (renderOnly && renderFiles.empty())
-        return UsageError(app, "--size, --frames and --set go with --render");
+        return UsageError(app, "--size, --frames, --set and --fit go with --render");
     const bool viewerRun = convert.empty() && renderFiles.empty();
     for (const int id : commandIds)
         if (viewerRun && !IsKnownCommand(id))
@@ -198,6 +201,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
             return UsageError(app, "--size wants WIDTHxHEIGHT, for instance 800x600");
         if (KindOf(request.in) == FileKind::Unknown)
             return UsageError(app, "cannot read '" + request.in + "': quillo reads .abd, .dxf and .rok files");
+        request.fit = fit->count() > 0 || KindOf(request.in) != FileKind::Scene;
         for (const std::string& set : sets) {
             const size_t eq = set.find('=');
             const std::string key = set.substr(0, eq);

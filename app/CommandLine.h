@@ -14,6 +14,7 @@ struct RenderRequest {
     std::string in, out;
     int width = 640, height = 480;
     int frames = 1;
+    bool fit = false;  // the whole mesh in the picture, as "Cadrer le modèle" does
     std::vector<std::pair<std::string, std::string>> settings;  // --set KEY=VALUE, in order
     std::string settingsFile;                                   // --settings, or empty
     std::vector<int> commands;                                  // --command ID, in order

@@ -14,6 +14,7 @@
 #include "app/Dialogs.h"
 #include "app/FileKinds.h"
 #include "app/ViewCanvas.h"
+#include "formats/PngFile.h"
 #include "platform/Files.h"
 #include "platform/wx/WxMessages.h"
 #include "resources/DialogTexts.h"
@@ -241,6 +242,23 @@ void CMainFrame::ExportDxfWithDialog()
     WriteFileFrom(view_.Document(), path);
 }
 
+void CMainFrame::SaveImageWithDialog()
+{
+    wxFileDialog dialog(this, U("Enregistrer l'image"), wxEmptyString, wxString::FromUTF8(view_.Document().Title()) + ".png",
+                        U(dialogs::kPngWildcard), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() != wxID_OK)
+        return;
+    std::string path = Utf8(dialog.GetPath());
+    if (wxFileName(dialog.GetPath()).GetExt().empty())
+        path += ".png";
+    int width = 0, height = 0;
+    const std::vector<uint8_t> picture = canvas_->Picture(width, height);
+    if (picture.empty())
+        return;  // no GL context: the user has been told
+    if (!WritePngRgb(path, width, height, picture))
+        messages_.ShowMessage(FullPath(path) + strings::kCannotWrite);
+}
+
 void CMainFrame::StartAnotherCopy()
 {
     // The same program that is running, wherever it was started from.
@@ -284,6 +302,9 @@ void CMainFrame::RunCommand(int id)
         return;
     case kCmdExportDxf:
         ExportDxfWithDialog();
+        return;
+    case kCmdSaveImage:
+        SaveImageWithDialog();
         return;
     case kCmdExit:
         Close();

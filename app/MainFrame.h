@@ -48,6 +48,7 @@ private:
     bool SaveTo(const std::string& path);
     void ImportWithDialog(const char* wildcard);
     void ExportDxfWithDialog();
+    void SaveImageWithDialog();
     void StartAnotherCopy();
 
     CBodyView& view_;

@@ -34,8 +34,12 @@ int RenderOffscreen(const RenderRequest& request)
     FrameRenderer renderer(surface, clock, scene.messages, *scene.doc, view.Options(), view.State());
     ViewFrames frames(renderer);
     view.SetFrameSink(&frames);
+    view.SetProjection(&renderer);
     if (const int status = RunBatchCommands(view, request.commands))
         return status;
+    // After the commands, which may turn the camera or change what is drawn.
+    if (request.fit)
+        view.FrameModel();
 
     LatchedKeyboard noKeys;
     for (int frame = 0; frame < request.frames; ++frame) {

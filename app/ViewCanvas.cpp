@@ -42,6 +42,10 @@ ViewCanvas::ViewCanvas(wxWindow* parent, CBodyView& view, MessageSink& messages)
     Bind(wxEVT_LEFT_DCLICK, &ViewCanvas::OnLeftDown, this);
     Bind(wxEVT_LEFT_UP, &ViewCanvas::OnLeftUp, this);
     Bind(wxEVT_MOTION, &ViewCanvas::OnMotion, this);
+    for (const auto& type : {wxEVT_RIGHT_DOWN, wxEVT_RIGHT_DCLICK, wxEVT_RIGHT_UP, wxEVT_MIDDLE_DOWN,
+                                   wxEVT_MIDDLE_DCLICK, wxEVT_MIDDLE_UP})
+        Bind(type, &ViewCanvas::OnCameraButton, this);
+    Bind(wxEVT_MOUSEWHEEL, &ViewCanvas::OnWheel, this);
     // Another window taking the mouse ends the drag as a release would.
     Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) { EndDrag(); });
 }
@@ -112,14 +116,48 @@ void ViewCanvas::OnLeftDown(wxMouseEvent& event)
 
 void ViewCanvas::OnMotion(wxMouseEvent& event)
 {
-    if (view_.Dragging())
+    if (view_.Dragging() || view_.CameraDragging())
         view_.OnMouseMove(event.GetX(), event.GetY(), KeysOf(event));
     event.Skip();
 }
 
+void ViewCanvas::OnCameraButton(wxMouseEvent& event)
+{
+    if (event.ButtonUp()) {
+        view_.OnCameraButtonUp();
+        if (HasCapture() && !view_.Dragging())
+            ReleaseMouse();
+        event.Skip();
+        return;
+    }
+    SetFocus();
+    if (!firstFrameDrawn_)
+        return;
+    if (!HasCapture())
+        CaptureMouse();
+    if (event.GetButton() == wxMOUSE_BTN_RIGHT)
+        view_.OnRButtonDown(event.GetX(), event.GetY(), KeysOf(event));
+    else
+        view_.OnMButtonDown(event.GetX(), event.GetY());
+}
+
+void ViewCanvas::OnWheel(wxMouseEvent& event)
+{
+    if (event.GetWheelAxis() == wxMOUSE_WHEEL_VERTICAL && event.GetWheelDelta() > 0)
+        view_.OnMouseWheel(double(event.GetWheelRotation()) / event.GetWheelDelta());
+    event.Skip();
+}
+
+std::vector<uint8_t> ViewCanvas::Picture(int& width, int& height)
+{
+    width = renderer_.ClientWidth();
+    height = renderer_.ClientHeight();
+    return ContextFailed() ? std::vector<uint8_t>() : renderer_.RenderFrameToRgb();
+}
+
 void ViewCanvas::OnLeftUp(wxMouseEvent& event)
 {
-    if (HasCapture())
+    if (HasCapture() && !view_.CameraDragging())
         ReleaseMouse();
     if (view_.Dragging())
         view_.OnLButtonUp(KeysOf(event));
@@ -130,6 +168,7 @@ void ViewCanvas::EndDrag()
 {
     if (view_.Dragging())
         view_.OnLButtonUp(KeysNow());
+    view_.OnCameraButtonUp();
 }
 
 void ViewCanvas::OnKillFocus(wxFocusEvent& event)

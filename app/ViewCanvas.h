@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/Keyboard.h"
@@ -21,6 +23,9 @@ public:
     bool IdleStep();
     bool FirstFrameDrawn() const { return firstFrameDrawn_; }
     bool ContextFailed() const { return frames_.LastResult() == FrameRenderer::FrameResult::NoContext; }
+    // Draws a frame and returns its picture without the overlay, RGB rows of
+    // the client size, top row first; empty when nothing could be drawn.
+    std::vector<uint8_t> Picture(int& width, int& height);
 
 private:
     void RenderFrame();
@@ -32,6 +37,8 @@ private:
     void OnLeftDown(wxMouseEvent& event);
     void OnLeftUp(wxMouseEvent& event);
     void OnMotion(wxMouseEvent& event);
+    void OnCameraButton(wxMouseEvent& event);
+    void OnWheel(wxMouseEvent& event);
     void EndDrag();
 
     CBodyView& view_;

@@ -14,6 +14,7 @@
 #include "render/OverlayText.h"
 #include "render/SkeletonDrawing.h"
 #include "view/Animation.h"
+#include "view/Framing.h"
 
 namespace qm {
 
@@ -24,7 +25,6 @@ const std::array<std::array<float, 2>, kMaxPasses> kJitterTable = {{
 
 namespace {
 
-constexpr double kFieldOfView = 40.0;
 constexpr double kNear = 0.1;
 constexpr double kFar = 400.0;
 constexpr char kNoContext[] = "OpenGLの初期化に失敗しました";
@@ -123,7 +123,7 @@ void FrameRenderer::LoadBaseProjection()
 {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(kFieldOfView, Aspect(), kNear, kFar);
+    gluPerspective(kFieldOfViewDegrees, Aspect(), kNear, kFar);
     glMatrixMode(GL_MODELVIEW);
 }
 
@@ -144,11 +144,11 @@ void FrameRenderer::SetupCamera(bool shadow, bool noScale, int pass)
     const auto& jitter = kJitterTable[static_cast<size_t>(std::clamp(pass, 0, kMaxPasses - 1))];
     const double jx = jitter[0], jy = jitter[1], focus = view_.cameraDistance;
     if (sw.useAntiEdge && sw.useDepth)
-        JitteredPerspective(kFieldOfView, Aspect(), kNear, kFar, jx, jy, jx, jy, focus);
+        JitteredPerspective(kFieldOfViewDegrees, Aspect(), kNear, kFar, jx, jy, jx, jy, focus);
     else if (sw.useAntiEdge)
-        JitteredPerspective(kFieldOfView, Aspect(), kNear, kFar, jx, jy, 0, 0, 1.0);
+        JitteredPerspective(kFieldOfViewDegrees, Aspect(), kNear, kFar, jx, jy, 0, 0, 1.0);
     else if (sw.useDepth)
-        JitteredPerspective(kFieldOfView, Aspect(), kNear, kFar, 0, 0, jx, jy, focus);
+        JitteredPerspective(kFieldOfViewDegrees, Aspect(), kNear, kFar, 0, 0, jx, jy, focus);
 }
 
 void FrameRenderer::JitteredFrustum(double left, double right, double bottom, double top, double zNear, double zFar,
@@ -309,8 +309,14 @@ FrameRenderer::FrameResult FrameRenderer::RenderFrame()
         EffectPassStep(effects, pass, texturesAllocated_);
     }
     EffectResolveStep(effects);
+    if (capture_)
+        ReadPicture();
 
     // The overlay goes on the finished image, before it is shown.
+    if (selectionRect_) {
+        const ScreenRect& r = *selectionRect_;
+        DrawOverlayRectangle(r.x0, r.y0, r.x1, r.y1, clientWidth_, clientHeight_);
+    }
     StampFrame();
     if (sw.drawCount) {
         char line[64];
@@ -323,6 +329,38 @@ FrameRenderer::FrameResult FrameRenderer::RenderFrame()
     }
     surface_.Present();
     return FrameResult::Drawn;
+}
+
+void FrameRenderer::SetSelectionRect(const ScreenRect* rect)
+{
+    selectionRect_ = rect ? std::optional<ScreenRect>(*rect) : std::nullopt;
+}
+
+void FrameRenderer::ReadPicture()
+{
+    const size_t w = static_cast<size_t>(clientWidth_), h = static_cast<size_t>(clientHeight_);
+    std::vector<uint8_t> rgba(w * h * 4);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, clientWidth_, clientHeight_, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glPopClientAttrib();
+    // GL's rows run bottom up.
+    picture_.resize(w * h * 3);
+    for (size_t y = 0; y < h; ++y)
+        for (size_t x = 0; x < w; ++x)
+            for (size_t c = 0; c < 3; ++c)
+                picture_[(y * w + x) * 3 + c] = rgba[((h - 1 - y) * w + x) * 4 + c];
+}
+
+std::vector<uint8_t> FrameRenderer::RenderFrameToRgb()
+{
+    picture_.clear();
+    capture_ = true;
+    const FrameResult result = RenderFrame();
+    capture_ = false;
+    if (result != FrameResult::Drawn)
+        picture_.clear();
+    return std::move(picture_);
 }
 
 } // namespace qm

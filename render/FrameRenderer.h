@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "render/MeshDrawing.h"
@@ -57,6 +59,13 @@ public:
 
     enum class FrameResult { Drawn, Skipped, NoContext };
     FrameResult RenderFrame();
+    // Draws a frame and returns its finished picture as it stands before the
+    // overlay (the counts and the selection rectangle): 8-bit RGB rows of the
+    // client size, top row first. Empty when no frame could be drawn.
+    std::vector<uint8_t> RenderFrameToRgb();
+
+    // The selection rectangle drawn over the following frames; null for none.
+    void SetSelectionRect(const ScreenRect* rect);
 
     void SetupCamera(bool shadow, bool noScale, int pass);
     void JitteredFrustum(double left, double right, double bottom, double top, double zNear, double zFar,
@@ -68,6 +77,7 @@ public:
     // matrices the last frame left.
     Vec3 ProjectPoint(const Vec3& p) const override;
     Vec3 UnprojectPoint(const Vec3& w) const override;
+    double Aspect() const override;
 
     // The outline width in scene units, kept by the animation step.
     void SetEdgeWidthInWorld(float width) { edgeWidthWorld_ = width; }
@@ -92,7 +102,7 @@ private:
     void SetLightAndMaterial();
     void DrawPass(int pass);
     void StampFrame();
-    double Aspect() const;
+    void ReadPicture();
 
     GlSurface& surface_;
     Clock& clock_;
@@ -110,6 +120,9 @@ private:
     bool texturesAllocated_ = false;
     float edgeWidthWorld_ = 0.0f;
     BandColourTable bandColours_{};
+    std::optional<ScreenRect> selectionRect_;
+    bool capture_ = false;
+    std::vector<uint8_t> picture_;  // the frame asked for by RenderFrameToRgb
 
     uint32_t frameCounter_ = 0;
     std::array<uint32_t, kTickRing> tickRing_{};

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -89,28 +90,50 @@ bool OverlayFontHas(char c)
     return Find(c) != nullptr;
 }
 
+namespace {
+
+// Window pixels for the overlay, bottom-left origin, nothing lit, textured or
+// depth-tested; GL state and both matrices come back as they were.
+class OverlayPixels {
+public:
+    OverlayPixels(int width, int height)
+    {
+        glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TRANSFORM_BIT | GL_LINE_BIT);
+        glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_BLEND);
+        glDisable(GL_CULL_FACE);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(0, width, 0, height, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+    }
+    ~OverlayPixels()
+    {
+        glPopMatrix();
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glPopClientAttrib();
+        glPopAttrib();  // restores the matrix mode too
+    }
+    OverlayPixels(const OverlayPixels&) = delete;
+    OverlayPixels& operator=(const OverlayPixels&) = delete;
+};
+
+} // namespace
+
 void DrawOverlayText(int x, int y, const std::string& text, int width, int height)
 {
     if (width <= 0 || height <= 0)
         return;
-    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TRANSFORM_BIT);
-    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    const OverlayPixels pixels(width, height);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_CULL_FACE);
-
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, width, 0, height, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-
     glColor3f(0, 0, 0);
     glRasterPos2i(x, height - y - kOverlayGlyphHeight);
     static const GlyphBitmap blank{};
@@ -118,12 +141,24 @@ void DrawOverlayText(int x, int y, const std::string& text, int width, int heigh
         const GlyphBitmap* g = Glyph(c);
         glBitmap(kOverlayGlyphWidth, kOverlayGlyphHeight, 0, 0, kOverlayAdvance, 0, (g ? *g : blank).data());
     }
+}
 
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glPopClientAttrib();
-    glPopAttrib();  // restores the matrix mode too
+void DrawOverlayRectangle(int x0, int y0, int x1, int y1, int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    const OverlayPixels pixels(width, height);
+    glLineWidth(1.0f);
+    glColor3f(1, 1, 1);
+    // Through the pixel centres, so that each side is one pixel wide.
+    const float left = float(std::min(x0, x1)) + 0.5f, right = float(std::max(x0, x1)) + 0.5f;
+    const float top = float(height - std::min(y0, y1)) - 0.5f, bottom = float(height - std::max(y0, y1)) - 0.5f;
+    glBegin(GL_LINE_LOOP);
+    glVertex2f(left, top);
+    glVertex2f(right, top);
+    glVertex2f(right, bottom);
+    glVertex2f(left, bottom);
+    glEnd();
 }
 
 } // namespace qm

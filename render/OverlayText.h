@@ -14,6 +14,10 @@ constexpr int kOverlayAdvance = 12;
 // state and both matrices as it found them.
 void DrawOverlayText(int x, int y, const std::string& text, int width, int height);
 
+// Draws a thin white rectangle between two corners, in pixels from the
+// top-left of a width x height frame; leaves GL state as it found it.
+void DrawOverlayRectangle(int x0, int y0, int x1, int y1, int width, int height);
+
 // Whether the built-in font has a glyph for c (others advance as blanks).
 bool OverlayFontHas(char c);
 

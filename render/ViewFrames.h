@@ -16,6 +16,7 @@ public:
     void RenderFrame() override { lastResult_ = renderer_.RenderFrame(); }
     void ResetFrameCounter() override { renderer_.ResetFrameCounter(); }
     void SetEdgeWidthInWorld(float width) override { renderer_.SetEdgeWidthInWorld(width); }
+    void ShowSelectionRect(const ScreenRect* rect) override { renderer_.SetSelectionRect(rect); }
 
     // What the last frame came to; Drawn before the first.
     FrameRenderer::FrameResult LastResult() const { return lastResult_; }

@@ -22,12 +22,17 @@ inline constexpr Shortcut kShortcuts[] = {
     {"Shift + Flèches clavier.", "Déplacer la Caméra latéralement ou d'avant en arrière."},
     {"Ctrl + Souris.", "Agrandir ou Rétrécir l'objet 3D."},
     {"Ctrl + Flèches clavier.", "Déplacer la lumière."},
+    {"Molette Souris", "Zoom + ou -"},
+    {"Clique-droit Souris", "Tourner la Caméra autour de l'objet 3D."},
+    {"Clique-milieu Souris, Shift + Clique-droit", "Déplacer la Caméra latéralement ou en Haut et en Bas."},
+    {"F", "Cadrer le modèle."},
 };
 
 // File dialogs: wildcard in the toolkit's "label|pattern|label|pattern" form.
 inline constexpr const char kSceneWildcard[] = "Quillomark Files (*.abd)|*.abd;*.ABD|Tous Fich.(*.*) |*";
 inline constexpr const char kDxfWildcard[] = "dxf (*.dxf)     |*.dxf;*.DXF|Tous Fich.(*.*) |*";
 inline constexpr const char kRokWildcard[] = "rok (*.rok)     |*.rok;*.ROK|Tous Fich.(*.*) |*";
+inline constexpr const char kPngWildcard[] = "png (*.png)     |*.png;*.PNG|Tous Fich.(*.*) |*";
 inline constexpr const char kDefaultDxfName[] = "default.dxf";
 
 inline constexpr const char kWindowTitle[] = "Quillomark";

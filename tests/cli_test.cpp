@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "PngPicture.h"
 #include "TempFolder.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -107,7 +108,7 @@ TEST_F(CommandLineTest, UsageErrorsExitTwo)
          {"--convert " + in, "--convert " + in + " out.xyz", std::string("--convert in.xyz out.abd"),
           std::string("--frobnicate"), "--convert " + in + " " + (dir / "quad.rok"), // ROK is read only
           "--render " + in + " " + png + " --set NoSuchKey=1", "--render " + in + " " + png + " --size 320by200",
-          "--convert " + in + " " + (dir / "o.abd") + " --frames 2"}) {
+          "--convert " + in + " " + (dir / "o.abd") + " --frames 2", "--convert " + in + " " + (dir / "o.abd") + " --fit"}) {
         const RunResult run = Quillo(args);
         EXPECT_EQ(run.status, 2) << args;
         EXPECT_NE(run.err.find("Usage: quillo"), std::string::npos) << args;
@@ -202,6 +203,19 @@ TEST_F(CommandLineTest, RenderWritesAPictureWithTheCommandsAndLeavesTheSettingsA
     EXPECT_EQ(run.status, 2) << "motion blur is greyed while anti-aliasing is on";
     EXPECT_NE(run.err.find("--command 32829: the command is disabled"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
+
+    // A mesh carries no camera and is framed; a scene keeps its own unless --fit.
+    ASSERT_EQ(Quillo("--convert " + in + " " + (dir / "quad.dxf")).status, 0);
+    const struct {
+        std::string file, flags;
+        bool fills;
+    } framing[] = {{in, "", false}, {in, " --fit", true}, {dir / "quad.dxf", "", true}};
+    for (const auto& f : framing) {
+        const std::string png = dir / "framed.png";
+        ASSERT_EQ(Quillo("--render " + f.file + " " + png + common + f.flags + " --set DrawGround=0").status, 0);
+        const double span = test::ReadPng(png).FilledSpan();
+        EXPECT_EQ(span > 0.8 && span < 0.95, f.fills) << f.file << f.flags << ": " << span;
+    }
 }
 
 } // namespace

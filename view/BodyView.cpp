@@ -4,6 +4,8 @@
 #include <cmath>
 #include <iterator>
 
+#include "view/Framing.h"
+
 namespace qm {
 namespace {
 
@@ -154,6 +156,7 @@ bool CBodyView::Handles(int id)
         kCmdResetNodes,   kCmdSkeletonEdit, kCmdMirrorFromLeft, kCmdMirrorFromRight,
         kCmdGroupBinding, kCmdMergeNodes,   kCmdLinkNodes,      kCmdLinkNodesZeroLength,
         kCmdUnlinkNodes,  kCmdAddNode,      kCmdAddFigure,      kCmdAddSheet,
+        kCmdFitModel,
     };
     return FindSwitch(id) || std::find(std::begin(kOthers), std::end(kOthers), id) != std::end(kOthers);
 }
@@ -174,6 +177,8 @@ CommandState CBodyView::Query(int id) const
         return {true, state_.skeletonEditMode, false};
     case kCmdGroupBinding:
         return {true, true, state_.groupBinding};
+    case kCmdFitModel:
+        return {true, doc_.vertexCount > 0, false};
     // The count is the one of the last button release; the editing commands
     // do not recount it.
     case kCmdMergeNodes:
@@ -218,6 +223,9 @@ bool CBodyView::Execute(int id)
         break;
     case kCmdTopView:
         SetPresetView(kTopElevation, kTopAzimuth);
+        break;
+    case kCmdFitModel:
+        FrameModel();
         break;
     case kCmdFlipPolygons:
         doc_.FlipAllPolygons();
@@ -265,6 +273,15 @@ bool CBodyView::Execute(int id)
     default:
         return false;
     }
+    return true;
+}
+
+bool CBodyView::FrameModel()
+{
+    if (!FrameMesh(doc_, state_, projection_ ? projection_->Aspect() : 4.0 / 3.0))
+        return false;
+    motion_.targetVelocity = Vec3();
+    motion_.distanceSpeed = 0.0f;
     return true;
 }
 

@@ -11,6 +11,11 @@
 
 namespace qm {
 
+// A rectangle in window pixels from the top-left, corners in any order.
+struct ScreenRect {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
+
 // What the view needs of the drawing side: one frame, and the frame counter
 // that motion blur restarts. The renderer implements it.
 class FrameSink {
@@ -18,6 +23,8 @@ public:
     virtual void RenderFrame() = 0;
     virtual void ResetFrameCounter() = 0;
     virtual void SetEdgeWidthInWorld(float width) = 0;
+    // The selection rectangle being dragged, drawn over the frames; null when none.
+    virtual void ShowSelectionRect(const ScreenRect* rect) { (void)rect; }
 
 protected:
     ~FrameSink() = default;
@@ -29,6 +36,8 @@ class ScreenProjection {
 public:
     virtual Vec3 ProjectPoint(const Vec3& p) const = 0;
     virtual Vec3 UnprojectPoint(const Vec3& w) const = 0;
+    // The window's width over its height.
+    virtual double Aspect() const { return 4.0 / 3.0; }
 
 protected:
     ~ScreenProjection() = default;
@@ -82,6 +91,20 @@ public:
     void OnMouseMove(int x, int y, MouseKeys keys);
     void OnLButtonUp(MouseKeys keys);
     bool Dragging() const { return mouse_.buttonDown; }
+
+    // The other buttons move the camera, in the same move handler: the wheel
+    // zooms (notches away from the user bring the camera closer), a right
+    // drag turns the camera around its target, a middle drag (or Shift +
+    // right drag) moves the target across the view.
+    void OnMouseWheel(double notches);
+    void OnRButtonDown(int x, int y, MouseKeys keys);
+    void OnMButtonDown(int x, int y);
+    void OnCameraButtonUp();
+    bool CameraDragging() const { return camera_.kind != CameraDrag::None; }
+
+    // "Cadrer le modèle": the whole mesh in the window, the camera angles
+    // kept and its glide stopped. False when there is no mesh.
+    bool FrameModel();
     // The node nearest (x, y) within 10 pixels, or kNoIndex.
     int PickNode(int x, int y) const;
     double NodeScreenDistance(int node, int x, int y) const;
@@ -95,6 +118,13 @@ public:
 
 private:
     void SetPresetView(float elevation, float azimuth);
+    void MoveCamera(int x, int y);
+
+    enum class CameraDrag { None, Orbit, Pan };
+    struct CameraDragState {
+        CameraDrag kind = CameraDrag::None;
+        int x = 0, y = 0;  // the pointer at the press, then at each move
+    };
 
     struct MouseState {
         bool buttonDown = false;
@@ -106,6 +136,7 @@ private:
     CBodyDoc& doc_;
     const ScreenProjection* projection_ = nullptr;
     MouseState mouse_;
+    CameraDragState camera_;
     ViewOptions options_;
     SceneViewState state_;
     CameraMotion motion_;

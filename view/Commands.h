@@ -13,6 +13,7 @@ enum CommandId : int {
     kCmdImportDxf = 32812,
     kCmdImportRok = 32814,
     kCmdExportDxf = 32844,
+    kCmdSaveImage = 32863,   // the current frame as a PNG picture
     kCmdRecentFirst = 57616,  // "Fichier récent" entries 57616..57624
     kCmdExit = 57665,
     // Affichage
@@ -30,6 +31,7 @@ enum CommandId : int {
     kCmdFrontView = 32816,
     kCmdRightView = 32817,
     kCmdTopView = 32818,
+    kCmdFitModel = 32862,    // F: the whole mesh in the window
     kCmdDoublePlane = 32838,
     kCmdShowSkeleton = 32850,
     kCmdFlipPolygons = 32837,

@@ -1,4 +1,4 @@
-// The view's left mouse button.
+// The view's mouse: the left button edits, the others move the camera.
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -12,6 +12,10 @@ namespace {
 constexpr double kPickRadius = 10.0;
 constexpr double kScalePerPixel = 0.002;
 constexpr float kMinModelScale = 0.01f;
+// A quarter turn for 300 pixels of a right drag.
+constexpr double kOrbitPerPixel = 1.5707963267948966 / 300.0;
+// The camera distance per wheel notch.
+constexpr double kZoomPerNotch = 1.1;
 
 // The two chest points can always be picked, whatever their flags.
 bool AlwaysPickable(int node)
@@ -86,6 +90,8 @@ void CBodyView::OnLButtonDown(int x, int y, MouseKeys keys)
 
 void CBodyView::OnMouseMove(int x, int y, MouseKeys keys)
 {
+    if (camera_.kind != CameraDrag::None)
+        MoveCamera(x, y);
     if (!mouse_.buttonDown || !projection_)
         return;
     if (keys.control) {
@@ -102,6 +108,11 @@ void CBodyView::OnMouseMove(int x, int y, MouseKeys keys)
     }
     mouse_.dragX = x;
     mouse_.dragY = y;
+    // A drag from empty space shows the rectangle it will select.
+    if (!mouse_.nodeHit && frames_) {
+        const ScreenRect rect{mouse_.anchorX, mouse_.anchorY, x, y};
+        frames_->ShowSelectionRect(&rect);
+    }
 }
 
 void CBodyView::OnLButtonUp(MouseKeys keys)
@@ -109,6 +120,8 @@ void CBodyView::OnLButtonUp(MouseKeys keys)
     if (!mouse_.buttonDown)
         return;
     mouse_.buttonDown = false;
+    if (frames_)
+        frames_->ShowSelectionRect(nullptr);
     if (!mouse_.nodeHit) {
         // The rectangle from the press to the last move, corners in order.
         if (mouse_.dragX < mouse_.anchorX)
@@ -128,6 +141,52 @@ void CBodyView::OnLButtonUp(MouseKeys keys)
     mouse_.nodeHit = false;
     selectedCount_ = static_cast<int>(std::count_if(doc_.pools.nodes.begin(), doc_.pools.nodes.end(),
                                                     [](const SceneNode& n) { return n.selected != 0; }));
+}
+
+void CBodyView::OnMouseWheel(double notches)
+{
+    const double distance = state_.cameraDistance * std::pow(kZoomPerNotch, -notches);
+    state_.cameraDistance =
+        static_cast<float>(std::clamp(distance, double(kMinCameraDistance), double(kMaxCameraDistance)));
+}
+
+void CBodyView::OnRButtonDown(int x, int y, MouseKeys keys)
+{
+    camera_ = CameraDragState{keys.shift ? CameraDrag::Pan : CameraDrag::Orbit, x, y};
+}
+
+void CBodyView::OnMButtonDown(int x, int y)
+{
+    camera_ = CameraDragState{CameraDrag::Pan, x, y};
+}
+
+void CBodyView::OnCameraButtonUp()
+{
+    // The camera stops where the pointer left it, without the keys' glide.
+    camera_.kind = CameraDrag::None;
+}
+
+void CBodyView::MoveCamera(int x, int y)
+{
+    const int dx = x - camera_.x, dy = y - camera_.y;
+    camera_.x = x;
+    camera_.y = y;
+    if (camera_.kind == CameraDrag::Orbit) {
+        // As the arrows turn it: right drag as the right arrow, up as the up arrow.
+        state_.cameraAzimuth = static_cast<float>(state_.cameraAzimuth + dx * kOrbitPerPixel);
+        state_.cameraElevation = static_cast<float>(state_.cameraElevation - dy * kOrbitPerPixel);
+        return;
+    }
+    if (!projection_)
+        return;
+    // The point of the target's depth that lies where the pointer moves from
+    // becomes the target, so the scene follows the pointer. The projection
+    // includes the model scale; the target does not.
+    const double scale = state_.modelScale;
+    Vec3 s = projection_->ProjectPoint(state_.cameraTarget * (1.0 / scale));
+    s.x = static_cast<float>(double(s.x) - dx);
+    s.y = static_cast<float>(double(s.y) - dy);
+    state_.cameraTarget = projection_->UnprojectPoint(s) * scale;
 }
 
 } // namespace qm
