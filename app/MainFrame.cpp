@@ -142,6 +142,7 @@ void CMainFrame::BuildMenus()
         {wxACCEL_CTRL, 'N', WxIdOf(kCmdNewDocument)},
         {wxACCEL_CTRL, 'O', WxIdOf(kCmdFileOpen)},
         {wxACCEL_CTRL, 'S', WxIdOf(kCmdFileSave)},
+        {wxACCEL_NORMAL, 'F', WxIdOf(kCmdFitModel)},
     };
     SetAcceleratorTable(wxAcceleratorTable(int(std::size(keys)), keys));
 }

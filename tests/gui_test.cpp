@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "PngPicture.h"
 #include "TempFolder.h"
 
 extern char** environ;
@@ -50,7 +52,8 @@ size_t Colours(const Picture& p)
 }
 
 // The pixels of an xwd window dump: what follows its header and colour map,
-// 4 bytes each at the depth of the test display.
+// rows of 3 or 4 bytes a pixel (least significant first) at the test
+// display's depth, padded to the dump's line length.
 Picture ReadXwd(const std::string& bytes)
 {
     auto be32 = [&](size_t at) {
@@ -59,13 +62,32 @@ Picture ReadXwd(const std::string& bytes)
             v = v << 8 | uint8_t(bytes[i]);
         return v;
     };
-    const size_t data = std::min(bytes.size(), be32(0) + size_t(be32(76)) * 12);
-    Picture pixels((bytes.size() - data) / 4);
-    std::memcpy(pixels.data(), bytes.data() + data, pixels.size() * 4);
-    for (uint32_t& p : pixels)
-        p &= 0xffffffu;  // the fourth byte is padding
+    const size_t data = be32(0) + size_t(be32(76)) * 12, width = be32(16), height = be32(20);
+    const size_t pixelBytes = be32(44) / 8, lineBytes = be32(48);
+    Picture pixels;
+    for (size_t y = 0; y < height; ++y)
+        for (size_t x = 0, at = data + y * lineBytes; x < width && at + 3 <= bytes.size(); ++x, at += pixelBytes)
+            pixels.push_back(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8 | uint32_t(uint8_t(bytes[at + 2])) << 16);
     return pixels;
 }
+
+// The box around the pixels below the menu bar that differ from the
+// background at the left edge, and how many they are: where the model is drawn.
+struct ModelBox {
+    int x0 = 1 << 30, x1 = -1, y0 = 1 << 30, y1 = -1, count = 0;
+    double filled = 0;  // the larger of the box's width and height fractions
+    ModelBox(const Picture& p, int width)
+    {
+        const size_t top = size_t(width) * 45;
+        for (size_t i = top; i < p.size(); ++i)
+            if (p[i] != p[top + 2]) {
+                x0 = std::min(x0, int(i % size_t(width))), x1 = std::max(x1, int(i % size_t(width)));
+                y0 = std::min(y0, int(i / size_t(width))), y1 = std::max(y1, int(i / size_t(width)));
+                ++count;
+            }
+        filled = std::max(double(x1 - x0) / width, double(y1 - y0) / double(p.size() / size_t(width) - 45));
+    }
+};
 
 // The viewer started with args, killed at the end unless it has exited.
 class Viewer {
@@ -210,6 +232,78 @@ TEST_F(GuiTest, SampleMovesWithADragTurnsWithTheArrowsAndShowsAndCommitsItsSkele
         EXPECT_NE(next, last) << action;
         last = std::move(next);
     }
+}
+
+// The other buttons move the camera; the picture shows where it went.
+TEST_F(GuiTest, WheelRightAndMiddleDragsMoveTheCameraAndFBringsTheModelBack)
+{
+    SetFileText(ini, "[View]\nDrawCount=0\nDrawGround=0\nDrawShadow=0\n");
+    Viewer viewer({"--settings", ini, QM_SAMPLE_FIGURE}, folder);
+    ASSERT_TRUE(viewer.WaitForWindow("figure.abd - Quillomark"));
+    const int width = std::stoi(viewer.Geometry());
+    const ModelBox start(viewer.Settled(), width);
+    ASSERT_GT(start.count, 1000);
+
+    Shell("xdotool mousedown 2 mousemove_relative 30 0 sleep 0.1 mousemove_relative 30 0 sleep 0.1 mouseup 2");
+    const ModelBox moved(viewer.Settled(), width);
+    EXPECT_NEAR(moved.x0 - start.x0, 60, 6) << "the model follows the pointer";
+    EXPECT_NEAR(moved.x1 - start.x1, 60, 6);
+
+    Shell("xdotool click --repeat 3 --delay 100 4");
+    const ModelBox near(viewer.Settled(), width);
+    EXPECT_GT(near.count, moved.count * 3 / 2) << "three notches up bring the camera closer";
+
+    Shell("xdotool mousedown 3 mousemove_relative 75 0 sleep 0.1 mousemove_relative 75 0 sleep 0.1 mouseup 3");
+    const ModelBox turned(viewer.Settled(), width);
+    EXPECT_LT(turned.x1 - turned.x0, (near.x1 - near.x0) * 85 / 100) << "turned half a quarter, the arms look shorter";
+
+    for (int i = 0; i < 3; ++i)  // Shift + right drag, three times the width of the figure away
+        Shell("xdotool keydown shift mousedown 3 mousemove_relative -- -100 0 sleep 0.1 mousemove_relative -- -100 0 "
+              "sleep 0.1 mouseup 3 keyup shift mousemove_relative 200 0");
+    EXPECT_LT(ModelBox(viewer.Settled(), width).count, 100) << "out of sight";
+    viewer.Keys("f");
+    const ModelBox framed(viewer.Settled(), width);
+    EXPECT_GT(framed.filled, 0.8) << framed.count;
+
+    // A left drag from empty space outlines what it selects while the button is held: the
+    // pointer, back where it started, goes to (30, 50).
+    Shell("xdotool mousemove_relative -- -300 -150 mousedown 1 mousemove_relative 30 30 sleep 0.1 "
+          "mousemove_relative 30 30");
+    const Picture held = viewer.Settled();
+    Shell("xdotool mouseup 1");
+    const auto whiteOnTopSide = [&](const Picture& p) {
+        return std::count(p.begin() + width * 50 + 35, p.begin() + width * 50 + 85, 0xffffffu);
+    };
+    EXPECT_EQ(whiteOnTopSide(held), 50);
+    EXPECT_EQ(whiteOnTopSide(viewer.Settled()), 0);
+}
+
+// "Enregistrer l'image..." saves what the headless renderer draws of the same scene at the same size.
+TEST_F(GuiTest, SavedPictureIsTheHeadlessRenderOfTheSameScene)
+{
+    SetFileText(ini, "[View]\nDrawCount=0\n");
+    Viewer viewer({"--settings", ini, QM_SAMPLE_FIGURE}, folder);
+    ASSERT_TRUE(viewer.WaitForWindow("figure.abd - Quillomark"));
+    viewer.Settled();
+    viewer.Keys("F10 Down Down Down Down Down Return");
+    ASSERT_NE(Shell("timeout 30 xdotool search --sync --onlyvisible --name \"Enregistrer l'image\""), "");
+    const std::string saved = folder / "saved.png", drawn = folder / "drawn.png";
+    Shell("xdotool key ctrl+a type --delay 20 '" + saved + "'");
+    viewer.Keys("Return");
+    for (int i = 0; i < 100 && !std::filesystem::exists(saved); ++i)
+        std::this_thread::sleep_for(100ms);
+    const test::RgbPicture window = test::ReadPng(saved);
+    ASSERT_GT(window.width, 100) << "no picture saved";
+    const std::string size = std::to_string(window.width) + "x" + std::to_string(window.height);
+    ASSERT_EQ(std::system((std::string(QUILLO_BIN) + " --render " + QM_SAMPLE_FIGURE + " " + drawn + " --size " + size +
+                           " --frames 2 --settings " + ini).c_str()),
+              0);
+    const test::RgbPicture headless = test::ReadPng(drawn);
+    ASSERT_EQ(headless.rgb.size(), window.rgb.size());
+    int worst = 0;
+    for (size_t i = 0; i < window.rgb.size(); ++i)
+        worst = std::max(worst, std::abs(int(window.rgb[i]) - int(headless.rgb[i])));
+    EXPECT_LE(worst, 2);
 }
 
 } // namespace
