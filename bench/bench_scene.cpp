@@ -5,6 +5,7 @@
 
 #include "platform/Messages.h"
 #include "scene/BodyDoc.h"
+#include "view/Framing.h"
 
 namespace {
 
@@ -93,5 +94,20 @@ void BM_BindMeshToNodes(benchmark::State& state)
 BENCHMARK(BM_BindMeshToNodes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 const bench::DeclareRatio bindAll("BM_BindMeshToNodes/0", "BM_RecomputeNormals");
 const bench::DeclareRatio bindGroups("BM_BindMeshToNodes/1", "BM_RecomputeNormals");
+
+// "Cadrer le modèle" reads every vertex twice (the box, then the distance);
+// read against BM_RecomputeNormals, which visits every vertex and polygon.
+void BM_FrameMesh(benchmark::State& state)
+{
+    RecordingMessages messages;
+    CBodyDoc doc(messages);
+    doc.ResetScene();
+    FillGrid(doc);
+    SceneViewState view;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FrameMesh(doc, view, 4.0 / 3.0));
+}
+BENCHMARK(BM_FrameMesh)->Unit(benchmark::kMillisecond);
+const bench::DeclareRatio frameRatio("BM_FrameMesh", "BM_RecomputeNormals");
 
 } // namespace
