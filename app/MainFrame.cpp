@@ -245,8 +245,9 @@ void CMainFrame::ExportDxfWithDialog()
 
 void CMainFrame::SaveImageWithDialog()
 {
-    wxFileDialog dialog(this, U("Enregistrer l'image"), wxEmptyString, wxString::FromUTF8(view_.Document().Title()) + ".png",
-                        U(dialogs::kPngWildcard), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    wxFileDialog dialog(this, U("Enregistrer l'image"), wxEmptyString,
+                        wxString::FromUTF8(view_.Document().Title()) + ".png", U(dialogs::kPngWildcard),
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK)
         return;
     std::string path = Utf8(dialog.GetPath());

@@ -43,7 +43,7 @@ ViewCanvas::ViewCanvas(wxWindow* parent, CBodyView& view, MessageSink& messages)
     Bind(wxEVT_LEFT_UP, &ViewCanvas::OnLeftUp, this);
     Bind(wxEVT_MOTION, &ViewCanvas::OnMotion, this);
     for (const auto& type : {wxEVT_RIGHT_DOWN, wxEVT_RIGHT_DCLICK, wxEVT_RIGHT_UP, wxEVT_MIDDLE_DOWN,
-                                   wxEVT_MIDDLE_DCLICK, wxEVT_MIDDLE_UP})
+                             wxEVT_MIDDLE_DCLICK, wxEVT_MIDDLE_UP})
         Bind(type, &ViewCanvas::OnCameraButton, this);
     Bind(wxEVT_MOUSEWHEEL, &ViewCanvas::OnWheel, this);
     // Another window taking the mouse ends the drag as a release would.
@@ -143,8 +143,10 @@ void ViewCanvas::OnCameraButton(wxMouseEvent& event)
 
 void ViewCanvas::OnWheel(wxMouseEvent& event)
 {
-    if (event.GetWheelAxis() == wxMOUSE_WHEEL_VERTICAL && event.GetWheelDelta() > 0)
+    if (event.GetWheelAxis() == wxMOUSE_WHEEL_VERTICAL && event.GetWheelDelta() > 0) {
         view_.OnMouseWheel(double(event.GetWheelRotation()) / event.GetWheelDelta());
+        Refresh(false);  // the wheel also reaches a window without the focus, which the loop does not draw
+    }
     event.Skip();
 }
 

@@ -108,7 +108,8 @@ TEST_F(CommandLineTest, UsageErrorsExitTwo)
          {"--convert " + in, "--convert " + in + " out.xyz", std::string("--convert in.xyz out.abd"),
           std::string("--frobnicate"), "--convert " + in + " " + (dir / "quad.rok"), // ROK is read only
           "--render " + in + " " + png + " --set NoSuchKey=1", "--render " + in + " " + png + " --size 320by200",
-          "--convert " + in + " " + (dir / "o.abd") + " --frames 2", "--convert " + in + " " + (dir / "o.abd") + " --fit"}) {
+          "--convert " + in + " " + (dir / "o.abd") + " --frames 2",
+          "--convert " + in + " " + (dir / "o.abd") + " --fit"}) {
         const RunResult run = Quillo(args);
         EXPECT_EQ(run.status, 2) << args;
         EXPECT_NE(run.err.find("Usage: quillo"), std::string::npos) << args;

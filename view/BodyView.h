@@ -105,6 +105,7 @@ public:
     // "Cadrer le modèle": the whole mesh in the window, the camera angles
     // kept and its glide stopped. False when there is no mesh.
     bool FrameModel();
+
     // The node nearest (x, y) within 10 pixels, or kNoIndex.
     int PickNode(int x, int y) const;
     double NodeScreenDistance(int node, int x, int y) const;
