@@ -20,11 +20,10 @@ struct RgbPicture {
     double FilledSpan() const
     {
         int x0 = width, y0 = height, x1 = -1, y1 = -1;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                if (!std::equal(&rgb[size_t(y * width + x) * 3], &rgb[size_t(y * width + x) * 3 + 3], rgb.data())) {
-                    x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
-                }
+        for (int i = 0; i < width * height; ++i)
+            if (!std::equal(&rgb[size_t(i) * 3], &rgb[size_t(i) * 3 + 3], rgb.data()))
+                x0 = std::min(x0, i % width), x1 = std::max(x1, i % width), y0 = std::min(y0, i / width),
+                y1 = std::max(y1, i / width);
         return x1 < 0 ? 0.0 : std::max(double(x1 - x0 + 1) / width, double(y1 - y0 + 1) / height);
     }
 };
