@@ -11,7 +11,6 @@ namespace {
 
 constexpr double kPickRadius = 10.0;
 constexpr double kScalePerPixel = 0.002;
-constexpr float kMinModelScale = 0.01f;
 
 // The two chest points can always be picked, whatever their flags.
 bool AlwaysPickable(int node)
