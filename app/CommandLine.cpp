@@ -166,7 +166,8 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
     app.set_version_flag("--version", std::string(kProgramName) + " " + kProgramVersion, "Print the version and exit");
     std::vector<std::string> convert;
     app.add_option("--convert", convert,
-                   "Read IN (.abd, .dxf, .rok) and write OUT (.abd, .dxf); the types come from the extensions, or from IN's first bytes")
+                   "Read IN (.abd, .dxf, .rok) and write OUT (.abd, .dxf); the types come from the extensions "
+                   "(IN's, where it has none, from its first bytes)")
         ->expected(2)
         ->type_name("IN OUT");
     std::vector<std::string> renderFiles;

@@ -93,7 +93,8 @@ bool IniFileSettings::Flush()
 
     std::string text;
     const FileRead read = ReadWholeFile(path_, text, kMaxSettingsBytes);
-    if (read == FileRead::Failed || read == FileRead::TooLarge || (read == FileRead::Ok && ::access(path_.c_str(), W_OK) != 0))
+    if (read == FileRead::Failed || read == FileRead::TooLarge ||
+        (read == FileRead::Ok && ::access(path_.c_str(), W_OK) != 0))
         return false;
 
     auto fresh = std::make_unique<Document>(std::move(text));
