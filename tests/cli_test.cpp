@@ -193,6 +193,7 @@ TEST_F(CommandLineTest, UsageErrorsExitTwo)
          {"--convert " + in, "--convert " + in + " out.xyz", std::string("--convert in.xyz out.abd"),
           std::string("--frobnicate"), "--convert " + in + " " + (dir / "quad.rok"), // ROK is read only
           "--render " + in + " " + png + " --set NoSuchKey=1", "--render " + in + " " + png + " --size 320by200",
+          "--render " + in + " " + in, // a picture is written only to a .png name
           "--convert " + in + " " + (dir / "o.abd") + " --frames 2"}) {
         const RunResult run = Quillo(args);
         EXPECT_EQ(run.status, 2) << args;
