@@ -235,11 +235,16 @@ bool FileBytes::Open(const std::string& path)
     close(fd);
     if (m == MAP_FAILED)
         return false;
-    madvise(m, static_cast<size_t>(st.st_size), MADV_SEQUENTIAL);
     mapping_ = m;
     size_ = static_cast<size_t>(st.st_size);
     data_ = static_cast<const uint8_t*>(m);
     return true;
+}
+
+void FileBytes::ReadAhead() const
+{
+    if (mapping_ && madvise(mapping_, size_, MADV_POPULATE_READ) != 0)
+        madvise(mapping_, size_, MADV_WILLNEED);  // kernels before 5.14
 }
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents)

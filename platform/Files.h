@@ -26,7 +26,8 @@ FileRead ReadWholeFile(const std::string& path, std::string& contents, size_t li
 FileRead ReadFileHead(const std::string& path, std::string& head, size_t n);
 
 // A regular file's bytes, mapped read-only. Pages are read as they are first
-// touched, so a reader that refuses a file by its first bytes reads no more.
+// touched (or all at once on request), so a reader that refuses a file by its
+// first bytes reads no more.
 class FileBytes {
 public:
     FileBytes() = default;
@@ -39,6 +40,8 @@ public:
     bool Open(const std::string& path);
     const uint8_t* Data() const { return data_; }
     size_t Size() const { return size_; }
+    // Reads the whole file in now, for a reader that will go through all of it.
+    void ReadAhead() const;
 
 private:
     void Close();

@@ -56,6 +56,13 @@ bool ReadArchiveString(BinaryReader& in, std::string& out)
     return true;
 }
 
+// The version in the header string; -1 when the string is cut short.
+int ReadVersion(BinaryReader& in)
+{
+    std::string header;
+    return ReadArchiveString(in, header) ? SceneHeaderVersion(header) : -1;
+}
+
 struct StoredView {
     float elevation, twist, azimuth;
     Vec3 eye;
@@ -170,10 +177,9 @@ LoadResult LoadScene(CBodyDoc& doc, const uint8_t* data, size_t size, const std:
 {
     // The whole file is checked before anything of it is applied.
     BinaryReader in(data, size);
-    std::string header;
-    if (!ReadArchiveString(in, header))
+    const int version = ReadVersion(in);
+    if (version < 0)
         return Refuse(doc, LoadResult::Truncated, name);
-    const int version = SceneHeaderVersion(header);
     if (version < 4 || version > 6)
         return Refuse(doc, LoadResult::BadFormat, name);
 
@@ -241,6 +247,12 @@ LoadResult LoadSceneFile(CBodyDoc& doc, const std::string& path)
         doc.Messages().ShowMessage(FullPath(path) + strings::kCannotOpen);
         return LoadResult::CannotOpen;
     }
+    // The file is read ahead once its header is known, and not at all for a
+    // header that refuses it.
+    BinaryReader head(file.Data(), file.Size());
+    const int version = ReadVersion(head);
+    if (version >= 4 && version <= 6)
+        file.ReadAhead();
     return LoadScene(doc, file.Data(), file.Size(), FullPath(path));
 }
 
