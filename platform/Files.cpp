@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -241,10 +242,11 @@ bool FileBytes::Open(const std::string& path)
     return true;
 }
 
-void FileBytes::ReadAhead() const
+void FileBytes::ReadAhead(size_t length) const
 {
-    if (mapping_ && madvise(mapping_, size_, MADV_POPULATE_READ) != 0)
-        madvise(mapping_, size_, MADV_WILLNEED);  // kernels before 5.14
+    length = std::min(length, size_);
+    if (mapping_ && madvise(mapping_, length, MADV_POPULATE_READ) != 0)
+        madvise(mapping_, length, MADV_WILLNEED);  // kernels before 5.14
 }
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents)

@@ -40,8 +40,8 @@ public:
     bool Open(const std::string& path);
     const uint8_t* Data() const { return data_; }
     size_t Size() const { return size_; }
-    // Reads the whole file in now, for a reader that will go through all of it.
-    void ReadAhead() const;
+    // Reads the first length bytes in now, for a reader that will go through them.
+    void ReadAhead(size_t length) const;
 
 private:
     void Close();

@@ -247,12 +247,19 @@ LoadResult LoadSceneFile(CBodyDoc& doc, const std::string& path)
         doc.Messages().ShowMessage(FullPath(path) + strings::kCannotOpen);
         return LoadResult::CannotOpen;
     }
-    // The file is read ahead once its header is known, and not at all for a
-    // header that refuses it.
+    // What the header and the counts say the scene takes is read ahead in one
+    // go; nothing more for a header that refuses the file, nor bytes past the
+    // scene's end.
     BinaryReader head(file.Data(), file.Size());
     const int version = ReadVersion(head);
-    if (version >= 4 && version <= 6)
-        file.ReadAhead();
+    if (version >= 4 && version <= 6) {
+        ReadViewSection(head, version);
+        head.Skip(size_t(kPoseBlockBytes));
+        const uint32_t vertices = head.ReadU32(), polygons = head.ReadU32();
+        if (!head.Failed() && vertices <= uint32_t(kMaxMeshEntries) && polygons <= uint32_t(kMaxMeshEntries))
+            file.ReadAhead(head.Position() + 4 + kVertexBytes * vertices + kPolygonBytes * polygons +
+                           kColourCount * kColourBytes);
+    }
     return LoadScene(doc, file.Data(), file.Size(), FullPath(path));
 }
 
