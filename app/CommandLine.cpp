@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <functional>
+#include <new>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,9 +12,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include "platform/Files.h"
 #include "platform/IniFileSettings.h"
 #include "platform/Messages.h"
 #include "platform/SettingsLocation.h"
+#include "resources/Strings.h"
 #include "resources/Version.h"
 #include "scene/BodyDoc.h"
 #include "app/FileKinds.h"
@@ -22,6 +26,18 @@
 namespace qm {
 
 namespace {
+
+// A run that finds no memory for its work says so and fails, as a file that
+// cannot be read does.
+int FailingWhenOutOfMemory(const std::function<int()>& run)
+{
+    try {
+        return run();
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "%s\n", strings::kOutOfMemory);
+        return 1;
+    }
+}
 
 int UsageError(const CLI::App& app, const std::string& what)
 {
@@ -69,16 +85,33 @@ struct ViewedBatchScene {
     }
 };
 
+// Writing over the file being read would lose it.
+int RefuseToOverwriteInput(const std::string& in, const std::string& out)
+{
+    if (!SameFile(in, out))
+        return 0;
+    std::fprintf(stderr, "%s%s\n", FullPath(out).c_str(), strings::kCannotWrite);
+    return 1;
+}
+
 int Convert(const CLI::App& app, const std::string& in, const std::string& out, const BatchCommands& commands)
 {
     if (KindOf(in) == FileKind::Unknown)
         return UsageError(app, "cannot read '" + in + "': quillo reads .abd, .dxf and .rok files");
-    if (!CanWrite(KindOf(out)))
+    if (!CanWrite(KindByName(out)))
         return UsageError(app, "cannot write '" + out + "': quillo writes .abd and .dxf files");
+    if (const int status = RefuseToOverwriteInput(in, out))
+        return status;
     ViewedBatchScene batch;
     if (const int status = batch.Open(in, commands))
         return status;
-    return WriteFileFrom(*batch.scene.doc, out) ? 0 : 1;
+    return WriteFileAs(*batch.scene.doc, out, KindByName(out)) ? 0 : 1;
+}
+
+bool EndsWithPng(std::string name)
+{
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0;
 }
 
 // Whether every --command id is one the view runs; the desktop's own
@@ -133,7 +166,8 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
     app.set_version_flag("--version", std::string(kProgramName) + " " + kProgramVersion, "Print the version and exit");
     std::vector<std::string> convert;
     app.add_option("--convert", convert,
-                   "Read IN (.abd, .dxf, .rok) and write OUT (.abd, .dxf); the types come from the extensions")
+                   "Read IN (.abd, .dxf, .rok) and write OUT (.abd, .dxf); the types come from the extensions "
+                   "(IN's, where it has none, from its first bytes)")
         ->expected(2)
         ->type_name("IN OUT");
     std::vector<std::string> renderFiles;
@@ -186,7 +220,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
     if (!convert.empty()) {
         if (!file.empty())
             return UsageError(app, "--convert takes no other file");
-        return Convert(app, convert[0], convert[1], commands);
+        return FailingWhenOutOfMemory([&] { return Convert(app, convert[0], convert[1], commands); });
     }
     if (!renderFiles.empty()) {
         if (!file.empty())
@@ -201,6 +235,8 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
             return UsageError(app, "--size wants WIDTHxHEIGHT, for instance 800x600");
         if (KindOf(request.in) == FileKind::Unknown)
             return UsageError(app, "cannot read '" + request.in + "': quillo reads .abd, .dxf and .rok files");
+        if (!EndsWithPng(request.out))
+            return UsageError(app, "--render writes a PNG picture: name it '.png', not '" + request.out + "'");
         request.fit = fit->count() > 0 || KindOf(request.in) != FileKind::Scene;
         for (const std::string& set : sets) {
             const size_t eq = set.find('=');
@@ -209,9 +245,11 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
                 return UsageError(app, "--set wants KEY=VALUE with a view option's key, not '" + set + "'");
             request.settings.emplace_back(key, set.substr(eq + 1));
         }
-        return render(request);
+        if (const int status = RefuseToOverwriteInput(request.in, request.out))
+            return status;
+        return FailingWhenOutOfMemory([&] { return render(request); });
     }
-    return viewer(ViewerRequest{file, settingsFile, commandIds});
+    return FailingWhenOutOfMemory([&] { return viewer(ViewerRequest{file, settingsFile, commandIds}); });
 }
 
 int RunBatchCommands(CBodyView& view, const std::vector<int>& commands)

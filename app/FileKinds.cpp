@@ -2,15 +2,111 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 #include "formats/DxfExport.h"
 #include "formats/DxfImport.h"
 #include "formats/RokImport.h"
+#include "formats/TextScan.h"
+#include "platform/Files.h"
 #include "scene/SceneFile.h"
 
 namespace qm {
 
-FileKind KindOf(const std::string& path)
+namespace {
+
+// How many of a file's first bytes its kind is told by.
+constexpr size_t kHeadBytes = 256;
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+bool LooksLikeScene(std::string_view head)
+{
+    // The header string follows a length prefix of one to seven bytes.
+    return head.substr(0, 16).find("VURizu(") != std::string_view::npos;
+}
+
+bool LooksLikeRok(std::string_view head)
+{
+    while (!head.empty() && IsSpace(head.front()))
+        head.remove_prefix(1);
+    return StartsWith(head, "ROKU4");
+}
+
+// Two lines of a group code (a number alone on its line) and a value.
+bool LooksLikeDxf(std::string_view head)
+{
+    for (int pair = 0; pair < 2; ++pair) {
+        const size_t end = head.find('\n');
+        if (end == std::string_view::npos)
+            return false;
+        std::string_view code = head.substr(0, end);
+        while (!code.empty() && IsSpace(code.front()))
+            code.remove_prefix(1);
+        while (!code.empty() && IsSpace(code.back()))
+            code.remove_suffix(1);
+        if (code.empty() || code.size() > 4 ||
+            !std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return false;
+        head.remove_prefix(end + 1);
+        const size_t valueEnd = head.find('\n');
+        if (valueEnd == std::string_view::npos)
+            return false;
+        head.remove_prefix(valueEnd + 1);
+    }
+    return true;
+}
+
+bool ReadScene(CBodyDoc& doc, const std::string& path)
+{
+    return LoadSceneFile(doc, path) == LoadResult::Ok;
+}
+
+bool ReadDxf(CBodyDoc& doc, const std::string& path)
+{
+    return ImportDxf(doc, path) == ExchangeResult::kOk;
+}
+
+bool ReadRok(CBodyDoc& doc, const std::string& path)
+{
+    return ImportRok(doc, path) == ExchangeResult::kOk;
+}
+
+bool WriteDxf(CBodyDoc& doc, const std::string& path)
+{
+    return ExportDxf(doc, path) == ExchangeResult::kOk;
+}
+
+// Every kind of file, with its extension, how its first bytes look, and how it
+// is read and (where it can be) written.
+struct KindEntry {
+    FileKind kind;
+    const char* extension;  // lower case, without the dot
+    bool (*looksLike)(std::string_view head);
+    bool (*read)(CBodyDoc& doc, const std::string& path);
+    bool (*write)(CBodyDoc& doc, const std::string& path);
+};
+
+constexpr KindEntry kKinds[] = {
+    {FileKind::Scene, "abd", LooksLikeScene, ReadScene, SaveSceneFile},
+    {FileKind::Rok, "rok", LooksLikeRok, ReadRok, nullptr},
+    {FileKind::Dxf, "dxf", LooksLikeDxf, ReadDxf, WriteDxf},
+};
+
+const KindEntry* EntryOf(FileKind kind)
+{
+    for (const KindEntry& entry : kKinds)
+        if (entry.kind == kind)
+            return &entry;
+    return nullptr;
+}
+
+} // namespace
+
+FileKind KindByName(const std::string& path)
 {
     const size_t dot = path.find_last_of('.');
     const size_t slash = path.find_last_of('/');
@@ -18,47 +114,46 @@ FileKind KindOf(const std::string& path)
         return FileKind::Unknown;
     std::string ext = path.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    if (ext == "abd")
-        return FileKind::Scene;
-    if (ext == "dxf")
-        return FileKind::Dxf;
-    if (ext == "rok")
-        return FileKind::Rok;
+    for (const KindEntry& entry : kKinds)
+        if (ext == entry.extension)
+            return entry.kind;
+    return FileKind::Unknown;
+}
+
+FileKind KindOf(const std::string& path)
+{
+    if (const FileKind byName = KindByName(path); byName != FileKind::Unknown)
+        return byName;
+    std::string head;
+    if (ReadFileHead(path, head, kHeadBytes) != FileRead::Ok)
+        return FileKind::Unknown;
+    for (const KindEntry& entry : kKinds)
+        if (entry.looksLike(head))
+            return entry.kind;
     return FileKind::Unknown;
 }
 
 bool CanWrite(FileKind kind)
 {
-    return kind == FileKind::Scene || kind == FileKind::Dxf;
+    const KindEntry* entry = EntryOf(kind);
+    return entry && entry->write;
+}
+
+bool ReadFileAs(CBodyDoc& doc, const std::string& path, FileKind kind)
+{
+    const KindEntry* entry = EntryOf(kind);
+    return entry && entry->read(doc, path);
 }
 
 bool ReadFileInto(CBodyDoc& doc, const std::string& path)
 {
-    switch (KindOf(path)) {
-    case FileKind::Scene:
-        return LoadSceneFile(doc, path) == LoadResult::Ok;
-    case FileKind::Dxf:
-        return ImportDxf(doc, path) == ExchangeResult::kOk;
-    case FileKind::Rok:
-        return ImportRok(doc, path) == ExchangeResult::kOk;
-    case FileKind::Unknown:
-        break;
-    }
-    return false;
+    return ReadFileAs(doc, path, KindOf(path));
 }
 
-bool WriteFileFrom(CBodyDoc& doc, const std::string& path)
+bool WriteFileAs(CBodyDoc& doc, const std::string& path, FileKind kind)
 {
-    switch (KindOf(path)) {
-    case FileKind::Scene:
-        return SaveSceneFile(doc, path);
-    case FileKind::Dxf:
-        return ExportDxf(doc, path) == ExchangeResult::kOk;
-    case FileKind::Rok:
-    case FileKind::Unknown:
-        break;
-    }
-    return false;
+    const KindEntry* entry = EntryOf(kind);
+    return entry && entry->write && entry->write(doc, path);
 }
 
 } // namespace qm

@@ -8,19 +8,25 @@
 
 namespace qm {
 
-// The kinds of file quillo reads and writes, told apart by extension in any case.
+// The kinds of file quillo reads and writes.
 enum class FileKind { Unknown, Scene, Dxf, Rok };
 
+// A file's kind by its extension in any case, else, for a file to read, by
+// its first bytes (a scene header, "ROKU4", DXF group-code pairs).
 FileKind KindOf(const std::string& path);
+// By the extension alone, for a file to be written.
+FileKind KindByName(const std::string& path);
 bool CanWrite(FileKind kind);
 
-// Reads path into doc as opening it in the viewer would: a scene replaces the
-// scene, a DXF or ROK mesh replaces the mesh. False (the user told through
-// doc's messages) when it cannot be read.
+// Reads path into doc as the kind says, whatever its name: a scene replaces
+// the scene (a refused one leaves it as it was), a DXF or ROK mesh replaces
+// the mesh. False (the user told through doc's messages) when it cannot be read.
+bool ReadFileAs(CBodyDoc& doc, const std::string& path, FileKind kind);
+// Reads path as opening it in the viewer would, its kind from KindOf.
 bool ReadFileInto(CBodyDoc& doc, const std::string& path);
-// Writes doc to path as saving or exporting would; false (the user told) on
-// failure. ROK files are only read.
-bool WriteFileFrom(CBodyDoc& doc, const std::string& path);
+// Writes doc to path in the kind's format, whatever the name; false (the user
+// told) on failure. ROK files are only read.
+bool WriteFileAs(CBodyDoc& doc, const std::string& path, FileKind kind);
 
 // A scene as a batch run starts it: freshly reset, with the view's initial
 // state (the document's own until a view attaches), no default scene read;

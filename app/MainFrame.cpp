@@ -1,5 +1,8 @@
 #include "app/MainFrame.h"
 
+#include <functional>
+#include <new>
+
 #include <wx/accel.h>
 #include <wx/busyinfo.h>
 #include <wx/dnd.h>
@@ -41,6 +44,11 @@ std::string Utf8(const wxString& text)
     return std::string(text.utf8_str());
 }
 
+std::string FolderOf(const std::string& path)
+{
+    return Utf8(wxFileName(wxString::FromUTF8(FullPath(path))).GetPath());
+}
+
 // Files dropped on the window open as if chosen from the menu.
 class FileDrop final : public wxFileDropTarget {
 public:
@@ -51,7 +59,7 @@ public:
             return false;
         // Opened after the drop returns: a message box inside it would hold the drag.
         const std::string path = Utf8(files[0]);
-        frame_.CallAfter([this, path] { frame_.OpenFile(path); });
+        frame_.CallAfter([this, path] { frame_.OpenDropped(path); });
         return true;
     }
 
@@ -171,25 +179,60 @@ void CMainFrame::UpdateTitle()
 
 bool CMainFrame::OpenFile(const std::string& path)
 {
-    const FileKind kind = KindOf(path);
+    return OpenFileAs(path, KindOf(path));
+}
+
+bool CMainFrame::OpenFileAs(const std::string& path, FileKind kind)
+{
     if (kind == FileKind::Unknown) {
         messages_.ShowMessage(FullPath(path) + strings::kCannotOpen);
+        ForgetRecentFile(path);
         return false;
     }
+    CBodyDoc& doc = view_.Document();
+    const uint64_t revisionBefore = doc.MeshRevision();
     bool ok;
     {
         wxBusyCursor wait;
-        ok = ReadFileInto(view_.Document(), path);
+        ok = ReadFileAs(doc, path, kind);
     }
+    lastFolder_ = FolderOf(path);
     if (ok && kind == FileKind::Scene) {
         scenePath_ = path;
-        view_.Document().SetTitle(Utf8(wxFileName(wxString::FromUTF8(path)).GetFullName()));
+        doc.SetTitle(Utf8(wxFileName(wxString::FromUTF8(path)).GetFullName()));
         history_.AddFileToHistory(wxString::FromUTF8(FullPath(path)));
         SaveRecentFiles();
+    } else if (!ok && kind == FileKind::Scene) {
+        // A refused scene leaves the one on screen as it was, under its own
+        // name; only a scene that ran out of memory half-way is gone, and
+        // then the window holds a new document that Save does not put over
+        // the old file.
+        if (doc.MeshRevision() != revisionBefore) {
+            scenePath_.clear();
+            doc.SetTitle("Default");
+        }
+        ForgetRecentFile(path);
     }
     UpdateTitle();
     canvas_->Refresh(false);
     return ok;
+}
+
+void CMainFrame::ForgetRecentFile(const std::string& path)
+{
+    const wxString full = wxString::FromUTF8(FullPath(path));
+    for (size_t i = 0; i < history_.GetCount(); ++i) {
+        if (history_.GetHistoryFile(i) == full) {
+            history_.RemoveFileFromHistory(i);
+            SaveRecentFiles();
+            return;
+        }
+    }
+}
+
+wxString CMainFrame::DialogFolder() const
+{
+    return wxString::FromUTF8(scenePath_.empty() ? lastFolder_ : FolderOf(scenePath_));
 }
 
 bool CMainFrame::SaveTo(const std::string& path)
@@ -197,10 +240,11 @@ bool CMainFrame::SaveTo(const std::string& path)
     bool ok;
     {
         wxBusyCursor wait;
-        ok = WriteFileFrom(view_.Document(), path);
+        ok = WriteFileAs(view_.Document(), path, FileKind::Scene);
     }
     if (ok) {
         scenePath_ = path;
+        lastFolder_ = FolderOf(path);
         view_.Document().SetTitle(Utf8(wxFileName(wxString::FromUTF8(path)).GetFullName()));
         history_.AddFileToHistory(wxString::FromUTF8(FullPath(path)));
         SaveRecentFiles();
@@ -211,36 +255,40 @@ bool CMainFrame::SaveTo(const std::string& path)
 
 bool CMainFrame::SaveAs()
 {
-    wxFileDialog dialog(this, U("Enregistrer Sous"), wxEmptyString,
-                        wxString::FromUTF8(view_.Document().Title()) + ".abd", U(dialogs::kSceneWildcard),
-                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    // The document's name without the extension the proposal adds.
+    wxFileName name(wxString::FromUTF8(view_.Document().Title()));
+    if (name.GetExt().Lower() == "abd")
+        name.ClearExt();
+    wxFileDialog dialog(this, U("Enregistrer Sous"), DialogFolder(), name.GetFullName() + ".abd",
+                        U(dialogs::kSceneWildcard), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK)
         return false;
     std::string path = Utf8(dialog.GetPath());
-    if (KindOf(path) != FileKind::Scene)
+    if (KindByName(path) != FileKind::Scene)
         path += ".abd";
     return SaveTo(path);
 }
 
-void CMainFrame::ImportWithDialog(const char* wildcard)
+void CMainFrame::ImportWithDialog(const char* wildcard, FileKind kind)
 {
-    wxFileDialog dialog(this, wxEmptyString, wxEmptyString, wxEmptyString, U(wildcard),
+    wxFileDialog dialog(this, wxEmptyString, DialogFolder(), wxEmptyString, U(wildcard),
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() == wxID_OK)
-        OpenFile(Utf8(dialog.GetPath()));
+        OpenFileAs(Utf8(dialog.GetPath()), kind);
 }
 
 void CMainFrame::ExportDxfWithDialog()
 {
-    wxFileDialog dialog(this, wxEmptyString, wxEmptyString, U(dialogs::kDefaultDxfName), U(dialogs::kDxfWildcard),
+    wxFileDialog dialog(this, wxEmptyString, DialogFolder(), U(dialogs::kDefaultDxfName), U(dialogs::kDxfWildcard),
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK)
         return;
     std::string path = Utf8(dialog.GetPath());
     if (wxFileName(dialog.GetPath()).GetExt().empty())
         path += ".dxf";
+    lastFolder_ = FolderOf(path);
     wxBusyCursor wait;
-    WriteFileFrom(view_.Document(), path);
+    WriteFileAs(view_.Document(), path, FileKind::Dxf);
 }
 
 void CMainFrame::SaveImageWithDialog()
@@ -269,7 +317,22 @@ void CMainFrame::StartAnotherCopy()
     wxExecute(argv, wxEXEC_ASYNC);
 }
 
+void CMainFrame::RunGuarded(const std::function<void()>& run)
+{
+    // A command that finds no memory for its work says so; the window goes on.
+    try {
+        run();
+    } catch (const std::bad_alloc&) {
+        messages_.ShowMessage(strings::kOutOfMemory);
+    }
+}
+
 void CMainFrame::RunCommand(int id)
+{
+    RunGuarded([&] { RunCommandUnguarded(id); });
+}
+
+void CMainFrame::RunCommandUnguarded(int id)
 {
     switch (id) {
     case kCmdNewWindow:
@@ -281,7 +344,7 @@ void CMainFrame::RunCommand(int id)
         UpdateTitle();
         return;
     case kCmdFileOpen: {
-        wxFileDialog dialog(this, U("Ouvrir"), wxEmptyString, wxEmptyString, U(dialogs::kSceneWildcard),
+        wxFileDialog dialog(this, U("Ouvrir"), DialogFolder(), wxEmptyString, U(dialogs::kSceneWildcard),
                             wxFD_OPEN | wxFD_FILE_MUST_EXIST);
         if (dialog.ShowModal() == wxID_OK)
             OpenFile(Utf8(dialog.GetPath()));
@@ -297,10 +360,10 @@ void CMainFrame::RunCommand(int id)
         SaveAs();
         return;
     case kCmdImportDxf:
-        ImportWithDialog(dialogs::kDxfWildcard);
+        ImportWithDialog(dialogs::kDxfWildcard, FileKind::Dxf);
         return;
     case kCmdImportRok:
-        ImportWithDialog(dialogs::kRokWildcard);
+        ImportWithDialog(dialogs::kRokWildcard, FileKind::Rok);
         return;
     case kCmdExportDxf:
         ExportDxfWithDialog();

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include <wx/filehistory.h>
 #include <wx/frame.h>
 
+#include "app/FileKinds.h"
 #include "platform/Settings.h"
 #include "view/BodyView.h"
 
@@ -28,8 +30,11 @@ public:
 
     ViewCanvas& Canvas() { return *canvas_; }
 
-    // Opens a scene, or imports a DXF or ROK mesh into the scene, as the menus do.
+    // Opens a scene, or imports a DXF or ROK mesh into the scene, as the menus
+    // do, the kind told by the name or else the first bytes.
     bool OpenFile(const std::string& path);
+    // A dropped file, opened as "Ouvrir..." would, with the commands' guard.
+    void OpenDropped(const std::string& path) { RunGuarded([&] { OpenFile(path); }); }
     // Runs a command as a menu pick would, if its update rule allows.
     void RunCommand(int id);
     void UpdateTitle();
@@ -44,9 +49,15 @@ private:
     void OnClose(wxCloseEvent& event);
     void OnFrameSize(wxSizeEvent& event);
 
+    void RunGuarded(const std::function<void()>& run);
+    void RunCommandUnguarded(int id);
+    bool OpenFileAs(const std::string& path, FileKind kind);
+    void ForgetRecentFile(const std::string& path);
+    // Where file dialogs start: the scene's folder, else the last one used.
+    wxString DialogFolder() const;
     bool SaveAs();
     bool SaveTo(const std::string& path);
-    void ImportWithDialog(const char* wildcard);
+    void ImportWithDialog(const char* wildcard, FileKind kind);
     void ExportDxfWithDialog();
     void SaveImageWithDialog();
     void StartAnotherCopy();
@@ -57,6 +68,7 @@ private:
     ViewCanvas* canvas_ = nullptr;
     wxFileHistory history_;
     std::string scenePath_;  // the scene's file, empty until opened or saved
+    std::string lastFolder_;  // of the last file opened, imported, saved or exported
     wxSize normalSize_;      // the last size while neither maximised nor minimised
 };
 

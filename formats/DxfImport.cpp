@@ -155,7 +155,9 @@ bool WeldVertices(CBodyDoc& doc)
     return true;
 }
 
-ExchangeResult ImportDxf(CBodyDoc& doc, std::istream& text)
+namespace {
+
+ExchangeResult ReadDxf(CBodyDoc& doc, std::istream& text)
 {
     doc.ViewState().groupBinding = false;
     doc.ResetMesh(true);
@@ -186,13 +188,23 @@ ExchangeResult ImportDxf(CBodyDoc& doc, std::istream& text)
     return (discarded || !welded) ? ExchangeResult::kOutOfMemory : ExchangeResult::kOk;
 }
 
+} // namespace
+
+// A pipe or a device is read whole first, up to a bound, so that one that
+// never ends is refused instead of read for ever.
+ExchangeResult ImportDxf(CBodyDoc& doc, std::istream& text)
+{
+    return ReadSized(doc, text, RemainingBytes(text),
+                     [&doc](std::istream& in, int64_t) { return ReadDxf(doc, in); });
+}
+
 ExchangeResult ImportDxf(CBodyDoc& doc, const std::string& path)
 {
     doc.ViewState().groupBinding = false;
     std::ifstream file;
     if (!OpenForReading(doc, path, file))
         return ExchangeResult::kCannotOpen;
-    return ImportDxf(doc, file);
+    return ReadSized(doc, path, file, [&doc](std::istream& in, int64_t) { return ReadDxf(doc, in); });
 }
 
 } // namespace qm

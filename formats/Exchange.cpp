@@ -13,6 +13,12 @@ namespace {
 constexpr double kFittedDiagonal = 30.0;
 constexpr double kStandingHeight = 16.0;
 
+// A stream over text held in memory, without copying it.
+class TextBuffer final : public std::streambuf {
+public:
+    explicit TextBuffer(std::string& text) { setg(text.data(), text.data(), text.data() + text.size()); }
+};
+
 } // namespace
 
 void FitMeshToView(CBodyDoc& doc, const MeshBounds& bounds)
@@ -79,6 +85,34 @@ int64_t RemainingBytes(std::istream& in)
     if (end == std::istream::pos_type(-1) || !in)
         return -1;
     return static_cast<int64_t>(end - here);
+}
+
+ExchangeResult ReadSized(CBodyDoc& doc, std::istream& in, int64_t bytes,
+                         const std::function<ExchangeResult(std::istream&, int64_t)>& read)
+{
+    if (bytes >= 0)
+        return read(in, bytes);
+    std::string text;
+    char block[65536];
+    while (in.read(block, sizeof block) || in.gcount() > 0) {
+        if (int64_t(text.size() + size_t(in.gcount())) > kMaxStreamedBytes) {
+            doc.ResetMesh(true);
+            RestoreDefaultPoseAndBind(doc);
+            doc.Messages().ShowMessage(strings::kBadData);
+            return ExchangeResult::kBadData;
+        }
+        text.append(block, size_t(in.gcount()));
+    }
+    TextBuffer buffer(text);
+    std::istream whole(&buffer);
+    return read(whole, int64_t(text.size()));
+}
+
+ExchangeResult ReadSized(CBodyDoc& doc, const std::string& path, std::ifstream& file,
+                         const std::function<ExchangeResult(std::istream&, int64_t)>& read)
+{
+    std::error_code ec;
+    return ReadSized(doc, file, std::filesystem::is_regular_file(path, ec) ? RemainingBytes(file) : -1, read);
 }
 
 } // namespace qm

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "scene/BodyDoc.h"
@@ -48,5 +49,18 @@ void ReportCannotOpen(CBodyDoc& doc, const std::string& path);
 
 // Size of what is left in a stream, or -1 when it cannot seek.
 int64_t RemainingBytes(std::istream& in);
+
+// The most a reader takes from a pipe or a device, which cannot say how much
+// they hold: a count in the text can then be checked against the bytes there are.
+inline constexpr int64_t kMaxStreamedBytes = int64_t(256) << 20;
+
+// Runs read over the text with its size in bytes. A stream of unknown size
+// (bytes < 0) is read whole first, up to kMaxStreamedBytes; a longer one is
+// refused as bad data, the user told.
+ExchangeResult ReadSized(CBodyDoc& doc, std::istream& in, int64_t bytes,
+                         const std::function<ExchangeResult(std::istream&, int64_t)>& read);
+// The same for a file, open in file: a regular file is read where it is.
+ExchangeResult ReadSized(CBodyDoc& doc, const std::string& path, std::ifstream& file,
+                         const std::function<ExchangeResult(std::istream&, int64_t)>& read);
 
 } // namespace qm

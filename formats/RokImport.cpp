@@ -32,7 +32,7 @@ class RokReader {
   public:
     RokReader(CBodyDoc& doc, std::istream& text, int64_t bytes)
         : doc_(doc), tokens_(text),
-          highestPoint_(bytes < 0 ? kMaxMeshEntries : bytes / kMinBytesPerPoint + kArraySurplus)
+          highestPoint_(bytes / kMinBytesPerPoint + kArraySurplus)
     {
     }
 
@@ -316,10 +316,13 @@ ExchangeResult RokReader::Read()
 
 } // namespace
 
+// Point numbers are bounded by the bytes the file holds, also when they come
+// through a pipe.
 ExchangeResult ImportRok(CBodyDoc& doc, std::istream& text)
 {
     doc.ViewState().groupBinding = true;
-    return RokReader(doc, text, RemainingBytes(text)).Read();
+    return ReadSized(doc, text, RemainingBytes(text),
+                     [&doc](std::istream& in, int64_t bytes) { return RokReader(doc, in, bytes).Read(); });
 }
 
 ExchangeResult ImportRok(CBodyDoc& doc, const std::string& path)
@@ -328,7 +331,8 @@ ExchangeResult ImportRok(CBodyDoc& doc, const std::string& path)
     std::ifstream file;
     if (!OpenForReading(doc, path, file))
         return ExchangeResult::kCannotOpen;
-    return RokReader(doc, file, RemainingBytes(file)).Read();
+    return ReadSized(doc, path, file,
+                     [&doc](std::istream& in, int64_t bytes) { return RokReader(doc, in, bytes).Read(); });
 }
 
 } // namespace qm

@@ -1,7 +1,12 @@
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <filesystem>
+#include <optional>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +29,118 @@ bool WriteAll(int fd, std::string_view data)
     return true;
 }
 
+// path with every symbolic link along it followed, also a last one that
+// points nowhere yet: the path that a write through path creates or replaces.
+std::string FollowLinks(std::string path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        char target[PATH_MAX];
+        const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+        if (n <= 0)
+            break;
+        const std::filesystem::path link(std::string(target, static_cast<size_t>(n)));
+        path = link.is_absolute() ? link.string() : (std::filesystem::path(path).parent_path() / link).string();
+    }
+    std::error_code error;
+    const std::filesystem::path parent = std::filesystem::canonical(std::filesystem::path(path).parent_path().empty()
+                                                                        ? std::filesystem::path(".")
+                                                                        : std::filesystem::path(path).parent_path(),
+                                                                    error);
+    return error ? FullPath(path) : (parent / std::filesystem::path(path).filename()).string();
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Keeps the signals that end a program from arriving while a named temporary
+// file exists, so that it is always removed; they are delivered afterwards.
+class HeldTerminatingSignals {
+public:
+    HeldTerminatingSignals()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ})
+            sigaddset(&held, s);
+        pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~HeldTerminatingSignals() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    HeldTerminatingSignals(const HeldTerminatingSignals&) = delete;
+    HeldTerminatingSignals& operator=(const HeldTerminatingSignals&) = delete;
+
+private:
+    sigset_t previous_{};
+};
+
+// A file being written beside its target: unnamed while the file system allows
+// it, named (and unlinked on failure) otherwise.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& target) : target_(target)
+    {
+        // 0666 rather than mkstemp's 0600: a new file gets what the umask gives.
+        fd_ = open(FolderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd_ >= 0)
+            return;
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
+            return;
+        held_.emplace();
+        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+            name_ = target + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+            fd_ = open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd_ < 0 && errno != EEXIST)
+                break;
+        }
+        if (fd_ < 0)
+            name_.clear();
+    }
+    ~TemporaryFile()
+    {
+        if (fd_ >= 0)
+            close(fd_);
+        if (!name_.empty())
+            unlink(name_.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    int Fd() const { return fd_; }
+
+    // Puts the written file in the target's place.
+    bool Replace()
+    {
+        if (name_.empty()) {
+            // An unnamed file gets a name only for the moment of the rename.
+            HeldTerminatingSignals held;
+            name_ = target_ + ".tmp-" + std::to_string(getpid());
+            unlink(name_.c_str());
+            const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+            if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+                name_.clear();
+                return false;
+            }
+            return RenameOver();
+        }
+        return RenameOver();
+    }
+
+private:
+    bool RenameOver()
+    {
+        if (rename(name_.c_str(), target_.c_str()) != 0)
+            return false;  // the destructor removes the name
+        name_.clear();
+        return true;
+    }
+
+    std::string target_, name_;
+    int fd_ = -1;
+    std::optional<HeldTerminatingSignals> held_;
+};
+
 } // namespace
 
 std::string FullPath(const std::string& path)
@@ -33,7 +150,15 @@ std::string FullPath(const std::string& path)
     return ec ? path : full.lexically_normal().string();
 }
 
-FileRead ReadWholeFile(const std::string& path, std::string& contents)
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa{}, sb{};
+    if (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return FollowLinks(a) == FollowLinks(b);
+}
+
+FileRead ReadWholeFile(const std::string& path, std::string& contents, size_t limit)
 {
     contents.clear();
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -50,10 +175,30 @@ FileRead ReadWholeFile(const std::string& path, std::string& contents)
         }
         if (n == 0)
             break;
+        if (static_cast<size_t>(n) > limit - contents.size()) {
+            close(fd);
+            contents.clear();
+            return FileRead::TooLarge;
+        }
         contents.append(buffer, static_cast<size_t>(n));
     }
     close(fd);
     return FileRead::Ok;
+}
+
+FileRead ReadFileHead(const std::string& path, std::string& head, size_t n)
+{
+    head.assign(n, '\0');
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return errno == ENOENT ? FileRead::Missing : FileRead::Failed;
+    struct stat st{};
+    ssize_t got = -1;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        got = pread(fd, head.data(), n, 0);
+    close(fd);
+    head.resize(got > 0 ? size_t(got) : 0);
+    return got >= 0 ? FileRead::Ok : FileRead::Failed;
 }
 
 FileBytes::~FileBytes()
@@ -68,64 +213,64 @@ void FileBytes::Close()
     mapping_ = nullptr;
     data_ = nullptr;
     size_ = 0;
-    copy_.clear();
 }
 
 bool FileBytes::Open(const std::string& path)
 {
+    static const uint8_t kEmpty = 0;
     Close();
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat st{};
-    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (regular && st.st_size > 0) {
-        void* m = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-        if (m != MAP_FAILED) {
-            close(fd);
-            mapping_ = m;
-            size_ = static_cast<size_t>(st.st_size);
-            data_ = static_cast<const uint8_t*>(m);
-            return true;
-        }
-    }
-    close(fd);
-    // Pipes, empty files and anything that will not map are read the plain way.
-    if (ReadWholeFile(path, copy_) != FileRead::Ok)
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
         return false;
-    data_ = reinterpret_cast<const uint8_t*>(copy_.data());
-    size_ = copy_.size();
+    }
+    if (st.st_size == 0) {
+        close(fd);
+        data_ = &kEmpty;
+        return true;
+    }
+    void* m = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    close(fd);
+    if (m == MAP_FAILED)
+        return false;
+    mapping_ = m;
+    size_ = static_cast<size_t>(st.st_size);
+    data_ = static_cast<const uint8_t*>(m);
     return true;
+}
+
+void FileBytes::ReadAhead(size_t length) const
+{
+    length = std::min(length, size_);
+    if (mapping_ && madvise(mapping_, length, MADV_POPULATE_READ) != 0)
+        madvise(mapping_, length, MADV_WILLNEED);  // kernels before 5.14
 }
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents)
 {
-    std::error_code error;
-    const std::filesystem::path resolved = std::filesystem::canonical(path, error);
-    const std::string target = error ? path : resolved.string();
-
-    struct stat existing {};
+    const std::string target = FollowLinks(path);
+    struct stat existing{};
     const bool exists = stat(target.c_str(), &existing) == 0;
-
-    // Our own unique name rather than mkstemp: a new file then gets the
-    // permissions the user's umask gives, not mkstemp's 0600.
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = target + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
-        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
+    if (exists && (!S_ISREG(existing.st_mode) || access(target.c_str(), W_OK) != 0 || (existing.st_mode & 0222) == 0))
         return false;
 
-    bool ok = WriteAll(fd, contents) && (!exists || fchmod(fd, existing.st_mode & 07777) == 0) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok)
-        unlink(temp.c_str());
-    return ok;
+    TemporaryFile temp(target);
+    const int fd = temp.Fd();
+    if (fd < 0 || !WriteAll(fd, contents) || (exists && fchmod(fd, existing.st_mode & 07777) != 0) || fsync(fd) != 0)
+        return false;
+    if (!exists || existing.st_nlink < 2)
+        return temp.Replace();
+
+    // Every hard link is to see the new contents: the file is rewritten where
+    // it is, now that the copy beside it has shown that they fit.
+    const int in = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    const bool ok = WriteAll(in, contents) && ftruncate(in, static_cast<off_t>(contents.size())) == 0 && fsync(in) == 0;
+    return close(in) == 0 && ok;
 }
 
 bool CreateFolders(const std::string& folder)

@@ -10,14 +10,24 @@ namespace qm {
 // The absolute form of path, as messages name files.
 std::string FullPath(const std::string& path);
 
-enum class FileRead { Ok, Missing, Failed };
+// Whether a and b name the same file: the same device and inode when both
+// exist, else the same path once symbolic links and "." and ".." are resolved.
+bool SameFile(const std::string& a, const std::string& b);
 
-// The whole file in contents. Missing only when the file does not exist, so
-// that a caller can tell "nothing yet" from "there, but unreadable".
-FileRead ReadWholeFile(const std::string& path, std::string& contents);
+enum class FileRead { Ok, Missing, Failed, TooLarge };
 
-// A whole file's bytes, mapped read-only when it is a regular file (no copy
-// into the heap), read into memory otherwise.
+// The whole file in contents, up to limit bytes: a longer file (or an endless
+// device) is TooLarge and not read further. Missing only when the file does
+// not exist, so that a caller can tell "nothing yet" from "there, but unreadable".
+FileRead ReadWholeFile(const std::string& path, std::string& contents, size_t limit = SIZE_MAX);
+
+// Up to n of a regular file's first bytes (none of a pipe's or a device's,
+// whose bytes a look would use up).
+FileRead ReadFileHead(const std::string& path, std::string& head, size_t n);
+
+// A regular file's bytes, mapped read-only. Pages are read as they are first
+// touched (or all at once on request), so a reader that refuses a file by its
+// first bytes reads no more.
 class FileBytes {
 public:
     FileBytes() = default;
@@ -25,10 +35,13 @@ public:
     FileBytes(const FileBytes&) = delete;
     FileBytes& operator=(const FileBytes&) = delete;
 
-    // False when the file cannot be opened or read.
+    // False when the file cannot be opened or read, or is no regular file
+    // (a device or a pipe has no size to check a reader's counts against).
     bool Open(const std::string& path);
     const uint8_t* Data() const { return data_; }
     size_t Size() const { return size_; }
+    // Reads the first length bytes in now, for a reader that will go through them.
+    void ReadAhead(size_t length) const;
 
 private:
     void Close();
@@ -36,15 +49,20 @@ private:
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
     void* mapping_ = nullptr;
-    std::string copy_;
 };
 
-// Replaces the file at path so that a reader sees either the old or the new
-// contents, never a part: they go to a temporary file in the same folder,
-// which is synced and then renamed over path. A symbolic link at path is
-// followed and stays a link; an existing file keeps its permissions. Returns
-// false, with the old file untouched and no temporary file left, when any
-// step fails.
+// The one way the program writes a file. A reader sees either the old or the
+// new contents, never a part: they go to an unnamed temporary file in the same
+// folder (a named one where the file system has no unnamed files, removed
+// when the write fails or the program is interrupted), which is synced and
+// then takes path's place. A symbolic link at path is followed, also when its
+// target does not exist yet, and stays a link; an existing file keeps its
+// permissions, and one with other hard links is rewritten in place once the
+// temporary copy has been written, so that every link sees the new contents.
+// Refused, with nothing written: an existing path that is no regular file
+// (a device, a pipe, a folder) and one the user may not write, including a
+// file without any write permission. Returns false, with the old file
+// untouched and no temporary file left, when anything fails.
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents);
 
 // Creates folder and any missing parents, private to the user as configuration

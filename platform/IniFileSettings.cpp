@@ -18,6 +18,9 @@ namespace {
 // this name, added after the file's text when loading, holds them; saving puts
 // them back at the end, after any section the program added.
 constexpr char kClosingSection[] = "\x7f closing comments";
+// Far more than any settings file holds: a larger one (or a device that never
+// ends) is not read, and not rewritten either.
+constexpr size_t kMaxSettingsBytes = size_t(1) << 20;
 
 } // namespace
 
@@ -60,7 +63,7 @@ struct IniFileSettings::Document {
 IniFileSettings::IniFileSettings(std::string path, SettingsAccess access) : path_(std::move(path)), access_(access)
 {
     std::string text;
-    if (ReadWholeFile(path_, text) != FileRead::Ok)
+    if (ReadWholeFile(path_, text, kMaxSettingsBytes) != FileRead::Ok)
         text.clear();
     document_ = std::make_unique<Document>(std::move(text));
 }
@@ -89,8 +92,9 @@ bool IniFileSettings::Flush()
         return true;
 
     std::string text;
-    const FileRead read = ReadWholeFile(path_, text);
-    if (read == FileRead::Failed || (read == FileRead::Ok && ::access(path_.c_str(), W_OK) != 0))
+    const FileRead read = ReadWholeFile(path_, text, kMaxSettingsBytes);
+    if (read == FileRead::Failed || read == FileRead::TooLarge ||
+        (read == FileRead::Ok && ::access(path_.c_str(), W_OK) != 0))
         return false;
 
     auto fresh = std::make_unique<Document>(std::move(text));

@@ -1,12 +1,14 @@
 #include "scene/SceneFile.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/Files.h"
 #include "resources/Strings.h"
 #include "scene/BodyDoc.h"
+#include "scene/SceneViewState.h"
 #include "skeleton/BinaryStream.h"
 
 namespace qm {
@@ -52,6 +54,13 @@ bool ReadArchiveString(BinaryReader& in, std::string& out)
         out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
     }
     return true;
+}
+
+// The version in the header string; -1 when the string is cut short.
+int ReadVersion(BinaryReader& in)
+{
+    std::string header;
+    return ReadArchiveString(in, header) ? SceneHeaderVersion(header) : -1;
 }
 
 struct StoredView {
@@ -115,31 +124,43 @@ void ApplyView(const StoredView& v, SceneViewState& view)
     std::memcpy(view.extraFlags, v.extra, sizeof view.extraFlags);
 }
 
-bool CornersInRange(const CBodyDoc& doc)
+bool Finite(const Vec3& v)
 {
-    for (int p = 0; p < doc.polygonCount; ++p)
-        for (int32_t c : doc.polygonCorners[static_cast<size_t>(p)])
-            if (c < 0 || c >= doc.vertexCount)
-                return false;
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+// A camera or light at NaN or infinity draws nothing, and a scale that is not
+// a number is baked into every vertex by the next click: such a file is damaged.
+bool ViewIsFinite(const StoredView& v)
+{
+    return std::isfinite(v.elevation) && std::isfinite(v.twist) && std::isfinite(v.azimuth) && Finite(v.eye) &&
+           std::isfinite(v.distance) && Finite(v.target) &&
+           (!v.hasLightAndScale || (Finite(v.light) && std::isfinite(v.scale)));
+}
+
+bool WordsAreFiniteFloats(BinaryReader in, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        if (!std::isfinite(in.ReadFloat()))
+            return false;
+    return !in.Failed();
+}
+
+bool CornersInRange(BinaryReader corners, size_t polygons, int32_t vertexCount)
+{
+    for (size_t i = 0; i < 4 * polygons; ++i) {
+        const int32_t c = corners.ReadInt32();
+        if (c < 0 || c >= vertexCount)
+            return false;
+    }
     return true;
 }
 
-// Says why a load failed and puts the scene and view back as they were
-// before it began (the scene freshly reset).
-LoadResult Refuse(CBodyDoc& doc, const SceneViewState& viewBefore, LoadResult why, const std::string& name)
+// Says why a load was refused; the scene and the view are as they were.
+LoadResult Refuse(CBodyDoc& doc, LoadResult why, const std::string& name)
 {
-    doc.ViewState() = viewBefore;
-    doc.ResetScene();
-    switch (why) {
-    case LoadResult::BadFormat:
-        doc.Messages().ShowMessage(strings::kBadFormat);
-        break;
-    case LoadResult::Truncated:
-        doc.Messages().ShowMessage(name + strings::kTruncated);
-        break;
-    default:  // out of memory has been reported by GrowMesh
-        break;
-    }
+    doc.Messages().ShowMessage(why == LoadResult::BadFormat ? std::string(strings::kBadFormat)
+                                                            : name + strings::kTruncated);
     return why;
 }
 
@@ -154,56 +175,61 @@ int SceneHeaderVersion(const std::string& header)
 
 LoadResult LoadScene(CBodyDoc& doc, const uint8_t* data, size_t size, const std::string& name)
 {
-    const SceneViewState viewBefore = doc.ViewState();
-    doc.ResetScene();
-
+    // The whole file is checked before anything of it is applied.
     BinaryReader in(data, size);
-    std::string header;
-    if (!ReadArchiveString(in, header))
-        return Refuse(doc, viewBefore, LoadResult::Truncated, name);
-    const int version = SceneHeaderVersion(header);
+    const int version = ReadVersion(in);
+    if (version < 0)
+        return Refuse(doc, LoadResult::Truncated, name);
     if (version < 4 || version > 6)
-        return Refuse(doc, viewBefore, LoadResult::BadFormat, name);
+        return Refuse(doc, LoadResult::BadFormat, name);
 
-    const StoredView view = ReadViewSection(in, version);
+    StoredView view = ReadViewSection(in, version);
     const size_t poseAt = in.Position();
-    BinaryReader pose(data + poseAt, std::min(size - poseAt, size_t(kPoseBlockBytes)));
-    if (size - poseAt < size_t(kPoseBlockBytes))
-        return Refuse(doc, viewBefore, LoadResult::Truncated, name);
+    if (in.Failed() || size - poseAt < size_t(kPoseBlockBytes))
+        return Refuse(doc, LoadResult::Truncated, name);
+    BinaryReader pose(data + poseAt, size_t(kPoseBlockBytes));
     BinaryReader body(data + poseAt + kPoseBlockBytes, size - poseAt - kPoseBlockBytes);
     const int32_t vertexCount = body.ReadInt32();
     const int32_t polygonCount = body.ReadInt32();
     const int32_t groupBinding = body.ReadInt32();
-    if (in.Failed() || body.Failed())
-        return Refuse(doc, viewBefore, LoadResult::Truncated, name);
+    if (body.Failed())
+        return Refuse(doc, LoadResult::Truncated, name);
+    if (!ViewIsFinite(view) || !WordsAreFiniteFloats(pose, size_t(kPoseBlockBytes) / 4))
+        return Refuse(doc, LoadResult::BadFormat, name);
 
-    // Check the counts against what the file can hold before allocating for them.
+    // Counts the format cannot hold are damage; counts the rest of the file
+    // cannot hold mean it was cut short. Nothing is allocated before this.
     const size_t colourEntries = version == 6 ? kColourCount : 20;
     if (vertexCount < 0 || polygonCount < 0 || vertexCount > kMaxMeshEntries || polygonCount > kMaxMeshEntries)
-        return Refuse(doc, viewBefore, LoadResult::BadFormat, name);
-    const size_t meshBytes = kVertexBytes * size_t(vertexCount) + kPolygonBytes * size_t(polygonCount);
-    if (meshBytes > body.Remaining())
-        return Refuse(doc, viewBefore, LoadResult::BadFormat, name);
+        return Refuse(doc, LoadResult::BadFormat, name);
+    const size_t v = size_t(vertexCount), p = size_t(polygonCount);
+    const size_t meshBytes = kVertexBytes * v + kPolygonBytes * p;
     if (meshBytes + colourEntries * kColourBytes > body.Remaining())
-        return Refuse(doc, viewBefore, LoadResult::Truncated, name);
+        return Refuse(doc, LoadResult::Truncated, name);
+    BinaryReader corners = body;
+    corners.Skip(kVertexBytes * v);
+    if (!CornersInRange(corners, p, vertexCount))
+        return Refuse(doc, LoadResult::BadFormat, name);
 
+    const SceneViewState viewBefore = doc.ViewState();
+    view.scale = std::max(view.scale, kMinModelScale);
     ApplyView(view, doc.ViewState());
     doc.ResetScene();
     LoadFigurePose(doc.FirstFigure(), pose);
 
     doc.vertexCount = vertexCount;
     doc.polygonCount = polygonCount;
-    if (doc.GrowMesh())
-        return Refuse(doc, viewBefore, LoadResult::OutOfMemory, name);
+    if (doc.GrowMesh()) {  // which has told the user
+        doc.ViewState() = viewBefore;
+        doc.ResetScene();
+        return LoadResult::OutOfMemory;
+    }
     doc.ViewState().groupBinding = groupBinding != 0;
 
-    const size_t v = size_t(vertexCount), p = size_t(polygonCount);
     body.ReadWords(doc.restVertices.data(), 3 * v);
     body.ReadWords(doc.vertexGroup.data(), v);
     body.ReadWords(doc.polygonCorners.data(), 4 * p);
     body.ReadWords(doc.polygonColour.data(), p);
-    if (!CornersInRange(doc))
-        return Refuse(doc, viewBefore, LoadResult::BadFormat, name);
     // Versions 4 and 5 store the first 20 colours; the rest stay as they were.
     body.ReadWords(doc.colourTable.data(), 3 * colourEntries);
 
@@ -220,6 +246,19 @@ LoadResult LoadSceneFile(CBodyDoc& doc, const std::string& path)
     if (!file.Open(path)) {
         doc.Messages().ShowMessage(FullPath(path) + strings::kCannotOpen);
         return LoadResult::CannotOpen;
+    }
+    // What the header and the counts say the scene takes is read ahead in one
+    // go; nothing more for a header that refuses the file, nor bytes past the
+    // scene's end.
+    BinaryReader head(file.Data(), file.Size());
+    const int version = ReadVersion(head);
+    if (version >= 4 && version <= 6) {
+        ReadViewSection(head, version);
+        head.Skip(size_t(kPoseBlockBytes));
+        const uint32_t vertices = head.ReadU32(), polygons = head.ReadU32();
+        if (!head.Failed() && vertices <= uint32_t(kMaxMeshEntries) && polygons <= uint32_t(kMaxMeshEntries))
+            file.ReadAhead(head.Position() + 4 + kVertexBytes * vertices + kPolygonBytes * polygons +
+                           kColourCount * kColourBytes);
     }
     return LoadScene(doc, file.Data(), file.Size(), FullPath(path));
 }

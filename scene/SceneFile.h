@@ -18,14 +18,17 @@ inline constexpr size_t kPoseBlockOffsetV6 = 84;
 enum class LoadResult {
     Ok,
     CannotOpen,   // the file could not be opened or read
-    BadFormat,    // unknown version, impossible counts or corners
+    BadFormat,    // unknown version, impossible counts or corners, numbers that are not finite
     Truncated,    // the file ends before its scene does
     OutOfMemory,  // the mesh did not fit
 };
 
 // Reads a scene into doc and the view state it is attached to, rebuilding
-// normals and binding. Anything but Ok leaves the freshly reset scene (and
-// the view state as it was) and has told the user, naming the file as name.
+// normals and binding; a model scale below kMinModelScale is raised to it.
+// The whole file is checked first: a refused file (anything but Ok or
+// OutOfMemory) leaves the scene and the view state as they were; OutOfMemory
+// leaves the freshly reset scene and the view state as it was. Either way the
+// user has been told, the file named as name.
 LoadResult LoadScene(CBodyDoc& doc, const uint8_t* data, size_t size, const std::string& name);
 LoadResult LoadSceneFile(CBodyDoc& doc, const std::string& path);
 

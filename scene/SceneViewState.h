@@ -10,6 +10,8 @@ namespace qm {
 // One step above the float nearest pi/2: the camera starts looking straight
 // down the z axis without the look-at degenerating.
 constexpr float kCameraStraightUp = 1.5707965f;
+// The smallest model scale: the mouse stops there, and a file's is raised to it.
+constexpr float kMinModelScale = 0.01f;
 
 // The view state that travels with a scene: what the scene file stores, plus
 // the few fields document operations read or write. The view owns it; the

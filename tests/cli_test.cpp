@@ -1,7 +1,10 @@
 // Drives the built quillo binary the way scripts and users do.
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -57,6 +60,15 @@ class CommandLineTest : public ::testing::Test {
         return path;
     }
 
+    // A copy of the scene at from with the float at offset replaced.
+    std::string Poked(const std::string& from, const std::string& name, size_t offset, float value)
+    {
+        std::string bytes = FileText(from);
+        std::memcpy(&bytes[offset], &value, 4);
+        test::SetFileText(dir / name, bytes);
+        return dir / name;
+    }
+
     test::TempFolder dir;
 };
 
@@ -78,12 +90,66 @@ TEST_F(CommandLineTest, ConvertCopiesScenesSilentlyAndThroughDxf)
     ASSERT_EQ(LoadSceneFile(doc, dir / "back.abd"), LoadResult::Ok);
     EXPECT_EQ(doc.polygonCount, 1);
     EXPECT_EQ(doc.vertexCount, 4); // corners welded back into four vertices
+
+    // Names without a known extension are read by their first bytes; an
+    // output reached through a link that points nowhere yet is created where
+    // it points, and one with another hard link is rewritten for both.
+    std::filesystem::copy_file(in, dir / "scene.txt");
+    std::filesystem::copy_file(dir / "quad.DXF", dir / "quad.txt");
+    test::SetFileText(dir / "model", "ROKU4\nPOINT\n1 0 0 0 0 0 0 0\n2 0 0 0 0 1 0 0\n3 0 0 0 0 0 1 0\n"
+                                     "LINE0\n1 2 0 0\n2 3 0 0\n3 1 0 0\nFACE0\n3 1 0 1 2 3\nEND00\n");
+    std::filesystem::create_symlink("made-through-link.abd", dir / "link.abd");
+    test::SetFileText(dir / "twin.abd", "old");
+    std::filesystem::create_hard_link(dir / "twin.abd", dir / "twin-link.abd");
+    Poked(in, "scale0.abd", 64, 0.0f);
+    const struct {
+        std::string args, check;
+        int vertices;
+        float scale = 1.0f;
+    } converted[] = {
+        {"scene.txt o1.abd", "o1.abd", 4},
+        {"quad.txt o2.abd", "o2.abd", 4},
+        {"model o3.abd", "o3.abd", 3},
+        {"in.ABD link.abd", "made-through-link.abd", 4},
+        {"in.ABD twin.abd", "twin-link.abd", 4},
+        {"scale0.abd o4.abd", "o4.abd", 4, 0.01f}, // as small as the mouse makes it
+        // A settings file that never ends is not read.
+        {"in.ABD o5.abd --command 32816 --settings /dev/zero", "o5.abd", 4},
+    };
+    for (const auto& c : converted) {
+        std::string args;
+        for (size_t at = 0, end; at < c.args.size(); at = end + 1) {
+            end = std::min(c.args.find(' ', at), c.args.size());
+            const std::string word = c.args.substr(at, end - at);
+            args += (word[0] == '-' || word[0] == '/' || std::isdigit(word[0]) ? word : dir / word) + " ";
+        }
+        run = Quillo("--convert " + args);
+        EXPECT_EQ(run.status, 0) << c.args << ": " << run.err;
+        ASSERT_EQ(LoadSceneFile(doc, dir / c.check), LoadResult::Ok) << c.args;
+        EXPECT_EQ(doc.vertexCount, c.vertices) << c.args;
+        EXPECT_EQ(doc.ViewState().modelScale, c.scale) << c.args;
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.abd"));
+    EXPECT_EQ(FileText(dir / "twin.abd"), FileText(dir / "twin-link.abd"));
 }
 
 TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
 {
     const std::string missing = (dir / "missing.abd"), bad = (dir / "bad.abd"), in = WriteScene("in.abd", 1);
     test::SetFileText(bad, "\x0bVURizu(009)");
+    const std::string eight = WriteScene("eight.abd", 8), cut = dir / "cut.abd", mine = dir / "mine.abd";
+    const std::string large = WriteScene("large.abd", 100000);
+    test::SetFileText(cut, FileText(eight).substr(0, 84 + 720 + 12 + 8 * 12));  // inside the vertex array
+    test::SetFileText(mine, "mine");
+    chmod(mine.c_str(), 0444);
+    std::filesystem::create_directory(dir / "folder.png");
+    std::filesystem::create_symlink(in, dir / "in-link.png");
+    std::filesystem::create_symlink("/dev/zero", dir / "zero.abd");
+    const std::string fifo = dir / "fifo.abd", pipe = dir / "pipe.rok";
+    mkfifo(fifo.c_str(), 0644);
+    mkfifo(pipe.c_str(), 0644);
+    // 60 bytes through a pipe naming point 16000000: as refused as from a file.
+    std::system(("printf 'ROKU4 POINT 16000000 0 0 0 0 1 2 3 LINE0 FACE0 END00' >" + pipe + " &").c_str());
     const struct {
         std::string args, err;
     } cases[] = {
@@ -92,6 +158,17 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
         {"--convert " + in + " " + (dir / "no/such/folder/out.abd"),
          (dir / "no/such/folder/out.abd") + strings::kCannotWrite},
         {"--render " + missing + " " + (dir / "out.png"), missing + strings::kCannotOpen},
+        {"--convert " + Poked(in, "far.abd", 36, NAN) + " " + (dir / "out.abd"), strings::kBadFormat},
+        {"--convert " + Poked(in, "pose.abd", 84 + 8, INFINITY) + " " + (dir / "out.abd"), strings::kBadFormat},
+        {"--convert " + cut + " " + (dir / "out.abd"), cut + strings::kTruncated},
+        {"--convert " + (dir / "zero.abd") + " " + (dir / "out.abd"), (dir / "zero.abd") + strings::kCannotOpen},
+        {"--convert " + pipe + " " + (dir / "out.abd"), strings::kBadData},
+        // Outputs that are the input, read-only, or no regular file.
+        {"--convert " + in + " " + in, in + strings::kCannotWrite},
+        {"--render " + in + " " + (dir / "in-link.png"), (dir / "in-link.png") + strings::kCannotWrite},
+        {"--convert " + in + " " + mine, mine + strings::kCannotWrite},
+        {"--convert " + in + " " + fifo, fifo + strings::kCannotWrite},
+        {"--render " + in + " " + (dir / "folder.png"), (dir / "folder.png") + strings::kCannotWrite},
     };
     for (const auto& c : cases) {
         const RunResult run = Quillo(c.args);
@@ -99,6 +176,15 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, c.err + "\n");
     }
+    EXPECT_EQ(FileText(mine), "mine");
+    EXPECT_EQ(FileText(in), FileText(dir / "in-link.png"));
+
+    // A write cut short by a signal (here the file size limit) leaves no
+    // temporary file beside its target.
+    const RunResult killed = Run("ulimit -f 200; " QUILLO_RENDER_BIN, "--convert " + large + " " + (dir / "big.abd"));
+    EXPECT_NE(killed.status, 0);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
 }
 
 TEST_F(CommandLineTest, UsageErrorsExitTwo)
@@ -108,6 +194,7 @@ TEST_F(CommandLineTest, UsageErrorsExitTwo)
          {"--convert " + in, "--convert " + in + " out.xyz", std::string("--convert in.xyz out.abd"),
           std::string("--frobnicate"), "--convert " + in + " " + (dir / "quad.rok"), // ROK is read only
           "--render " + in + " " + png + " --set NoSuchKey=1", "--render " + in + " " + png + " --size 320by200",
+          "--render " + in + " " + in, // a picture is written only to a .png name
           "--convert " + in + " " + (dir / "o.abd") + " --frames 2",
           "--convert " + in + " " + (dir / "o.abd") + " --fit"}) {
         const RunResult run = Quillo(args);

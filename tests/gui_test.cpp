@@ -306,5 +306,67 @@ TEST_F(GuiTest, SavedPictureIsTheHeadlessRenderOfTheSameScene)
     EXPECT_LE(worst, 2);
 }
 
+// The file commands as a user meets them: a damaged scene from the recent
+// list, export, Save As and import through the file dialogs, which start in
+// the scene's folder (the viewer runs elsewhere) and go by the command, not
+// by the name typed.
+TEST_F(GuiTest, FileCommandsKeepTheSceneAndWriteWhatTheyNameWhereTheSceneIs)
+{
+    const std::string scene = folder / "fig.abd", bad = folder / "bad.abd";
+    std::filesystem::copy_file(QM_SAMPLE_FIGURE, scene);
+    SetFileText(bad, "\x0bVURizu(009)");
+    SetFileText(ini, "[View]\nDrawCount=0\n[Recent File List]\nFile1=" + bad + "\n");
+    const auto waitFor = [](const std::function<bool()>& done) {
+        for (int i = 0; i < 100 && !done(); ++i)
+            std::this_thread::sleep_for(100ms);
+        return done();
+    };
+    const auto dialogShown = [] { return Shell("xdotool search --onlyvisible --class quillo | wc -l") != "1"; };
+    const auto inode = [](const std::string& path) { return Shell("stat -c %i " + path + " 2>/dev/null"); };
+    Viewer viewer({"--settings", ini, scene}, folder);
+    ASSERT_TRUE(viewer.WaitForWindow("fig.abd - Quillomark"));
+
+    // Fichier récent > bad.abd, the second entry: refused, said, and forgotten.
+    viewer.Keys("F10 Up Up Right Down Return");
+    ASSERT_TRUE(waitFor(dialogShown)) << "the refusal is said";
+    viewer.Keys("Return");
+    EXPECT_TRUE(waitFor([&] { return !dialogShown(); }));
+    ASSERT_TRUE(viewer.WaitForWindow("fig.abd - Quillomark"));
+    const std::string before = inode(scene);
+    viewer.Keys("ctrl+s");
+    EXPECT_TRUE(waitFor([&] { return inode(scene) != before; })) << "saved";
+    EXPECT_EQ(FileText(scene).size(), FileText(QM_SAMPLE_FIGURE).size()) << "the whole figure, not an empty scene";
+
+    // Enregistrer en format DXF... to a name that is no DXF name.
+    viewer.Keys("F10 Up Up Up Return");
+    ASSERT_TRUE(waitFor(dialogShown));
+    Shell("xdotool key ctrl+a type mesh.txt");
+    viewer.Keys("Return");
+    EXPECT_TRUE(waitFor([&] { return FileText(folder / "mesh.txt").find("3DFACE") != std::string::npos; }));
+
+    // Enregistrer Sous... proposes the scene's name: "new-" typed before it.
+    viewer.Keys("F10 Down Down Down Down Return");
+    ASSERT_TRUE(waitFor(dialogShown));
+    viewer.Keys("Home");
+    Shell("xdotool type new-");
+    viewer.Keys("Return");
+    EXPECT_TRUE(waitFor([&] { return std::filesystem::exists(folder / "new-fig.abd"); }));
+    EXPECT_FALSE(std::filesystem::exists(folder / "new-fig.abd.abd"));
+    ASSERT_TRUE(viewer.WaitForWindow("new-fig.abd - Quillomark"));
+
+    // Ouvrir un fichier DXF... reads mesh.txt as DXF; saving then keeps that mesh.
+    const Picture figure = viewer.Settled();
+    viewer.Keys("F10 Up Up Up Up Return");
+    ASSERT_TRUE(waitFor(dialogShown));
+    Shell("xdotool type " + (folder / "mesh.txt"));
+    std::this_thread::sleep_for(500ms);  // the location field completes what is typed
+    viewer.Keys("Return");
+    EXPECT_TRUE(waitFor([&] { return !dialogShown(); })) << "no message";
+    EXPECT_NE(viewer.Settled(), figure);
+
+    EXPECT_EQ(viewer.QuitFromMenu(), 0);
+    EXPECT_EQ(FileText(ini).find("bad.abd"), std::string::npos) << FileText(ini);
+}
+
 } // namespace
 } // namespace qm

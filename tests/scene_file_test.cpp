@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -170,17 +171,20 @@ TEST_F(SceneFileTest, HeaderAcceptsLongerLengthForms)
     EXPECT_TRUE(messages.shown.empty());
 }
 
-// Every refusal leaves a freshly reset scene and the view as it was, and says why.
-TEST_F(SceneFileTest, RefusedFilesLeaveTheResetSceneAndTheView)
+// Every refusal leaves the scene and the view as they were, and says why.
+TEST_F(SceneFileTest, RefusedFilesLeaveTheSceneAndTheView)
 {
     auto cut = [](size_t keep) {
         std::vector<uint8_t> b = HandMadeFile().Build();
         b.resize(keep);
         return b;
     };
-    auto poked = [](size_t at, uint8_t value) {
+    auto poked = [](size_t at, uint8_t value, float number = 0) {
         std::vector<uint8_t> b = HandMadeFile().Build();
-        b[at] = value;
+        if (value)
+            b[at] = value;
+        else
+            std::memcpy(&b[at], &number, 4);
         return b;
     };
     const struct {
@@ -192,7 +196,11 @@ TEST_F(SceneFileTest, RefusedFilesLeaveTheResetSceneAndTheView)
         {"header of 7 characters", With(&HandMadeFile::headerPrefix, std::string("\x07")), LoadResult::BadFormat},
         {"negative vertex count", With(&HandMadeFile::vertices, -1), LoadResult::BadFormat},
         {"vertex count 0x7f000001, beyond any file", poked(84 + 720 + 3, 0x7f), LoadResult::BadFormat},
-        {"polygon count 200 in a file holding one", poked(84 + 720 + 4, 200), LoadResult::BadFormat},
+        {"polygon count 200 in a file holding one", poked(84 + 720 + 4, 200), LoadResult::Truncated},
+        {"camera distance NaN", poked(36, 0, NAN), LoadResult::BadFormat},
+        {"camera target infinite", poked(40, 0, INFINITY), LoadResult::BadFormat},
+        {"model scale NaN", poked(64, 0, NAN), LoadResult::BadFormat},
+        {"pose NaN", poked(84 + 8, 0, NAN), LoadResult::BadFormat},
         {"corner past the last vertex", With(&HandMadeFile::corner, 1), LoadResult::BadFormat},
         {"negative corner", With(&HandMadeFile::corner, -1), LoadResult::BadFormat},
         {"empty file", cut(0), LoadResult::Truncated},
@@ -212,7 +220,7 @@ TEST_F(SceneFileTest, RefusedFilesLeaveTheResetSceneAndTheView)
         EXPECT_EQ(messages.shown, std::vector<std::string>{c.result == LoadResult::BadFormat
                                                                ? std::string(strings::kBadFormat)
                                                                : std::string("s.abd") + strings::kTruncated});
-        EXPECT_EQ(doc.vertexCount, 0);
+        EXPECT_EQ(doc.vertexCount, 1);
         EXPECT_EQ(doc.VertexCapacity(), kInitialVertexReserve + kArraySurplus); // nothing large allocated
         EXPECT_EQ(JointNode(doc.FirstFigure(), kWaist).position, Vec3(0, -0.54f, 2.1f));
         EXPECT_EQ(view.cameraDistance, 77.0f);

@@ -11,7 +11,6 @@ namespace {
 
 constexpr double kPickRadius = 10.0;
 constexpr double kScalePerPixel = 0.002;
-constexpr float kMinModelScale = 0.01f;
 // A quarter turn for 300 pixels of a right drag.
 constexpr double kOrbitPerPixel = 1.5707963267948966 / 300.0;
 // The camera distance per wheel notch.
