@@ -202,16 +202,18 @@ bool CMainFrame::OpenFileAs(const std::string& path, FileKind kind)
         doc.SetTitle(Utf8(wxFileName(wxString::FromUTF8(path)).GetFullName()));
         history_.AddFileToHistory(wxString::FromUTF8(FullPath(path)));
         SaveRecentFiles();
-    } else if (!ok && kind == FileKind::Scene) {
+    } else if (!ok) {
         // A refused scene leaves the one on screen as it was, under its own
-        // name; only a scene that ran out of memory half-way is gone, and
-        // then the window holds a new document that Save does not put over
-        // the old file.
+        // name. A scene that ran out of memory half-way, or a mesh import that
+        // failed (which leaves the mesh empty), has changed the scene: the
+        // window then holds a new document that Save does not put over the
+        // file it came from.
         if (doc.MeshRevision() != revisionBefore) {
             scenePath_.clear();
             doc.SetTitle("Default");
         }
-        ForgetRecentFile(path);
+        if (kind == FileKind::Scene)
+            ForgetRecentFile(path);
     }
     UpdateTitle();
     canvas_->Refresh(false);
@@ -293,7 +295,7 @@ void CMainFrame::ExportDxfWithDialog()
 
 void CMainFrame::SaveImageWithDialog()
 {
-    wxFileDialog dialog(this, U("Enregistrer l'image"), wxEmptyString,
+    wxFileDialog dialog(this, U("Enregistrer l'image"), DialogFolder(),
                         wxString::FromUTF8(view_.Document().Title()) + ".png", U(dialogs::kPngWildcard),
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK)

@@ -115,7 +115,7 @@ public:
     // The window whose title contains name, once it is shown, with the pointer and the focus.
     bool WaitForWindow(const std::string& name)
     {
-        window_ = Shell("timeout 30 xdotool search --sync --onlyvisible --pid " + std::to_string(pid_) + " --name '" +
+        window_ = Shell("timeout 30 xdotool search --all --sync --onlyvisible --pid " + std::to_string(pid_) + " --name '" +
                         name + "' | head -n 1");
         Shell("xdotool mousemove --window " + window_ + " 120 200 windowfocus --sync " + window_);
         return !window_.empty();
@@ -363,6 +363,18 @@ TEST_F(GuiTest, FileCommandsKeepTheSceneAndWriteWhatTheyNameWhereTheSceneIs)
     viewer.Keys("Return");
     EXPECT_TRUE(waitFor([&] { return !dialogShown(); })) << "no message";
     EXPECT_NE(viewer.Settled(), figure);
+
+    // Ouvrir un fichier ROK... on a file that is none empties the mesh: Save no longer names the scene.
+    viewer.Keys("F10 Up Up Up Up Up Return");
+    ASSERT_TRUE(waitFor(dialogShown));
+    Shell("xdotool type " + (folder / "fig.abd"));
+    std::this_thread::sleep_for(500ms);
+    viewer.Keys("Return");
+    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(waitFor(dialogShown)) << "the refusal is said";
+    viewer.Keys("Return");
+    EXPECT_TRUE(waitFor([&] { return !dialogShown(); }));
+    EXPECT_TRUE(viewer.WaitForWindow("Default - Quillomark")) << "the scene is no longer new-fig.abd";
 
     EXPECT_EQ(viewer.QuitFromMenu(), 0);
     EXPECT_EQ(FileText(ini).find("bad.abd"), std::string::npos) << FileText(ini);
