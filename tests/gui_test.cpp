@@ -1,5 +1,6 @@
-// The viewer driven from outside, as a user would: under Xvfb, with real key
-// presses (xdotool) and window dumps (xwd). Run by CTest through xvfb-run.
+// The viewer driven from outside, as a user would: under Xvfb with a window
+// manager (openbox), with real key presses (xdotool), window dumps (xwd), and
+// closed through the window manager (wmctrl). Run by CTest through xvfb-run.
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -67,20 +69,75 @@ Picture ReadXwd(const std::string& bytes)
     return pixels;
 }
 
+// A process started with args (args[0] found on PATH), its output to
+// /dev/null unless quiet is false; -1 when it cannot be started.
+pid_t Start(std::vector<std::string> args, bool quiet)
+{
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (quiet) {
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    }
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// The exit status of pid once it has ended within the time given; -1 when it
+// was killed by a signal, -2 when it still runs.
+int WaitForExit(pid_t pid, std::chrono::milliseconds within)
+{
+    for (auto end = std::chrono::steady_clock::now() + within; std::chrono::steady_clock::now() < end;) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::this_thread::sleep_for(50ms);
+    }
+    return -2;
+}
+
+// A window manager on the test display, as every desktop has: it gives the
+// windows their focus and frames and passes on close requests.
+class WindowManager final : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (!std::getenv("DISPLAY"))
+            return;
+        pid_ = Start({"openbox"}, true);
+        for (int i = 0; i < 100 && pid_ > 0 && Shell("wmctrl -m 2>/dev/null").empty(); ++i)
+            std::this_thread::sleep_for(50ms);
+        ASSERT_FALSE(Shell("wmctrl -m 2>/dev/null").empty()) << "openbox did not start";
+    }
+    void TearDown() override
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+[[maybe_unused]] const auto* const windowManager = ::testing::AddGlobalTestEnvironment(new WindowManager);
+
 // The viewer started with args, killed at the end unless it has exited.
 class Viewer {
 public:
     Viewer(std::vector<std::string> args, const TempFolder& folder) : dump_(folder / "window.xwd")
     {
         args.insert(args.begin(), QUILLO_BIN);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
         setenv("GSETTINGS_BACKEND", "memory", 1);
         setenv("NO_AT_BRIDGE", "1", 1);
-        if (posix_spawn(&pid_, QUILLO_BIN, nullptr, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
+        pid_ = Start(std::move(args), false);
     }
     ~Viewer()
     {
@@ -90,17 +147,29 @@ public:
         }
     }
 
-    // The window whose title contains name, once it is shown, with the pointer and the focus.
+    // The window whose title contains name, once it is shown, active, with the pointer over it.
     bool WaitForWindow(const std::string& name)
     {
         window_ = Shell("timeout 30 xdotool search --sync --onlyvisible --pid " + std::to_string(pid_) + " --name '" +
                         name + "' | head -n 1");
-        Shell("xdotool mousemove --window " + window_ + " 120 200 windowfocus --sync " + window_);
-        return !window_.empty();
+        if (window_.empty())
+            return false;
+        Shell("xdotool windowactivate --sync " + window_ + " mousemove --window " + window_ + " 120 200");
+        return true;
     }
+    // The size of the window's client area, without the frame the window manager adds.
     std::string Geometry() const
     {
         return Shell("xdotool getwindowgeometry " + window_ + " | sed -n 's/.*Geometry: //p'");
+    }
+    // The size with the window manager's frame, as the program sets and keeps it.
+    std::string OuterGeometry() const
+    {
+        int width = 0, height = 0, left = 0, right = 0, top = 0, bottom = 0;
+        std::sscanf(Geometry().c_str(), "%dx%d", &width, &height);
+        std::sscanf(Shell("xprop -id " + window_ + " _NET_FRAME_EXTENTS | sed 's/.*= //'").c_str(), "%d, %d, %d, %d",
+                    &left, &right, &top, &bottom);
+        return std::to_string(width + left + right) + "x" + std::to_string(height + top + bottom);
     }
     void Resize(const std::string& size) const { Shell("xdotool windowsize --sync " + window_ + " " + size); }
     void Keys(const std::string& keys) const { Shell("xdotool key --delay 80 " + keys); }
@@ -131,18 +200,25 @@ public:
     int QuitFromMenu()
     {
         Keys("F10 Up Return");
-        for (int i = 0; i < 200; ++i) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-        return -2;
+        return Exited();
+    }
+    // The window closed as a desktop closes it (its title bar's close button,
+    // through the window manager); the exit status.
+    int Close()
+    {
+        Shell("wmctrl -i -c " + window_);
+        return Exited();
     }
 
 private:
+    // The exit status once the viewer has ended within 10 s; -2 when it still runs.
+    int Exited()
+    {
+        const int status = WaitForExit(pid_, 10s);
+        exited_ = status != -2;
+        return status;
+    }
+
     pid_t pid_ = -1;
     bool exited_ = false;
     std::string window_, dump_;
@@ -161,10 +237,11 @@ protected:
 
 TEST_F(GuiTest, FirstStartWritesTheDefaultsThenEachSwitchAtOnceAndKeepsTheSizeItClosesWith)
 {
+    std::string closedWith;
     {
         Viewer viewer({"--settings", ini}, folder);
         ASSERT_TRUE(viewer.WaitForWindow("Quillomark"));
-        EXPECT_EQ(viewer.Geometry(), "400x430");
+        EXPECT_EQ(viewer.OuterGeometry(), "400x430");
         const std::string text = FileText(ini);
         for (const char* key : {"BackColorR=0.5", "GroundScale=10", "Shininess=100", "EdgeWidth=0.002",
                                 "AnimeShadeThreshold3=0.8"})
@@ -177,15 +254,14 @@ TEST_F(GuiTest, FirstStartWritesTheDefaultsThenEachSwitchAtOnceAndKeepsTheSizeIt
             std::this_thread::sleep_for(50ms);
         EXPECT_NE(FileText(ini).find("DrawGround=0"), std::string::npos) << FileText(ini);
         viewer.Resize("800 600");
-        EXPECT_EQ(viewer.QuitFromMenu(), 0);
+        closedWith = viewer.OuterGeometry();
+        EXPECT_EQ(viewer.Close(), 0);
     }
-    const std::string text = FileText(ini);
-    EXPECT_NE(text.find("Width=800"), std::string::npos) << text;
-    EXPECT_NE(text.find("Height=600"), std::string::npos);
-
     Viewer again({"--settings", ini}, folder);
     ASSERT_TRUE(again.WaitForWindow("Quillomark"));
     EXPECT_EQ(again.Geometry(), "800x600");
+    EXPECT_EQ(again.OuterGeometry(), closedWith);
+    EXPECT_EQ(again.QuitFromMenu(), 0);
 }
 
 // Each action changes the picture of the sample, lit, opened from the command
@@ -210,6 +286,7 @@ TEST_F(GuiTest, SampleMovesWithADragTurnsWithTheArrowsAndShowsAndCommitsItsSkele
         EXPECT_NE(next, last) << action;
         last = std::move(next);
     }
+    EXPECT_EQ(viewer.Close(), 0);
 }
 
 } // namespace
