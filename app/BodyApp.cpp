@@ -20,8 +20,7 @@ bool CBodyApp::OnInit()
     SetAppName("quillomark");
     SetAppDisplayName("Quillomark");
 
-    settings_ = std::make_unique<IniFileSettings>(
-        LocateSettingsFile(CurrentSettingsLocationInputs(request_.settingsFile)), SettingsAccess::ReadWrite);
+    settings_ = OpenProgramSettings(request_.settingsFile, SettingsAccess::ReadWrite);
     doc_ = std::make_unique<CBodyDoc>(messages_);
     view_ = std::make_unique<CBodyView>(*doc_, *settings_);
 
