@@ -24,7 +24,7 @@ bool CBodyApp::OnInit()
     doc_ = std::make_unique<CBodyDoc>(messages_);
     view_ = std::make_unique<CBodyView>(*doc_, *settings_);
 
-    frame_ = new CMainFrame(*view_, *settings_, messages_);
+    frame_ = new CMainFrame(*view_, *settings_, settings_->Path(), messages_);
     if (request_.file.empty()) {
         doc_->OnNewDocument();
     } else {

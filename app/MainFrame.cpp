@@ -5,6 +5,7 @@
 #include <wx/dnd.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
+#include <wx/log.h>
 #include <wx/menu.h>
 #include <wx/sizer.h>
 #include <wx/stdpaths.h>
@@ -80,11 +81,12 @@ int CommandOf(int wxId)
     return wxId;
 }
 
-CMainFrame::CMainFrame(CBodyView& view, SettingsStore& settings, WxMessages& messages)
+CMainFrame::CMainFrame(CBodyView& view, SettingsStore& settings, std::string settingsFile, WxMessages& messages)
     : wxFrame(nullptr, wxID_ANY, U(dialogs::kWindowTitle), wxDefaultPosition,
               wxSize(ReadInt(settings, kFrameState, "Width", kDefaultWidth),
                      ReadInt(settings, kFrameState, "Height", kDefaultHeight))),
-      view_(view), settings_(settings), messages_(messages), history_(kRecentCount, WxIdOf(kCmdRecentFirst))
+      view_(view), settings_(settings), settingsFile_(std::move(settingsFile)), messages_(messages),
+      history_(kRecentCount, WxIdOf(kCmdRecentFirst))
 {
     normalSize_ = GetSize();
     SetIcons(AppIcons());
@@ -243,9 +245,11 @@ void CMainFrame::ExportDxfWithDialog()
 
 void CMainFrame::StartAnotherCopy()
 {
-    // The same program that is running, wherever it was started from.
+    // The same program that is running, wherever it was started from, with
+    // the same settings file.
     std::string exe = Utf8(wxStandardPaths::Get().GetExecutablePath());
-    char* argv[] = {exe.data(), nullptr};
+    std::string option = "--settings";
+    char* argv[] = {exe.data(), option.data(), settingsFile_.data(), nullptr};
     wxExecute(argv, wxEXEC_ASYNC);
 }
 
@@ -288,9 +292,13 @@ void CMainFrame::RunCommand(int id)
     case kCmdExit:
         Close();
         return;
-    case kCmdWebSite:
+    case kCmdWebSite: {
+        // A page that cannot be shown is not reported; the toolkit's own
+        // message would be in another language.
+        wxLogNull quiet;
         wxLaunchDefaultBrowser(dialogs::kProjectPage);
         return;
+    }
     case kCmdShortcuts:
         ShowShortcutsSheet(this);
         return;

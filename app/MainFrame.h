@@ -24,7 +24,8 @@ class WxMessages;
 // settings file between runs.
 class CMainFrame final : public wxFrame {
 public:
-    CMainFrame(CBodyView& view, SettingsStore& settings, WxMessages& messages);
+    // settingsFile is the file behind settings, handed to further copies.
+    CMainFrame(CBodyView& view, SettingsStore& settings, std::string settingsFile, WxMessages& messages);
 
     ViewCanvas& Canvas() { return *canvas_; }
 
@@ -52,6 +53,7 @@ private:
 
     CBodyView& view_;
     SettingsStore& settings_;
+    std::string settingsFile_;
     WxMessages& messages_;
     ViewCanvas* canvas_ = nullptr;
     wxFileHistory history_;

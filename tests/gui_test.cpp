@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -19,6 +20,9 @@
 #include <gtest/gtest.h>
 
 #include "TempFolder.h"
+#include "platform/Messages.h"
+#include "scene/BodyDoc.h"
+#include "scene/SceneFile.h"
 
 extern char** environ;
 
@@ -157,6 +161,7 @@ public:
         Shell("xdotool windowactivate --sync " + window_ + " mousemove --window " + window_ + " 120 200");
         return true;
     }
+    const std::string& Id() const { return window_; }
     // The size of the window's client area, without the frame the window manager adds.
     std::string Geometry() const
     {
@@ -182,7 +187,8 @@ public:
             command += move + std::to_string(x0 + (x1 - x0) * i / 5) + row + " sleep 0.05";
         Shell(command + " mouseup 1");
     }
-    // Waits until the drawn picture stops changing; the picture of that moment.
+    // Waits until the drawn picture stops changing; the picture of that
+    // moment, or none when it still changes after 9 s.
     Picture Settled() const
     {
         Picture last;
@@ -194,13 +200,19 @@ public:
             last = std::move(next);
             std::this_thread::sleep_for(150ms);
         }
-        return last;
+        return {};  // still moving
     }
     // "Quitter", the last item of the first menu, from the keyboard; the exit status.
     int QuitFromMenu()
     {
         Keys("F10 Up Return");
         return Exited();
+    }
+    // How many windows of the viewer are shown.
+    size_t Windows() const
+    {
+        const std::string ids = Shell("xdotool search --onlyvisible --pid " + std::to_string(pid_) + " --name .");
+        return ids.empty() ? 0 : size_t(std::count(ids.begin(), ids.end(), '\n') + 1);
     }
     // The window closed as a desktop closes it (its title bar's close button,
     // through the window manager); the exit status.
@@ -261,6 +273,14 @@ TEST_F(GuiTest, FirstStartWritesTheDefaultsThenEachSwitchAtOnceAndKeepsTheSizeIt
     ASSERT_TRUE(again.WaitForWindow("Quillomark"));
     EXPECT_EQ(again.Geometry(), "800x600");
     EXPECT_EQ(again.OuterGeometry(), closedWith);
+
+    // Fichier > Nouveau: another copy, on the same settings file, so of the same size.
+    again.Keys("F10 Down Return");
+    const std::string other = Shell("for i in $(seq 50); do xdotool search --onlyvisible --name Quillomark | "
+                                    "grep -vx " + again.Id() + " && break; sleep 0.2; done | head -n 1");
+    ASSERT_FALSE(other.empty());
+    EXPECT_EQ(Shell("xdotool getwindowgeometry " + other + " | sed -n 's/.*Geometry: //p'"), "800x600");
+    Shell("wmctrl -i -c " + other + "; xdotool windowactivate --sync " + again.Id());
     EXPECT_EQ(again.QuitFromMenu(), 0);
 }
 
@@ -269,7 +289,13 @@ TEST_F(GuiTest, FirstStartWritesTheDefaultsThenEachSwitchAtOnceAndKeepsTheSizeIt
 TEST_F(GuiTest, SampleMovesWithADragTurnsWithTheArrowsAndShowsAndCommitsItsSkeleton)
 {
     SetFileText(ini, "[View]\nDrawCount=0\n");
-    Viewer viewer({"--settings", ini, QM_SAMPLE_FIGURE}, folder);
+    const std::string scene = folder / "figure.abd";
+    std::filesystem::copy_file(QM_SAMPLE_FIGURE, scene);
+    // No browser to be found: the web page command has nothing to start.
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", "/nonexistent", 1);
+    Viewer viewer({"--settings", ini, scene}, folder);
+    setenv("PATH", path.c_str(), 1);
     ASSERT_TRUE(viewer.WaitForWindow("figure.abd - Quillomark"));
     Picture last = viewer.Settled();
     EXPECT_GT(Colours(last), 50u);  // a lit figure, not a cleared window
@@ -277,6 +303,9 @@ TEST_F(GuiTest, SampleMovesWithADragTurnsWithTheArrowsAndShowsAndCommitsItsSkele
     const std::pair<const char*, std::function<void()>> actions[] = {
         {"drag from empty space at the left", [&] { viewer.Drag(60, 160, 300); }},
         {"left arrow", [] { Shell("xdotool keydown Left sleep 0.4 keyup Left"); }},
+        // The menu holds the keyboard when the key comes up: the camera stops all the same.
+        {"left arrow released in a menu",
+         [] { Shell("xdotool keydown Left sleep 0.3 key F10 sleep 0.3 keyup Left sleep 0.2 key Escape Escape"); }},
         {"skeleton edit mode from its menu", [&] { viewer.Keys("F10 Right Right Down Return"); }},
         {"drag of the skeleton, committed", [&] { viewer.Drag(60, 100, 300); }}};
     for (const auto& [action, run] : actions) {
@@ -286,6 +315,31 @@ TEST_F(GuiTest, SampleMovesWithADragTurnsWithTheArrowsAndShowsAndCommitsItsSkele
         EXPECT_NE(next, last) << action;
         last = std::move(next);
     }
+
+    // Aide > Site de l'auteur... without a browser: nothing is shown.
+    viewer.Keys("F10 Left Down Return");
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(viewer.Windows(), 1u);
+
+    // Page Up held for half a second from the farthest zoom, then the scene
+    // saved (Ctrl+S): the zoom moves 2 a frame at most, and in a small window
+    // the frames still come at the display's rate (60 Hz under Xvfb), not as
+    // fast as they can be drawn.
+    viewer.Resize("160 120");
+    RecordingMessages messages;
+    CBodyDoc doc(messages);
+    float distance[2] = {};
+    for (const char* key : {"Next sleep 2.5 keyup Next", "Prior sleep 0.5 keyup Prior"}) {
+        Shell(std::string("xdotool keydown ") + key);
+        viewer.Settled();
+        viewer.Keys("ctrl+s");
+        std::this_thread::sleep_for(500ms);
+        ASSERT_EQ(LoadSceneFile(doc, scene), LoadResult::Ok);
+        distance[key[0] == 'P'] = doc.ViewState().cameraDistance;
+    }
+    EXPECT_EQ(distance[0], 200.0f);
+    EXPECT_GT(distance[0] - distance[1], 5.0f) << "Page Up zooms in";
+    EXPECT_LT(distance[0] - distance[1], 100.0f) << "more than 50 frames in half a second";
     EXPECT_EQ(viewer.Close(), 0);
 }
 
