@@ -108,6 +108,11 @@ CMainFrame::CMainFrame(CBodyView& view, SettingsStore& settings, std::string set
     UpdateTitle();
 }
 
+CMainFrame::~CMainFrame()
+{
+    delete pendingBar_;
+}
+
 void CMainFrame::BuildMenus()
 {
     auto* bar = new wxMenuBar;
@@ -135,7 +140,17 @@ void CMainFrame::BuildMenus()
         }
         bar->Append(menu, U(m.title));
     }
-    SetMenuBar(bar);
+    // The bar joins the frame once it is shown. A frame shown with a window
+    // manager first lays out its children at a width of one pixel, which a
+    // menu bar cannot have (GTK warns at every start).
+    pendingBar_ = bar;
+    Bind(wxEVT_SHOW, [this](wxShowEvent& event) {
+        if (event.IsShown() && pendingBar_) {
+            SetMenuBar(pendingBar_);
+            pendingBar_ = nullptr;
+        }
+        event.Skip();
+    });
 
     // Ctrl+N on the keyboard resets the scene here; the menu item of the
     // same text starts another copy of the program.

@@ -5,6 +5,7 @@
 
 #include <wx/filehistory.h>
 #include <wx/frame.h>
+#include <wx/menu.h>
 
 #include "platform/Settings.h"
 #include "view/BodyView.h"
@@ -26,6 +27,7 @@ class CMainFrame final : public wxFrame {
 public:
     // settingsFile is the file behind settings, handed to further copies.
     CMainFrame(CBodyView& view, SettingsStore& settings, std::string settingsFile, WxMessages& messages);
+    ~CMainFrame() override;
 
     ViewCanvas& Canvas() { return *canvas_; }
 
@@ -57,6 +59,7 @@ private:
     WxMessages& messages_;
     ViewCanvas* canvas_ = nullptr;
     wxFileHistory history_;
+    wxMenuBar* pendingBar_ = nullptr;  // the menu bar until the frame is first shown
     std::string scenePath_;  // the scene's file, empty until opened or saved
     wxSize normalSize_;      // the last size while neither maximised nor minimised
 };

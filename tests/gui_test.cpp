@@ -73,9 +73,9 @@ Picture ReadXwd(const std::string& bytes)
     return pixels;
 }
 
-// A process started with args (args[0] found on PATH), its output to
-// /dev/null unless quiet is false; -1 when it cannot be started.
-pid_t Start(std::vector<std::string> args, bool quiet)
+// A process started with args (args[0] found on PATH), its output to the
+// file given; -1 when it cannot be started.
+pid_t Start(std::vector<std::string> args, const std::string& output)
 {
     std::vector<char*> argv;
     for (std::string& a : args)
@@ -83,10 +83,8 @@ pid_t Start(std::vector<std::string> args, bool quiet)
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (quiet) {
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    }
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     pid_t pid = -1;
     if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
         pid = -1;
@@ -115,7 +113,7 @@ public:
     {
         if (!std::getenv("DISPLAY"))
             return;
-        pid_ = Start({"openbox"}, true);
+        pid_ = Start({"openbox"}, "/dev/null");
         for (int i = 0; i < 100 && pid_ > 0 && Shell("wmctrl -m 2>/dev/null").empty(); ++i)
             std::this_thread::sleep_for(50ms);
         ASSERT_FALSE(Shell("wmctrl -m 2>/dev/null").empty()) << "openbox did not start";
@@ -136,12 +134,13 @@ private:
 // The viewer started with args, killed at the end unless it has exited.
 class Viewer {
 public:
-    Viewer(std::vector<std::string> args, const TempFolder& folder) : dump_(folder / "window.xwd")
+    Viewer(std::vector<std::string> args, const TempFolder& folder)
+        : dump_(folder / "window.xwd"), output_(folder / "viewer.txt")
     {
         args.insert(args.begin(), QUILLO_BIN);
         setenv("GSETTINGS_BACKEND", "memory", 1);
         setenv("NO_AT_BRIDGE", "1", 1);
-        pid_ = Start(std::move(args), false);
+        pid_ = Start(std::move(args), output_);
     }
     ~Viewer()
     {
@@ -162,6 +161,8 @@ public:
         return true;
     }
     const std::string& Id() const { return window_; }
+    // What the viewer has printed so far.
+    std::string Output() const { return FileText(output_); }
     // The size of the window's client area, without the frame the window manager adds.
     std::string Geometry() const
     {
@@ -233,7 +234,7 @@ private:
 
     pid_t pid_ = -1;
     bool exited_ = false;
-    std::string window_, dump_;
+    std::string window_, dump_, output_;
 };
 
 class GuiTest : public ::testing::Test {
@@ -254,6 +255,7 @@ TEST_F(GuiTest, FirstStartWritesTheDefaultsThenEachSwitchAtOnceAndKeepsTheSizeIt
         Viewer viewer({"--settings", ini}, folder);
         ASSERT_TRUE(viewer.WaitForWindow("Quillomark"));
         EXPECT_EQ(viewer.OuterGeometry(), "400x430");
+        EXPECT_EQ(viewer.Output(), "") << "no toolkit warnings";
         const std::string text = FileText(ini);
         for (const char* key : {"BackColorR=0.5", "GroundScale=10", "Shininess=100", "EdgeWidth=0.002",
                                 "AnimeShadeThreshold3=0.8"})
