@@ -98,6 +98,13 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, c.err + "\n");
     }
+#ifndef QM_SANITIZED // the sanitizers' shadow memory needs more address space than the limit
+    // Under a memory limit, a picture whose worst case does not fit is refused, not drawn until Mesa crashes.
+    const RunResult run = Run("ulimit -v 600000; " QUILLO_BIN, "--render " + in + " " + (dir / "big.png") +
+                                                                 " --size 4000x3000 --set UseFastBlower=1");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.err, std::string(strings::kOutOfMemory) + "\n");
+#endif
 }
 
 TEST_F(CommandLineTest, UsageErrorsExitTwo)
