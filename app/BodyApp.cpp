@@ -20,12 +20,11 @@ bool CBodyApp::OnInit()
     SetAppName("quillomark");
     SetAppDisplayName("Quillomark");
 
-    settings_ = std::make_unique<IniFileSettings>(
-        LocateSettingsFile(CurrentSettingsLocationInputs(request_.settingsFile)), SettingsAccess::ReadWrite);
+    settings_ = OpenProgramSettings(request_.settingsFile, SettingsAccess::ReadWrite);
     doc_ = std::make_unique<CBodyDoc>(messages_);
     view_ = std::make_unique<CBodyView>(*doc_, *settings_);
 
-    frame_ = new CMainFrame(*view_, *settings_, messages_);
+    frame_ = new CMainFrame(*view_, *settings_, settings_->Path(), messages_);
     if (request_.file.empty()) {
         doc_->OnNewDocument();
     } else {

@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <new>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -17,6 +21,7 @@
 #include "platform/Messages.h"
 #include "platform/SettingsLocation.h"
 #include "resources/Strings.h"
+#include "render/FrameMemory.h"
 #include "resources/Version.h"
 #include "scene/BodyDoc.h"
 #include "app/FileKinds.h"
@@ -51,14 +56,13 @@ int UsageError(const CLI::App& app, const std::string& what)
 class BatchView {
 public:
     BatchView(CBodyDoc& doc, const std::string& settingsFile)
-        : settings_(LocateSettingsFile(CurrentSettingsLocationInputs(settingsFile)), SettingsAccess::ReadOnly),
-          view_(doc, settings_)
+        : settings_(OpenProgramSettings(settingsFile, SettingsAccess::ReadOnly)), view_(doc, *settings_)
     {
     }
     CBodyView& View() { return view_; }
 
 private:
-    IniFileSettings settings_;
+    std::unique_ptr<IniFileSettings> settings_;
     CBodyView view_;
 };
 
@@ -127,12 +131,33 @@ std::optional<std::string> CommandsOutsideTheView(const std::vector<int>& ids)
     return std::nullopt;
 }
 
-bool ParseSize(const std::string& text, int& width, int& height)
+// A positive whole number of at most five digits at the start of text; text
+// is moved past it.
+bool TakeDimension(std::string_view& text, int& value)
 {
-    char x = 0;
-    char rest = 0;
-    return std::sscanf(text.c_str(), "%d%c%d%c", &width, &x, &height, &rest) == 3 && (x == 'x' || x == 'X') &&
-           width > 0 && height > 0 && width <= 8192 && height <= 8192;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end == text.data() || end - text.data() > 5 || value <= 0)
+        return false;
+    text.remove_prefix(size_t(end - text.data()));
+    return true;
+}
+
+// WIDTHxHEIGHT.
+bool ParseSize(std::string_view text, int& width, int& height)
+{
+    if (!TakeDimension(text, width) || text.empty() || (text[0] != 'x' && text[0] != 'X'))
+        return false;
+    text.remove_prefix(1);
+    return TakeDimension(text, height) && text.empty();
+}
+
+// The whole of text is one finite number.
+bool IsNumber(const std::string& text)
+{
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    return !text.empty() && !std::isspace(static_cast<unsigned char>(text[0])) && *end == '\0' &&
+           std::isfinite(value);
 }
 
 } // namespace
@@ -176,7 +201,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
         ->type_name("IN OUT.png");
     std::string size = "640x480";
     app.add_option("--size", size, "With --render: the picture's size")->type_name("WxH")->capture_default_str();
-    int frames = 1;
+    int frames = RenderRequest{}.frames;
     app.add_option("--frames", frames, "With --render: the number of frames drawn, the last one kept")
         ->capture_default_str()
         ->check(CLI::Range(1, 100000));
@@ -233,6 +258,9 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
         request.commands = commandIds;
         if (!ParseSize(size, request.width, request.height))
             return UsageError(app, "--size wants WIDTHxHEIGHT, for instance 800x600");
+        if (WorstCaseFrameBytes(request.width, request.height) > kFrameMemoryLimit)
+            return UsageError(app, "--size " + size + " could need more than 1 GB with every effect on; "
+                                   "4095x4095 is the largest square");
         if (KindOf(request.in) == FileKind::Unknown)
             return UsageError(app, "cannot read '" + request.in + "': quillo reads .abd, .dxf and .rok files");
         if (!EndsWithPng(request.out))
@@ -241,8 +269,9 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
         for (const std::string& set : sets) {
             const size_t eq = set.find('=');
             const std::string key = set.substr(0, eq);
-            if (eq == std::string::npos || !ViewOptions::SectionOf(key))
-                return UsageError(app, "--set wants KEY=VALUE with a view option's key, not '" + set + "'");
+            if (eq == std::string::npos || !ViewOptions::SectionOf(key) || !IsNumber(set.substr(eq + 1)))
+                return UsageError(app, "--set wants KEY=VALUE with a view option's key and a number, not '" + set +
+                                           "'");
             request.settings.emplace_back(key, set.substr(eq + 1));
         }
         if (const int status = RefuseToOverwriteInput(request.in, request.out))

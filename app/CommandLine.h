@@ -13,7 +13,7 @@ class CBodyView;
 struct RenderRequest {
     std::string in, out;
     int width = 640, height = 480;
-    int frames = 1;
+    int frames = 2;  // the first frame places the light; the second shows the steady picture
     bool fit = false;  // the whole mesh in the picture, as "Cadrer le modèle" does
     std::vector<std::pair<std::string, std::string>> settings;  // --set KEY=VALUE, in order
     std::string settingsFile;                                   // --settings, or empty

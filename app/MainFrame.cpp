@@ -8,6 +8,7 @@
 #include <wx/dnd.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
+#include <wx/log.h>
 #include <wx/menu.h>
 #include <wx/sizer.h>
 #include <wx/stdpaths.h>
@@ -89,11 +90,12 @@ int CommandOf(int wxId)
     return wxId;
 }
 
-CMainFrame::CMainFrame(CBodyView& view, SettingsStore& settings, WxMessages& messages)
+CMainFrame::CMainFrame(CBodyView& view, SettingsStore& settings, std::string settingsFile, WxMessages& messages)
     : wxFrame(nullptr, wxID_ANY, U(dialogs::kWindowTitle), wxDefaultPosition,
               wxSize(ReadInt(settings, kFrameState, "Width", kDefaultWidth),
                      ReadInt(settings, kFrameState, "Height", kDefaultHeight))),
-      view_(view), settings_(settings), messages_(messages), history_(kRecentCount, WxIdOf(kCmdRecentFirst))
+      view_(view), settings_(settings), settingsFile_(std::move(settingsFile)), messages_(messages),
+      history_(kRecentCount, WxIdOf(kCmdRecentFirst))
 {
     normalSize_ = GetSize();
     SetIcons(AppIcons());
@@ -113,6 +115,11 @@ CMainFrame::CMainFrame(CBodyView& view, SettingsStore& settings, WxMessages& mes
     Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnClose, this);
     Bind(wxEVT_SIZE, &CMainFrame::OnFrameSize, this);
     UpdateTitle();
+}
+
+CMainFrame::~CMainFrame()
+{
+    delete pendingBar_;
 }
 
 void CMainFrame::BuildMenus()
@@ -142,7 +149,17 @@ void CMainFrame::BuildMenus()
         }
         bar->Append(menu, U(m.title));
     }
-    SetMenuBar(bar);
+    // The bar joins the frame once it is shown. A frame shown with a window
+    // manager first lays out its children at a width of one pixel, which a
+    // menu bar cannot have (GTK warns at every start).
+    pendingBar_ = bar;
+    Bind(wxEVT_SHOW, [this](wxShowEvent& event) {
+        if (event.IsShown() && pendingBar_) {
+            SetMenuBar(pendingBar_);
+            pendingBar_ = nullptr;
+        }
+        event.Skip();
+    });
 
     // Ctrl+N on the keyboard resets the scene here; the menu item of the
     // same text starts another copy of the program.
@@ -313,9 +330,11 @@ void CMainFrame::SaveImageWithDialog()
 
 void CMainFrame::StartAnotherCopy()
 {
-    // The same program that is running, wherever it was started from.
+    // The same program that is running, wherever it was started from, with
+    // the same settings file.
     std::string exe = Utf8(wxStandardPaths::Get().GetExecutablePath());
-    char* argv[] = {exe.data(), nullptr};
+    std::string option = "--settings";
+    char* argv[] = {exe.data(), option.data(), settingsFile_.data(), nullptr};
     wxExecute(argv, wxEXEC_ASYNC);
 }
 
@@ -376,9 +395,13 @@ void CMainFrame::RunCommandUnguarded(int id)
     case kCmdExit:
         Close();
         return;
-    case kCmdWebSite:
+    case kCmdWebSite: {
+        // A page that cannot be shown is not reported; the toolkit's own
+        // message would be in another language.
+        wxLogNull quiet;
         wxLaunchDefaultBrowser(dialogs::kProjectPage);
         return;
+    }
     case kCmdShortcuts:
         ShowShortcutsSheet(this);
         return;

@@ -6,6 +6,7 @@
 
 #include <wx/filehistory.h>
 #include <wx/frame.h>
+#include <wx/menu.h>
 
 #include "app/FileKinds.h"
 #include "platform/Settings.h"
@@ -26,7 +27,9 @@ class WxMessages;
 // settings file between runs.
 class CMainFrame final : public wxFrame {
 public:
-    CMainFrame(CBodyView& view, SettingsStore& settings, WxMessages& messages);
+    // settingsFile is the file behind settings, handed to further copies.
+    CMainFrame(CBodyView& view, SettingsStore& settings, std::string settingsFile, WxMessages& messages);
+    ~CMainFrame() override;
 
     ViewCanvas& Canvas() { return *canvas_; }
 
@@ -64,9 +67,11 @@ private:
 
     CBodyView& view_;
     SettingsStore& settings_;
+    std::string settingsFile_;
     WxMessages& messages_;
     ViewCanvas* canvas_ = nullptr;
     wxFileHistory history_;
+    wxMenuBar* pendingBar_ = nullptr;  // the menu bar until the frame is first shown
     std::string scenePath_;  // the scene's file, empty until opened or saved
     std::string lastFolder_;  // of the last file opened, imported, saved or exported
     wxSize normalSize_;      // the last size while neither maximised nor minimised

@@ -1,5 +1,9 @@
 #include "app/OffscreenRender.h"
 
+#include <new>
+
+#include <sys/mman.h>
+
 #include "app/FileKinds.h"
 #include "formats/PngFile.h"
 #include "platform/Clock.h"
@@ -8,6 +12,7 @@
 #include "platform/Keyboard.h"
 #include "platform/OsMesaSurface.h"
 #include "platform/SettingsLocation.h"
+#include "render/FrameMemory.h"
 #include "render/FrameRenderer.h"
 #include "render/ViewFrames.h"
 #include "resources/Strings.h"
@@ -15,21 +20,45 @@
 
 namespace qm {
 
-int RenderOffscreen(const RenderRequest& request)
+namespace {
+
+// Whether the process may still map the most a frame of this size can need.
+// Mesa does not survive every failed allocation while it draws, so the
+// headroom is checked before the first frame; the mapping is never touched.
+bool FrameMemoryAvailable(int width, int height)
 {
-    IniFileSettings settings(LocateSettingsFile(CurrentSettingsLocationInputs(request.settingsFile)),
-                             SettingsAccess::ReadOnly);
+    const size_t bytes = WorstCaseFrameBytes(width, height);
+    void* block = mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (block == MAP_FAILED)
+        return false;
+    munmap(block, bytes);
+    return true;
+}
+
+int Render(const RenderRequest& request)
+{
+    const std::unique_ptr<IniFileSettings> settings = OpenProgramSettings(request.settingsFile, SettingsAccess::ReadOnly);
     for (const auto& [key, value] : request.settings)
-        settings.Write(ViewOptions::SectionOf(key), key, value);
+        settings->Write(ViewOptions::SectionOf(key), key, value);
 
     // The view comes first, as in the viewer, so that the file's camera and
     // light land in the one state the view and the renderer share.
     BatchScene scene;
-    CBodyView view(*scene.doc, settings);
+    CBodyView view(*scene.doc, *settings);
     if (!ReadFileInto(*scene.doc, request.in))
         return 1;
 
     OsMesaSurface surface(request.width, request.height);
+    // The context ends with the process, which the render ends: Mesa may crash
+    // tearing down a context that ran out of memory.
+    struct LeaveContext {
+        OsMesaSurface& surface;
+        ~LeaveContext() { surface.Abandon(); }
+    } leave{surface};
+    if (!FrameMemoryAvailable(request.width, request.height)) {
+        scene.messages.ShowMessage(strings::kOutOfMemory);
+        return 1;
+    }
     SteadyClock clock;
     FrameRenderer renderer(surface, clock, scene.messages, *scene.doc, view.Options(), view.State());
     ViewFrames frames(renderer);
@@ -44,7 +73,8 @@ int RenderOffscreen(const RenderRequest& request)
     LatchedKeyboard noKeys;
     for (int frame = 0; frame < request.frames; ++frame) {
         view.AnimateStep(true, noKeys);
-        if (frames.LastResult() == FrameRenderer::FrameResult::NoContext)
+        if (frames.LastResult() == FrameRenderer::FrameResult::NoContext ||
+            frames.LastResult() == FrameRenderer::FrameResult::OutOfMemory)
             return 1;
     }
     if (!WritePngRgb(request.out, surface.Width(), surface.Height(), surface.ReadRgb())) {
@@ -52,6 +82,18 @@ int RenderOffscreen(const RenderRequest& request)
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+int RenderOffscreen(const RenderRequest& request)
+{
+    try {
+        return Render(request);
+    } catch (const std::bad_alloc&) {
+        StderrMessages().ShowMessage(strings::kOutOfMemory);
+        return 1;
+    }
 }
 
 } // namespace qm

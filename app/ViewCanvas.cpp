@@ -1,8 +1,12 @@
 #include "app/ViewCanvas.h"
 
+#include <algorithm>
 #include <optional>
+#include <thread>
 
 #include <wx/dcclient.h>
+#include <wx/display.h>
+#include <wx/utils.h>
 
 namespace qm {
 
@@ -21,6 +25,21 @@ std::optional<Key> KeyOf(int code)
     case WXK_CONTROL: return Key::Control;
     case 'C': case 'c': return Key::C;
     default: return std::nullopt;
+    }
+}
+
+wxKeyCode CodeOf(Key key)
+{
+    switch (key) {
+    case Key::Left: return WXK_LEFT;
+    case Key::Right: return WXK_RIGHT;
+    case Key::Up: return WXK_UP;
+    case Key::Down: return WXK_DOWN;
+    case Key::PageUp: return WXK_PAGEUP;
+    case Key::PageDown: return WXK_PAGEDOWN;
+    case Key::Shift: return WXK_SHIFT;
+    case Key::Control: return WXK_CONTROL;
+    default: return wxKeyCode('C');
     }
 }
 
@@ -61,7 +80,31 @@ void ViewCanvas::RenderFrame()
 
 bool ViewCanvas::IdleStep()
 {
-    return view_.AnimateStep(wxWindow::FindFocus() == this, keyboard_);
+    // Held keys are checked against the keyboard itself (one query for each
+    // held key, none while nothing is held), so a release that a menu, a
+    // dialog or another window took is not missed.
+    keyboard_.ReleaseKeysUp([](Key key) { return wxGetKeyState(CodeOf(key)); });
+    const bool focused = wxWindow::FindFocus() == this;
+    if (focused)
+        WaitForFrameTime();
+    return view_.AnimateStep(focused, keyboard_);
+}
+
+// Every motion is per frame, so frames come no faster than the display shows
+// them: the swap waits for the refresh where the driver offers that, and the
+// loop holds itself to the refresh rate (60 Hz when unknown) in any case, a
+// little faster so as never to miss a refresh that the swap waits for.
+void ViewCanvas::WaitForFrameTime()
+{
+    using namespace std::chrono;
+    if (framePeriod_ == steady_clock::duration::zero()) {
+        const int hz = wxDisplay(this).GetCurrentMode().refresh;
+        framePeriod_ = duration_cast<steady_clock::duration>(duration<double>(0.97 / (hz > 0 ? hz : 60)));
+    }
+    const steady_clock::time_point now = steady_clock::now();
+    if (now < nextFrame_)
+        std::this_thread::sleep_until(nextFrame_);
+    nextFrame_ = std::max(nextFrame_, now) + framePeriod_;
 }
 
 void ViewCanvas::OnPaint(wxPaintEvent&)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -29,6 +30,7 @@ public:
 
 private:
     void RenderFrame();
+    void WaitForFrameTime();
 
     void OnPaint(wxPaintEvent& event);
     void OnSize(wxSizeEvent& event);
@@ -47,6 +49,8 @@ private:
     FrameRenderer renderer_;
     ViewFrames frames_{renderer_};
     bool firstFrameDrawn_ = false;
+    std::chrono::steady_clock::duration framePeriod_{};  // found at the first step
+    std::chrono::steady_clock::time_point nextFrame_;     // the next frame's earliest start
 };
 
 } // namespace qm

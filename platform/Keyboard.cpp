@@ -20,6 +20,13 @@ void LatchedKeyboard::ReleaseAll()
     pressed_.fill(false);
 }
 
+void LatchedKeyboard::ReleaseKeysUp(const std::function<bool(Key)>& isDown)
+{
+    for (size_t i = 0; i < held_.size(); ++i)
+        if (held_[i] && !isDown(static_cast<Key>(i)))
+            held_[i] = false;
+}
+
 bool LatchedKeyboard::Query(Key key)
 {
     const bool down = held_[Index(key)] || pressed_[Index(key)];

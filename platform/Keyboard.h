@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 
 namespace qm {
 
@@ -25,6 +26,9 @@ public:
     void KeyUp(Key key);
     // Everything released and forgotten, as when the window loses the focus.
     void ReleaseAll();
+    // Releases each held key that isDown says is up: a key let go while a
+    // menu or dialog held the keyboard sends the window no key-up.
+    void ReleaseKeysUp(const std::function<bool(Key)>& isDown);
     bool Query(Key key) override;
 
 private:

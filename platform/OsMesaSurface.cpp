@@ -2,6 +2,7 @@
 
 #include <GL/osmesa.h>
 #include <cstring>
+#include <new>
 
 namespace qm {
 
@@ -10,8 +11,7 @@ struct OsMesaSurface::Context {
 };
 
 OsMesaSurface::OsMesaSurface(int width, int height, int accumBits)
-    : context_(std::make_unique<Context>()), width_(width), height_(height),
-      buffer_(static_cast<size_t>(width) * static_cast<size_t>(height) * 4)
+    : context_(std::make_unique<Context>()), width_(width), height_(height)
 {
     context_->handle = OSMesaCreateContextExt(OSMESA_RGBA, 24, 0, accumBits, nullptr);
 }
@@ -22,10 +22,20 @@ OsMesaSurface::~OsMesaSurface()
         OSMesaDestroyContext(context_->handle);
 }
 
+void OsMesaSurface::Abandon()
+{
+    context_->handle = nullptr;
+}
+
 bool OsMesaSurface::MakeCurrent()
 {
     if (!context_->handle || width_ <= 0 || height_ <= 0)
         return false;
+    try {
+        buffer_.resize(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     if (!OSMesaMakeCurrent(context_->handle, buffer_.data(), GL_UNSIGNED_BYTE, width_, height_))
         return false;
     GLint accum = 0;

@@ -24,6 +24,10 @@ public:
     int Height() const override { return height_; }
     bool HasAccumBuffer() const override { return accumBits_ > 0; }
 
+    // Leaves the context to the end of the process: after running out of
+    // memory inside it, Mesa may crash while tearing it down.
+    void Abandon();
+
     // The last presented frame as 8-bit RGB rows, top row first.
     std::vector<uint8_t> ReadRgb() const;
     // The pixel at (x, y) from the top-left of the last presented frame.

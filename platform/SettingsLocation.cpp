@@ -1,9 +1,11 @@
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include <unistd.h>
 
+#include "platform/Files.h"
 #include "platform/SettingsLocation.h"
 
 namespace qm {
@@ -12,6 +14,8 @@ namespace {
 constexpr char kConfigFolderName[] = "quillomark";
 // Used when the executable's own path cannot be found.
 constexpr char kDefaultFileName[] = "quillo.ini";
+// The name ending of the headless renderer that runs beside the viewer.
+constexpr char kRendererSuffix[] = "-render";
 
 bool EndsWith(const std::string& text, const std::string& ending)
 {
@@ -82,6 +86,8 @@ SettingsLocationInputs CurrentSettingsLocationInputs(const std::string& override
     const std::string deleted = " (deleted)";
     if (EndsWith(inputs.executablePath, deleted))
         inputs.executablePath.resize(inputs.executablePath.size() - deleted.size());
+    if (EndsWith(inputs.executablePath, kRendererSuffix))
+        inputs.executablePath.resize(inputs.executablePath.size() - std::strlen(kRendererSuffix));
     if (!overridePath.empty()) {
         const std::filesystem::path absolute = std::filesystem::absolute(overridePath, error);
         inputs.overridePath = error ? overridePath : absolute.string();
@@ -89,7 +95,34 @@ SettingsLocationInputs CurrentSettingsLocationInputs(const std::string& override
     inputs.xdgConfigHome = GetEnvironment("XDG_CONFIG_HOME");
     inputs.home = GetEnvironment("HOME");
     inputs.folderIsWritable = FolderIsWritable;
+    inputs.fileExists = [](const std::string& file) { return std::filesystem::exists(file); };
     return inputs;
+}
+
+std::string SettingsSeedFile(const SettingsLocationInputs& inputs, const std::string& located)
+{
+    if (!inputs.overridePath.empty() || inputs.executablePath.empty() || !inputs.fileExists)
+        return "";
+    const std::string beside = SettingsFileBesideExecutable(inputs.executablePath);
+    if (located == beside || inputs.fileExists(located) || !inputs.fileExists(beside))
+        return "";
+    return beside;
+}
+
+std::unique_ptr<IniFileSettings> OpenProgramSettings(const std::string& overridePath, SettingsAccess access)
+{
+    const SettingsLocationInputs inputs = CurrentSettingsLocationInputs(overridePath);
+    const std::string located = LocateSettingsFile(inputs);
+    const std::string seed = SettingsSeedFile(inputs, located);
+    if (!seed.empty()) {
+        if (access == SettingsAccess::ReadOnly)
+            return std::make_unique<IniFileSettings>(seed, access);
+        std::string text;
+        if (ReadWholeFile(seed, text) == FileRead::Ok &&
+            CreateFolders(std::filesystem::path(located).parent_path().string()))
+            ReplaceFileAtomically(located, text);
+    }
+    return std::make_unique<IniFileSettings>(located, access);
 }
 
 bool FolderIsWritable(const std::string& folder)

@@ -13,6 +13,7 @@
 #include "render/Outline.h"
 #include "render/OverlayText.h"
 #include "render/SkeletonDrawing.h"
+#include "resources/Strings.h"
 #include "view/Animation.h"
 #include "view/Framing.h"
 
@@ -30,14 +31,6 @@ constexpr double kFar = 400.0;
 constexpr char kNoContext[] = "OpenGLの初期化に失敗しました";
 
 } // namespace
-
-int TextureSizeFor(int size)
-{
-    int power = 1;
-    while (power <= size && power < (1 << 30))
-        power <<= 1;
-    return power;
-}
 
 Vec3 CameraEyeFor(const SceneViewState& view)
 {
@@ -328,6 +321,17 @@ FrameRenderer::FrameResult FrameRenderer::RenderFrame()
         }
     }
     surface_.Present();
+    // The capture textures and the buffers get their storage while drawing;
+    // told once, and the frame does not count as drawn.
+    bool outOfMemory = false;
+    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
+        outOfMemory = outOfMemory || error == GL_OUT_OF_MEMORY;
+    if (outOfMemory) {
+        if (!outOfMemoryTold_)
+            messages_.ShowMessage(strings::kOutOfMemory);
+        outOfMemoryTold_ = true;
+        return FrameResult::OutOfMemory;
+    }
     return FrameResult::Drawn;
 }
 

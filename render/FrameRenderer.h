@@ -10,21 +10,18 @@
 #include "platform/GlSurface.h"
 #include "platform/Messages.h"
 #include "render/AnimeShading.h"
+#include "render/FrameMemory.h"
 #include "scene/BodyDoc.h"
 #include "view/BodyView.h"
 #include "view/ViewOptions.h"
 
 namespace qm {
 
-constexpr int kCaptureTextures = 8;
 constexpr int kMaxPasses = 8;
 constexpr int kTickRing = 20;
 
 // Sub-pixel offsets of the eight accumulation passes.
 extern const std::array<std::array<float, 2>, kMaxPasses> kJitterTable;
-
-// The smallest power of two strictly greater than size (640 gives 1024, 512 gives 1024).
-int TextureSizeFor(int size);
 
 // The camera eye for the view's angles, distance and target.
 Vec3 CameraEyeFor(const SceneViewState& view);
@@ -57,7 +54,7 @@ public:
     // A new client size; zero sizes (a minimised window) are ignored.
     void OnSize(int width, int height);
 
-    enum class FrameResult { Drawn, Skipped, NoContext };
+    enum class FrameResult { Drawn, Skipped, NoContext, OutOfMemory };
     FrameResult RenderFrame();
     // Draws a frame and returns its finished picture as it stands before the
     // overlay (the counts and the selection rectangle): 8-bit RGB rows of the
@@ -114,6 +111,7 @@ private:
     MeshArrays meshArrays_;
     bool reinit_ = true;
     bool contextReady_ = false;
+    bool outOfMemoryTold_ = false;
     int clientWidth_ = 0, clientHeight_ = 0;
     int textureWidth_ = 0, textureHeight_ = 0;
     std::array<unsigned, kCaptureTextures> captureTextures_{};

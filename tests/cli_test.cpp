@@ -185,6 +185,13 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
     EXPECT_NE(killed.status, 0);
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+#ifndef QM_SANITIZED // the sanitizers' shadow memory needs more address space than the limit
+    // Under a memory limit, a picture whose worst case does not fit is refused, not drawn until Mesa crashes.
+    const RunResult run = Run("ulimit -v 600000; " QUILLO_BIN, "--render " + in + " " + (dir / "big.png") +
+                                                                 " --size 4000x3000 --set UseFastBlower=1");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.err, std::string(strings::kOutOfMemory) + "\n");
+#endif
 }
 
 TEST_F(CommandLineTest, UsageErrorsExitTwo)
@@ -195,6 +202,8 @@ TEST_F(CommandLineTest, UsageErrorsExitTwo)
           std::string("--frobnicate"), "--convert " + in + " " + (dir / "quad.rok"), // ROK is read only
           "--render " + in + " " + png + " --set NoSuchKey=1", "--render " + in + " " + png + " --size 320by200",
           "--render " + in + " " + in, // a picture is written only to a .png name
+          "--render " + in + " " + png + " --set UseEdge=abc", "--render " + in + " " + png + " --size 4294967297x5",
+          "--render " + in + " " + png + " --size 8192x8192", // more memory than a frame may take
           "--convert " + in + " " + (dir / "o.abd") + " --frames 2",
           "--convert " + in + " " + (dir / "o.abd") + " --fit"}) {
         const RunResult run = Quillo(args);
@@ -268,26 +277,44 @@ TEST_F(CommandLineTest, CommandsRunInOrderAfterTheFileIsOpened)
 
 TEST_F(CommandLineTest, RenderWritesAPictureWithTheCommandsAndLeavesTheSettingsAlone)
 {
-    const std::string in = WriteScene("in.abd", 4), ini = dir / "quillo.ini";
-    const std::string common = " --size 320x200 --frames 3 --set DrawCount=0 --settings " + ini;
-    auto picture = [&](const std::string& commands) {
+    const std::string in = WriteScene("in.abd", 4), ini = dir / "quillo.ini", settings = " --settings " + ini;
+    const std::string common = " --size 320x200 --set DrawCount=0";
+    auto picture = [&](const std::string& args, const std::string& program = QUILLO_BIN,
+                       const std::string& scene = "") {
         const std::string png = dir / "out.png";
         std::filesystem::remove(png);
-        const RunResult run = Quillo("--render " + in + " " + png + common + commands);
-        EXPECT_EQ(run.status, 0) << commands << ": " << run.err;
+        const RunResult run = Run(program, "--render " + (scene.empty() ? in : scene) + " " + png + common + args);
+        EXPECT_EQ(run.status, 0) << args << ": " << run.err;
         EXPECT_EQ(run.out, "");
         return FileText(png);
     };
-    const std::string plain = picture("");
+    const std::string plain = picture(settings);
     ASSERT_GT(plain.size(), 24u);
     EXPECT_EQ(plain.substr(1, 3), "PNG");
     EXPECT_EQ(plain.substr(16, 8), std::string("\0\0\x01\x40\0\0\0\xc8", 8)) << "320 by 200";
-    EXPECT_NE(picture(" --command 32835"), plain) << "the overlay switched on shows";
-    EXPECT_EQ(picture(" --command 32835 --command 32835"), plain) << "and off again";
+    EXPECT_NE(picture(settings + " --command 32835"), plain) << "the overlay switched on shows";
+    EXPECT_EQ(picture(settings + " --command 32835 --command 32835"), plain) << "and off again";
     EXPECT_FALSE(std::filesystem::exists(ini)); // read, never written
 
+    // Two frames by default: the first one places the light.
+    const std::string lit = picture(settings, QUILLO_BIN, QM_SAMPLE_FIGURE);
+    EXPECT_EQ(picture(settings + " --frames 2", QUILLO_BIN, QM_SAMPLE_FIGURE), lit);
+    EXPECT_NE(picture(settings + " --frames 1", QUILLO_BIN, QM_SAMPLE_FIGURE), lit);
+
+    // A copy of the program with the viewer's settings file beside it: both
+    // executables render with that file.
+    const std::string bin = dir / "bin";
+    std::filesystem::create_directory(bin);
+    for (const std::filesystem::path exe : {QUILLO_BIN, QUILLO_RENDER_BIN})
+        std::filesystem::copy_file(exe, bin / exe.filename());
+    test::SetFileText(bin + "/quillo.ini", "[Color]\nBackColorR=1\n");
+    const std::string red = picture(" --settings " + bin + "/quillo.ini");
+    EXPECT_NE(red, plain);
+    EXPECT_EQ(picture("", bin + "/quillo"), red);
+    EXPECT_EQ(picture("", bin + "/quillo-render"), red);
+
     const RunResult run =
-        Quillo("--render " + in + " " + (dir / "x.png") + common + " --command 32833 --command 32829");
+        Quillo("--render " + in + " " + (dir / "x.png") + common + settings + " --command 32833 --command 32829");
     EXPECT_EQ(run.status, 2) << "motion blur is greyed while anti-aliasing is on";
     EXPECT_NE(run.err.find("--command 32829: the command is disabled"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));

@@ -1,5 +1,6 @@
-// The viewer driven from outside, as a user would: under Xvfb, with real key
-// presses (xdotool) and window dumps (xwd). Run by CTest through xvfb-run.
+// The viewer driven from outside, as a user would: under Xvfb with a window
+// manager (openbox), with real key presses (xdotool), window dumps (xwd), and
+// closed through the window manager (wmctrl). Run by CTest through xvfb-run.
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -19,6 +21,9 @@
 
 #include "PngPicture.h"
 #include "TempFolder.h"
+#include "platform/Messages.h"
+#include "scene/BodyDoc.h"
+#include "scene/SceneFile.h"
 
 extern char** environ;
 
@@ -89,20 +94,74 @@ struct ModelBox {
     }
 };
 
+// A process started with args (args[0] found on PATH), its output to the
+// file given; -1 when it cannot be started.
+pid_t Start(std::vector<std::string> args, const std::string& output)
+{
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// The exit status of pid once it has ended within the time given; -1 when it
+// was killed by a signal, -2 when it still runs.
+int WaitForExit(pid_t pid, std::chrono::milliseconds within)
+{
+    for (auto end = std::chrono::steady_clock::now() + within; std::chrono::steady_clock::now() < end;) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::this_thread::sleep_for(50ms);
+    }
+    return -2;
+}
+
+// A window manager on the test display, as every desktop has: it gives the
+// windows their focus and frames and passes on close requests.
+class WindowManager final : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (!std::getenv("DISPLAY"))
+            return;
+        pid_ = Start({"openbox"}, "/dev/null");
+        for (int i = 0; i < 100 && pid_ > 0 && Shell("wmctrl -m 2>/dev/null").empty(); ++i)
+            std::this_thread::sleep_for(50ms);
+        ASSERT_FALSE(Shell("wmctrl -m 2>/dev/null").empty()) << "openbox did not start";
+    }
+    void TearDown() override
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+[[maybe_unused]] const auto* const windowManager = ::testing::AddGlobalTestEnvironment(new WindowManager);
+
 // The viewer started with args, killed at the end unless it has exited.
 class Viewer {
 public:
-    Viewer(std::vector<std::string> args, const TempFolder& folder) : dump_(folder / "window.xwd")
+    Viewer(std::vector<std::string> args, const TempFolder& folder)
+        : dump_(folder / "window.xwd"), output_(folder / "viewer.txt")
     {
         args.insert(args.begin(), QUILLO_BIN);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
         setenv("GSETTINGS_BACKEND", "memory", 1);
         setenv("NO_AT_BRIDGE", "1", 1);
-        if (posix_spawn(&pid_, QUILLO_BIN, nullptr, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
+        pid_ = Start(std::move(args), output_);
     }
     ~Viewer()
     {
@@ -112,17 +171,32 @@ public:
         }
     }
 
-    // The window whose title contains name, once it is shown, with the pointer and the focus.
+    // The window whose title contains name, once it is shown, active, with the pointer over it.
     bool WaitForWindow(const std::string& name)
     {
         window_ = Shell("timeout 30 xdotool search --all --sync --onlyvisible --pid " + std::to_string(pid_) + " --name '" +
                         name + "' | head -n 1");
-        Shell("xdotool mousemove --window " + window_ + " 120 200 windowfocus --sync " + window_);
-        return !window_.empty();
+        if (window_.empty())
+            return false;
+        Shell("xdotool windowactivate --sync " + window_ + " mousemove --window " + window_ + " 120 200");
+        return true;
     }
+    const std::string& Id() const { return window_; }
+    // What the viewer has printed so far.
+    std::string Output() const { return FileText(output_); }
+    // The size of the window's client area, without the frame the window manager adds.
     std::string Geometry() const
     {
         return Shell("xdotool getwindowgeometry " + window_ + " | sed -n 's/.*Geometry: //p'");
+    }
+    // The size with the window manager's frame, as the program sets and keeps it.
+    std::string OuterGeometry() const
+    {
+        int width = 0, height = 0, left = 0, right = 0, top = 0, bottom = 0;
+        std::sscanf(Geometry().c_str(), "%dx%d", &width, &height);
+        std::sscanf(Shell("xprop -id " + window_ + " _NET_FRAME_EXTENTS | sed 's/.*= //'").c_str(), "%d, %d, %d, %d",
+                    &left, &right, &top, &bottom);
+        return std::to_string(width + left + right) + "x" + std::to_string(height + top + bottom);
     }
     void Resize(const std::string& size) const { Shell("xdotool windowsize --sync " + window_ + " " + size); }
     void Keys(const std::string& keys) const { Shell("xdotool key --delay 80 " + keys); }
@@ -135,7 +209,8 @@ public:
             command += move + std::to_string(x0 + (x1 - x0) * i / 5) + row + " sleep 0.05";
         Shell(command + " mouseup 1");
     }
-    // Waits until the drawn picture stops changing; the picture of that moment.
+    // Waits until the drawn picture stops changing; the picture of that
+    // moment, or none when it still changes after 9 s.
     Picture Settled() const
     {
         Picture last;
@@ -147,27 +222,40 @@ public:
             last = std::move(next);
             std::this_thread::sleep_for(150ms);
         }
-        return last;
+        return {};  // still moving
     }
     // "Quitter", the last item of the first menu, from the keyboard; the exit status.
     int QuitFromMenu()
     {
         Keys("F10 Up Return");
-        for (int i = 0; i < 200; ++i) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-        return -2;
+        return Exited();
+    }
+    // How many windows of the viewer are shown.
+    size_t Windows() const
+    {
+        const std::string ids = Shell("xdotool search --onlyvisible --pid " + std::to_string(pid_) + " --name .");
+        return ids.empty() ? 0 : size_t(std::count(ids.begin(), ids.end(), '\n') + 1);
+    }
+    // The window closed as a desktop closes it (its title bar's close button,
+    // through the window manager); the exit status.
+    int Close()
+    {
+        Shell("wmctrl -i -c " + window_);
+        return Exited();
     }
 
 private:
+    // The exit status once the viewer has ended within 10 s; -2 when it still runs.
+    int Exited()
+    {
+        const int status = WaitForExit(pid_, 10s);
+        exited_ = status != -2;
+        return status;
+    }
+
     pid_t pid_ = -1;
     bool exited_ = false;
-    std::string window_, dump_;
+    std::string window_, dump_, output_;
 };
 
 class GuiTest : public ::testing::Test {
@@ -183,10 +271,12 @@ protected:
 
 TEST_F(GuiTest, FirstStartWritesTheDefaultsThenEachSwitchAtOnceAndKeepsTheSizeItClosesWith)
 {
+    std::string closedWith;
     {
         Viewer viewer({"--settings", ini}, folder);
         ASSERT_TRUE(viewer.WaitForWindow("Quillomark"));
-        EXPECT_EQ(viewer.Geometry(), "400x430");
+        EXPECT_EQ(viewer.OuterGeometry(), "400x430");
+        EXPECT_EQ(viewer.Output(), "") << "no toolkit warnings";
         const std::string text = FileText(ini);
         for (const char* key : {"BackColorR=0.5", "GroundScale=10", "Shininess=100", "EdgeWidth=0.002",
                                 "AnimeShadeThreshold3=0.8"})
@@ -199,15 +289,22 @@ TEST_F(GuiTest, FirstStartWritesTheDefaultsThenEachSwitchAtOnceAndKeepsTheSizeIt
             std::this_thread::sleep_for(50ms);
         EXPECT_NE(FileText(ini).find("DrawGround=0"), std::string::npos) << FileText(ini);
         viewer.Resize("800 600");
-        EXPECT_EQ(viewer.QuitFromMenu(), 0);
+        closedWith = viewer.OuterGeometry();
+        EXPECT_EQ(viewer.Close(), 0);
     }
-    const std::string text = FileText(ini);
-    EXPECT_NE(text.find("Width=800"), std::string::npos) << text;
-    EXPECT_NE(text.find("Height=600"), std::string::npos);
-
     Viewer again({"--settings", ini}, folder);
     ASSERT_TRUE(again.WaitForWindow("Quillomark"));
     EXPECT_EQ(again.Geometry(), "800x600");
+    EXPECT_EQ(again.OuterGeometry(), closedWith);
+
+    // Fichier > Nouveau: another copy, on the same settings file, so of the same size.
+    again.Keys("F10 Down Return");
+    const std::string other = Shell("for i in $(seq 50); do xdotool search --onlyvisible --name Quillomark | "
+                                    "grep -vx " + again.Id() + " && break; sleep 0.2; done | head -n 1");
+    ASSERT_FALSE(other.empty());
+    EXPECT_EQ(Shell("xdotool getwindowgeometry " + other + " | sed -n 's/.*Geometry: //p'"), "800x600");
+    Shell("wmctrl -i -c " + other + "; xdotool windowactivate --sync " + again.Id());
+    EXPECT_EQ(again.QuitFromMenu(), 0);
 }
 
 // Each action changes the picture of the sample, lit, opened from the command
@@ -215,7 +312,13 @@ TEST_F(GuiTest, FirstStartWritesTheDefaultsThenEachSwitchAtOnceAndKeepsTheSizeIt
 TEST_F(GuiTest, SampleMovesWithADragTurnsWithTheArrowsAndShowsAndCommitsItsSkeleton)
 {
     SetFileText(ini, "[View]\nDrawCount=0\n");
-    Viewer viewer({"--settings", ini, QM_SAMPLE_FIGURE}, folder);
+    const std::string scene = folder / "figure.abd";
+    std::filesystem::copy_file(QM_SAMPLE_FIGURE, scene);
+    // No browser to be found: the web page command has nothing to start.
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", "/nonexistent", 1);
+    Viewer viewer({"--settings", ini, scene}, folder);
+    setenv("PATH", path.c_str(), 1);
     ASSERT_TRUE(viewer.WaitForWindow("figure.abd - Quillomark"));
     Picture last = viewer.Settled();
     EXPECT_GT(Colours(last), 50u);  // a lit figure, not a cleared window
@@ -223,6 +326,9 @@ TEST_F(GuiTest, SampleMovesWithADragTurnsWithTheArrowsAndShowsAndCommitsItsSkele
     const std::pair<const char*, std::function<void()>> actions[] = {
         {"drag from empty space at the left", [&] { viewer.Drag(60, 160, 300); }},
         {"left arrow", [] { Shell("xdotool keydown Left sleep 0.4 keyup Left"); }},
+        // The menu holds the keyboard when the key comes up: the camera stops all the same.
+        {"left arrow released in a menu",
+         [] { Shell("xdotool keydown Left sleep 0.3 key F10 sleep 0.3 keyup Left sleep 0.2 key Escape Escape"); }},
         {"skeleton edit mode from its menu", [&] { viewer.Keys("F10 Right Right Down Return"); }},
         {"drag of the skeleton, committed", [&] { viewer.Drag(60, 100, 300); }}};
     for (const auto& [action, run] : actions) {
@@ -232,6 +338,32 @@ TEST_F(GuiTest, SampleMovesWithADragTurnsWithTheArrowsAndShowsAndCommitsItsSkele
         EXPECT_NE(next, last) << action;
         last = std::move(next);
     }
+
+    // Aide > Site de l'auteur... without a browser: nothing is shown.
+    viewer.Keys("F10 Left Down Return");
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(viewer.Windows(), 1u);
+
+    // Page Up held for half a second from the farthest zoom, then the scene
+    // saved (Ctrl+S): the zoom moves 2 a frame at most, and in a small window
+    // the frames still come at the display's rate (60 Hz under Xvfb), not as
+    // fast as they can be drawn.
+    viewer.Resize("160 120");
+    RecordingMessages messages;
+    CBodyDoc doc(messages);
+    float distance[2] = {};
+    for (const char* key : {"Next sleep 2.5 keyup Next", "Prior sleep 0.5 keyup Prior"}) {
+        Shell(std::string("xdotool keydown ") + key);
+        viewer.Settled();
+        viewer.Keys("ctrl+s");
+        std::this_thread::sleep_for(500ms);
+        ASSERT_EQ(LoadSceneFile(doc, scene), LoadResult::Ok);
+        distance[key[0] == 'P'] = doc.ViewState().cameraDistance;
+    }
+    EXPECT_EQ(distance[0], 200.0f);
+    EXPECT_GT(distance[0] - distance[1], 5.0f) << "Page Up zooms in";
+    EXPECT_LT(distance[0] - distance[1], 100.0f) << "more than 50 frames in half a second";
+    EXPECT_EQ(viewer.Close(), 0);
 }
 
 // The other buttons move the camera; the picture shows where it went.

@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,12 @@ TEST(SettingsLocationTest, OverrideThenExecutableFolderThenUserConfig)
     EXPECT_EQ(LocateSettingsFile(inputs), "/home/u/cfg/quillomark/quillo.ini");
     inputs.xdgConfigHome = "relative/cfg";
     EXPECT_EQ(LocateSettingsFile(inputs), "/home/u/.config/quillomark/quillo.ini");
+    // A user's first start takes the install's own file as the starting file.
+    std::set<std::string> files{"/usr/bin/quillo.ini"};
+    inputs.fileExists = [&](const std::string& file) { return files.count(file) > 0; };
+    EXPECT_EQ(SettingsSeedFile(inputs, LocateSettingsFile(inputs)), "/usr/bin/quillo.ini");
+    files.insert(LocateSettingsFile(inputs));
+    EXPECT_EQ(SettingsSeedFile(inputs, LocateSettingsFile(inputs)), "");
 
     // --settings wins either way.
     inputs.overridePath = "/tmp/mine.ini";

@@ -1,6 +1,7 @@
 #include "platform/wx/GlxCanvas.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include <GL/gl.h>
 #include <GL/glx.h>
@@ -65,6 +66,41 @@ GlxCanvas::GlxCanvas(wxWindow* parent)
 
 GlxCanvas::~GlxCanvas() = default;
 
+namespace {
+
+bool HasGlxExtension(Display* display, const char* name)
+{
+    const char* list = glXQueryExtensionsString(display, DefaultScreen(display));
+    const size_t length = std::strlen(name);
+    for (const char* at = list; at && (at = std::strstr(at, name)) != nullptr; at += length)
+        if ((at == list || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0'))
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool GlxCanvas::SwapWithTheDisplay()
+{
+    Display* display = wxGetX11Display();
+    if (!display)
+        return false;
+    const auto address = [](const char* name) { return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)); };
+    if (HasGlxExtension(display, "GLX_EXT_swap_control")) {
+        using SwapInterval = void (*)(Display*, GLXDrawable, int);
+        if (auto set = reinterpret_cast<SwapInterval>(address("glXSwapIntervalEXT"))) {
+            set(display, GetXWindow(), 1);
+            return true;
+        }
+    }
+    if (HasGlxExtension(display, "GLX_MESA_swap_control")) {
+        using SwapInterval = int (*)(unsigned);
+        if (auto set = reinterpret_cast<SwapInterval>(address("glXSwapIntervalMESA")))
+            return set(1) == 0;
+    }
+    return false;
+}
+
 bool GlxCanvas::MakeCurrent()
 {
     if (!IsShownOnScreen())
@@ -75,6 +111,9 @@ bool GlxCanvas::MakeCurrent()
             context_.reset();
             return false;
         }
+        if (!SetCurrent(*context_))
+            return false;
+        swapsWithDisplay_ = SwapWithTheDisplay();
     }
     if (!SetCurrent(*context_))
         return false;

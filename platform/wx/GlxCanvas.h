@@ -31,10 +31,18 @@ public:
     int Width() const override;
     int Height() const override;
     bool HasAccumBuffer() const override { return accumBits_ > 0; }
+    // Whether each swap waits for the display's next refresh (swap interval
+    // 1), as far as the driver says; known once the context exists.
+    bool SwapsWithDisplay() const { return swapsWithDisplay_; }
 
 private:
+    // Asks for swap interval 1 through the GLX swap-control extensions of the
+    // current context; false when none is offered.
+    bool SwapWithTheDisplay();
+
     std::unique_ptr<wxGLContext> context_;
     int accumBits_ = 0;
+    bool swapsWithDisplay_ = false;
 };
 
 } // namespace qm
