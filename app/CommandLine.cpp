@@ -16,12 +16,23 @@
 #include "resources/Version.h"
 #include "scene/BodyDoc.h"
 #include "app/FileKinds.h"
+#include "formats/ModelFiles.h"
 #include "view/BodyView.h"
 #include "view/ViewOptions.h"
 
 namespace qm {
 
 namespace {
+
+std::string Readable()
+{
+    return ".abd, .dxf, .rok, " + ListExtensions(kModelImportExtensions);
+}
+
+std::string Writable()
+{
+    return ".abd, .dxf, " + ListExtensions(kModelExportExtensions);
+}
 
 int UsageError(const CLI::App& app, const std::string& what)
 {
@@ -72,9 +83,9 @@ struct ViewedBatchScene {
 int Convert(const CLI::App& app, const std::string& in, const std::string& out, const BatchCommands& commands)
 {
     if (KindOf(in) == FileKind::Unknown)
-        return UsageError(app, "cannot read '" + in + "': quillo reads .abd, .dxf and .rok files");
-    if (!CanWrite(KindOf(out)))
-        return UsageError(app, "cannot write '" + out + "': quillo writes .abd and .dxf files");
+        return UsageError(app, "cannot read '" + in + "': quillo reads " + Readable() + " files");
+    if (!CanWrite(out))
+        return UsageError(app, "cannot write '" + out + "': quillo writes " + Writable() + " files");
     ViewedBatchScene batch;
     if (const int status = batch.Open(in, commands))
         return status;
@@ -133,7 +144,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
     app.set_version_flag("--version", std::string(kProgramName) + " " + kProgramVersion, "Print the version and exit");
     std::vector<std::string> convert;
     app.add_option("--convert", convert,
-                   "Read IN (.abd, .dxf, .rok) and write OUT (.abd, .dxf); the types come from the extensions")
+                   "Read IN (" + Readable() + ") and write OUT (" + Writable() + "); the types come from the extensions")
         ->expected(2)
         ->type_name("IN OUT");
     std::vector<std::string> renderFiles;
@@ -197,7 +208,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
         if (!ParseSize(size, request.width, request.height))
             return UsageError(app, "--size wants WIDTHxHEIGHT, for instance 800x600");
         if (KindOf(request.in) == FileKind::Unknown)
-            return UsageError(app, "cannot read '" + request.in + "': quillo reads .abd, .dxf and .rok files");
+            return UsageError(app, "cannot read '" + request.in + "': quillo reads " + Readable() + " files");
         for (const std::string& set : sets) {
             const size_t eq = set.find('=');
             const std::string key = set.substr(0, eq);

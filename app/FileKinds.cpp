@@ -1,10 +1,8 @@
 #include "app/FileKinds.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "formats/DxfExport.h"
 #include "formats/DxfImport.h"
+#include "formats/ModelFiles.h"
 #include "formats/RokImport.h"
 #include "scene/SceneFile.h"
 
@@ -12,24 +10,26 @@ namespace qm {
 
 FileKind KindOf(const std::string& path)
 {
-    const size_t dot = path.find_last_of('.');
-    const size_t slash = path.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return FileKind::Unknown;
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    const std::string ext = LowerExtension(path);
     if (ext == "abd")
         return FileKind::Scene;
     if (ext == "dxf")
         return FileKind::Dxf;
     if (ext == "rok")
         return FileKind::Rok;
+    if (IsModelImportExtension(ext))
+        return FileKind::Model;
     return FileKind::Unknown;
 }
 
 bool CanWrite(FileKind kind)
 {
     return kind == FileKind::Scene || kind == FileKind::Dxf;
+}
+
+bool CanWrite(const std::string& path)
+{
+    return CanWrite(KindOf(path)) || IsModelExportExtension(LowerExtension(path));
 }
 
 bool ReadFileInto(CBodyDoc& doc, const std::string& path)
@@ -41,6 +41,8 @@ bool ReadFileInto(CBodyDoc& doc, const std::string& path)
         return ImportDxf(doc, path) == ExchangeResult::kOk;
     case FileKind::Rok:
         return ImportRok(doc, path) == ExchangeResult::kOk;
+    case FileKind::Model:
+        return ImportModel(doc, path) == ExchangeResult::kOk;
     case FileKind::Unknown:
         break;
     }
@@ -55,10 +57,11 @@ bool WriteFileFrom(CBodyDoc& doc, const std::string& path)
     case FileKind::Dxf:
         return ExportDxf(doc, path) == ExchangeResult::kOk;
     case FileKind::Rok:
+    case FileKind::Model:
     case FileKind::Unknown:
         break;
     }
-    return false;
+    return IsModelExportExtension(LowerExtension(path)) && ExportModel(doc, path) == ExchangeResult::kOk;
 }
 
 } // namespace qm

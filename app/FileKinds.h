@@ -9,13 +9,16 @@
 namespace qm {
 
 // The kinds of file quillo reads and writes, told apart by extension in any case.
-enum class FileKind { Unknown, Scene, Dxf, Rok };
+// Model is any of the common formats read through the model importer.
+enum class FileKind { Unknown, Scene, Dxf, Rok, Model };
 
 FileKind KindOf(const std::string& path);
 bool CanWrite(FileKind kind);
+// Whether quillo writes files of path's extension.
+bool CanWrite(const std::string& path);
 
 // Reads path into doc as opening it in the viewer would: a scene replaces the
-// scene, a DXF or ROK mesh replaces the mesh. False (the user told through
+// scene, a DXF, ROK or model file replaces the mesh. False (the user told through
 // doc's messages) when it cannot be read.
 bool ReadFileInto(CBodyDoc& doc, const std::string& path);
 // Writes doc to path as saving or exporting would; false (the user told) on

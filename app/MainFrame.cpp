@@ -14,6 +14,7 @@
 #include "app/Dialogs.h"
 #include "app/FileKinds.h"
 #include "app/ViewCanvas.h"
+#include "formats/ModelFiles.h"
 #include "platform/Files.h"
 #include "platform/wx/WxMessages.h"
 #include "resources/DialogTexts.h"
@@ -57,6 +58,18 @@ public:
 private:
     CMainFrame& frame_;
 };
+
+// A file dialog's filter for the model formats of a list, in either case.
+template <size_t N> wxString ModelWildcard(const char* const (&extensions)[N])
+{
+    wxString shown, patterns;
+    for (const char* extension : extensions) {
+        const wxString lower = wxString("*.") + extension;
+        shown += (shown.empty() ? "" : ";") + lower;
+        patterns += (patterns.empty() ? "" : ";") + lower + ";" + lower.Upper();
+    }
+    return U(dialogs::kModelFilesLabel) + " (" + shown + ")|" + patterns + U(dialogs::kAllFilesFilter);
+}
 
 } // namespace
 
@@ -220,23 +233,23 @@ bool CMainFrame::SaveAs()
     return SaveTo(path);
 }
 
-void CMainFrame::ImportWithDialog(const char* wildcard)
+void CMainFrame::ImportWithDialog(const wxString& wildcard)
 {
-    wxFileDialog dialog(this, wxEmptyString, wxEmptyString, wxEmptyString, U(wildcard),
+    wxFileDialog dialog(this, wxEmptyString, wxEmptyString, wxEmptyString, wildcard,
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() == wxID_OK)
         OpenFile(Utf8(dialog.GetPath()));
 }
 
-void CMainFrame::ExportDxfWithDialog()
+void CMainFrame::ExportWithDialog(const wxString& wildcard, const char* defaultName, const char* defaultExtension)
 {
-    wxFileDialog dialog(this, wxEmptyString, wxEmptyString, U(dialogs::kDefaultDxfName), U(dialogs::kDxfWildcard),
+    wxFileDialog dialog(this, wxEmptyString, wxEmptyString, U(defaultName), wildcard,
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK)
         return;
     std::string path = Utf8(dialog.GetPath());
-    if (wxFileName(dialog.GetPath()).GetExt().empty())
-        path += ".dxf";
+    if (wxFileName(dialog.GetPath()).GetExt().empty() || !CanWrite(path))
+        path += std::string(".") + defaultExtension;
     wxBusyCursor wait;
     WriteFileFrom(view_.Document(), path);
 }
@@ -277,13 +290,19 @@ void CMainFrame::RunCommand(int id)
         SaveAs();
         return;
     case kCmdImportDxf:
-        ImportWithDialog(dialogs::kDxfWildcard);
+        ImportWithDialog(U(dialogs::kDxfWildcard));
         return;
     case kCmdImportRok:
-        ImportWithDialog(dialogs::kRokWildcard);
+        ImportWithDialog(U(dialogs::kRokWildcard));
         return;
     case kCmdExportDxf:
-        ExportDxfWithDialog();
+        ExportWithDialog(U(dialogs::kDxfWildcard), dialogs::kDefaultDxfName, "dxf");
+        return;
+    case kCmdImportModel:
+        ImportWithDialog(ModelWildcard(kModelImportExtensions));
+        return;
+    case kCmdExportModel:
+        ExportWithDialog(ModelWildcard(kModelExportExtensions), dialogs::kDefaultModelName, "glb");
         return;
     case kCmdExit:
         Close();

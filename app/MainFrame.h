@@ -28,7 +28,7 @@ public:
 
     ViewCanvas& Canvas() { return *canvas_; }
 
-    // Opens a scene, or imports a DXF or ROK mesh into the scene, as the menus do.
+    // Opens a scene, or imports a DXF, ROK or model file's mesh into the scene, as the menus do.
     bool OpenFile(const std::string& path);
     // Runs a command as a menu pick would, if its update rule allows.
     void RunCommand(int id);
@@ -46,8 +46,8 @@ private:
 
     bool SaveAs();
     bool SaveTo(const std::string& path);
-    void ImportWithDialog(const char* wildcard);
-    void ExportDxfWithDialog();
+    void ImportWithDialog(const wxString& wildcard);
+    void ExportWithDialog(const wxString& wildcard, const char* defaultName, const char* defaultExtension);
     void StartAnotherCopy();
 
     CBodyView& view_;

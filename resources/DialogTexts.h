@@ -29,6 +29,10 @@ inline constexpr const char kSceneWildcard[] = "Quillomark Files (*.abd)|*.abd;*
 inline constexpr const char kDxfWildcard[] = "dxf (*.dxf)     |*.dxf;*.DXF|Tous Fich.(*.*) |*";
 inline constexpr const char kRokWildcard[] = "rok (*.rok)     |*.rok;*.ROK|Tous Fich.(*.*) |*";
 inline constexpr const char kDefaultDxfName[] = "default.dxf";
+// The model dialogs list the formats' patterns after this label.
+inline constexpr const char kModelFilesLabel[] = "Modèles 3D";
+inline constexpr const char kAllFilesFilter[] = "|Tous Fich.(*.*) |*";
+inline constexpr const char kDefaultModelName[] = "default.glb";
 
 inline constexpr const char kWindowTitle[] = "Quillomark";
 

@@ -13,6 +13,8 @@ enum CommandId : int {
     kCmdImportDxf = 32812,
     kCmdImportRok = 32814,
     kCmdExportDxf = 32844,
+    kCmdImportModel = 32860,  // the common model formats
+    kCmdExportModel = 32861,
     kCmdRecentFirst = 57616,  // "Fichier récent" entries 57616..57624
     kCmdExit = 57665,
     // Affichage

@@ -1,0 +1,365 @@
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <map>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include <assimp/Importer.hpp>
+#include <assimp/material.h>
+#include <assimp/scene.h>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_BMP
+#define STBI_ONLY_TGA
+#define STBI_NO_STDIO
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+#include "formats/ColourQuantiser.h"
+#include "formats/DxfImport.h"
+#include "formats/ModelFiles.h"
+#include "platform/Files.h"
+#include "resources/Strings.h"
+
+namespace qm {
+
+namespace {
+
+// A texture decoded to 8-bit RGBA, top row first.
+struct Texture {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgba;
+
+    // The texel at (u, v), repeating outside 0..1; v grows upwards as the library gives it.
+    Rgb At(double u, double v) const
+    {
+        u -= std::floor(u);
+        v -= std::floor(v);
+        const int x = std::min(int(u * width), width - 1), y = std::min(int((1.0 - v) * height), height - 1);
+        const uint8_t* p = &rgba[(size_t(y) * size_t(width) + size_t(x)) * 4];
+        return {p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f};
+    }
+};
+
+Texture Decode(const uint8_t* bytes, size_t size)
+{
+    Texture t;
+    int channels = 0;
+    if (size > size_t(std::numeric_limits<int>::max()))
+        return t;
+    stbi_uc* pixels = stbi_load_from_memory(bytes, int(size), &t.width, &t.height, &channels, 4);
+    if (pixels == nullptr)
+        return Texture{};
+    t.rgba.assign(pixels, pixels + size_t(t.width) * size_t(t.height) * 4);
+    stbi_image_free(pixels);
+    return t;
+}
+
+// The base colour textures of a scene's materials, decoded once each: embedded
+// in the file, or files beside the model.
+class Textures {
+public:
+    Textures(const aiScene& scene, std::string folder) : scene_(scene), folder_(std::move(folder)) {}
+
+    const Texture* Find(const std::string& name)
+    {
+        auto [it, added] = decoded_.try_emplace(name);
+        if (added)
+            it->second = Load(name);
+        return it->second.rgba.empty() ? nullptr : &it->second;
+    }
+
+private:
+    Texture Load(const std::string& name) const
+    {
+        if (const aiTexture* embedded = scene_.GetEmbeddedTexture(name.c_str())) {
+            if (embedded->mHeight == 0)
+                return Decode(reinterpret_cast<const uint8_t*>(embedded->pcData), embedded->mWidth);
+            Texture t{int(embedded->mWidth), int(embedded->mHeight), {}};
+            for (size_t i = 0; i < size_t(t.width) * size_t(t.height); ++i) {
+                const aiTexel& texel = embedded->pcData[i];
+                t.rgba.insert(t.rgba.end(), {texel.r, texel.g, texel.b, texel.a});
+            }
+            return t;
+        }
+        if (folder_.empty() || name.empty())
+            return Texture{};
+        FileBytes file;
+        if (!file.Open(name[0] == '/' ? name : folder_ + "/" + name))
+            return Texture{};
+        return Decode(file.Data(), file.Size());
+    }
+
+    const aiScene& scene_;
+    std::string folder_;
+    std::map<std::string, Texture> decoded_;
+};
+
+// What a material gives its polygons: a colour, and maybe a texture over it.
+struct Look {
+    Rgb base{1.0f, 1.0f, 1.0f};
+    const Texture* texture = nullptr;
+};
+
+Look LookOf(const aiMaterial& material, Textures& textures)
+{
+    Look look;
+    aiColor4D c;
+    if (material.Get(AI_MATKEY_BASE_COLOR, c) == AI_SUCCESS || material.Get(AI_MATKEY_COLOR_DIFFUSE, c) == AI_SUCCESS)
+        look.base = {std::clamp(c.r, 0.0f, 1.0f), std::clamp(c.g, 0.0f, 1.0f), std::clamp(c.b, 0.0f, 1.0f)};
+    aiString path;
+    if (material.GetTexture(aiTextureType_BASE_COLOR, 0, &path) == AI_SUCCESS ||
+        material.GetTexture(aiTextureType_DIFFUSE, 0, &path) == AI_SUCCESS)
+        look.texture = textures.Find(path.C_Str());
+    return look;
+}
+
+// The scene's axes from a file's y-up, z-forward ones. The turn is its own inverse.
+Vec3 SceneAxes(const aiVector3D& p)
+{
+    return Vec3(-p.x, -p.z, -p.y);
+}
+
+// A position's exact bits, -0 made +0, as the key that joins the corners a
+// file repeats per face back into one vertex.
+struct PositionKey {
+    uint32_t x, y, z;
+    static uint32_t Bits(float f)
+    {
+        f += 0.0f;
+        uint32_t b;
+        std::memcpy(&b, &f, sizeof b);
+        return b;
+    }
+    explicit PositionKey(const Vec3& p) : x(Bits(p.x)), y(Bits(p.y)), z(Bits(p.z)) {}
+    bool operator==(const PositionKey& o) const { return x == o.x && y == o.y && z == o.z; }
+};
+
+struct PositionHash {
+    size_t operator()(const PositionKey& k) const
+    {
+        uint64_t h = (uint64_t(k.x) * 0x9E3779B97F4A7C15ull) ^ (uint64_t(k.y) * 0xC2B2AE3D27D4EB4Full) ^
+                     (uint64_t(k.z) * 0x165667B19E3779F9ull);
+        return size_t(h ^ (h >> 29));
+    }
+};
+
+// The flattened model, before it goes into the document.
+struct Gathered {
+    std::vector<Vec3> positions;
+    std::vector<int32_t> groups;
+    std::vector<PolygonCorners> polygons;
+    std::vector<Rgb> colours; // per polygon
+    std::unordered_map<PositionKey, int32_t, PositionHash> joined;
+    std::map<std::string, int32_t> groupNumbers;
+
+    int32_t GroupOf(const std::string& key)
+    {
+        const auto [it, added] = groupNumbers.try_emplace(key, int32_t(groupNumbers.size() % kGroupCount));
+        return it->second;
+    }
+};
+
+class Flattener {
+public:
+    Flattener(const aiScene& scene, Textures& textures) : scene_(scene)
+    {
+        for (unsigned m = 0; m < scene.mNumMaterials; ++m)
+            looks_.push_back(LookOf(*scene.mMaterials[m], textures));
+    }
+
+    void Node(const aiNode& node, const aiMatrix4x4& parent, Gathered& out, int depth)
+    {
+        if (depth > 1000)
+            return;
+        const aiMatrix4x4 transform = parent * node.mTransformation;
+        for (unsigned i = 0; i < node.mNumMeshes; ++i)
+            if (node.mMeshes[i] < scene_.mNumMeshes)
+                Mesh(*scene_.mMeshes[node.mMeshes[i]], transform, out);
+        for (unsigned i = 0; i < node.mNumChildren; ++i)
+            if (node.mChildren[i] != nullptr)
+                Node(*node.mChildren[i], transform, out, depth + 1);
+    }
+
+private:
+    // Per vertex of a skinned mesh, the group of its most weighted bone.
+    std::vector<int32_t> BoneGroups(const aiMesh& mesh, Gathered& out, int32_t meshGroup) const
+    {
+        std::vector<int32_t> groups(mesh.mNumVertices, meshGroup);
+        std::vector<float> best(mesh.mNumVertices, 0.0f);
+        for (unsigned b = 0; b < mesh.mNumBones; ++b) {
+            const aiBone& bone = *mesh.mBones[b];
+            const int32_t group = out.GroupOf(std::string("bone ") + bone.mName.C_Str());
+            for (unsigned w = 0; w < bone.mNumWeights; ++w) {
+                const aiVertexWeight& weight = bone.mWeights[w];
+                if (weight.mVertexId < mesh.mNumVertices && weight.mWeight > best[weight.mVertexId]) {
+                    best[weight.mVertexId] = weight.mWeight;
+                    groups[weight.mVertexId] = group;
+                }
+            }
+        }
+        return groups;
+    }
+
+    void Mesh(const aiMesh& mesh, const aiMatrix4x4& transform, Gathered& out)
+    {
+        const int32_t meshGroup = out.GroupOf("mesh " + std::to_string(meshOrdinal_++));
+        const std::vector<int32_t> boneGroups =
+            mesh.HasBones() ? BoneGroups(mesh, out, meshGroup) : std::vector<int32_t>();
+        std::vector<int32_t> index(mesh.mNumVertices, -1);
+        auto vertex = [&](unsigned local) {
+            if (index[local] < 0) {
+                const Vec3 p = SceneAxes(transform * mesh.mVertices[local]);
+                const auto [it, added] = out.joined.try_emplace(PositionKey(p), int32_t(out.positions.size()));
+                if (added) {
+                    out.positions.push_back(p);
+                    out.groups.push_back(boneGroups.empty() ? meshGroup : boneGroups[local]);
+                }
+                index[local] = it->second;
+            }
+            return index[local];
+        };
+
+        const Look look = mesh.mMaterialIndex < looks_.size() ? looks_[mesh.mMaterialIndex] : Look{};
+        const aiVector3D* uv = (look.texture && mesh.HasTextureCoords(0)) ? mesh.mTextureCoords[0] : nullptr;
+        const aiColor4D* shade = (!uv && mesh.HasVertexColors(0)) ? mesh.mColors[0] : nullptr;
+        std::vector<unsigned> corners;
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+            const aiFace& face = mesh.mFaces[f];
+            if (face.mNumIndices < 3 || face.mIndices == nullptr)
+                continue; // points and lines have no surface
+            // The scene's polygons turn the other way round.
+            corners.assign(1, face.mIndices[0]);
+            for (unsigned k = face.mNumIndices - 1; k >= 1; --k)
+                corners.push_back(face.mIndices[k]);
+            if (std::any_of(corners.begin(), corners.end(), [&](unsigned i) { return i >= mesh.mNumVertices; }))
+                continue;
+            // A fan of quads, ending in a triangle when the count is odd; no new vertices.
+            for (size_t first = 1; first + 1 < corners.size(); first += 2) {
+                const size_t last = std::min(first + 2, corners.size() - 1);
+                const unsigned piece[4] = {corners[0], corners[first], corners[first + 1], corners[last]};
+                PolygonCorners c;
+                Rgb colour = look.base;
+                double u = 0.0, v = 0.0, r = 0.0, g = 0.0, b = 0.0;
+                for (size_t k = 0; k < 4; ++k) {
+                    c[k] = vertex(piece[k]);
+                    if (uv) {
+                        u += uv[piece[k]].x * 0.25;
+                        v += uv[piece[k]].y * 0.25;
+                    } else if (shade) {
+                        r += std::clamp(shade[piece[k]].r, 0.0f, 1.0f) * 0.25;
+                        g += std::clamp(shade[piece[k]].g, 0.0f, 1.0f) * 0.25;
+                        b += std::clamp(shade[piece[k]].b, 0.0f, 1.0f) * 0.25;
+                    }
+                }
+                // A texture, or else the vertices' own colours, over the material's.
+                const Rgb over = uv ? look.texture->At(u, v) : Rgb{float(r), float(g), float(b)};
+                if (uv || shade)
+                    colour = {over.r * colour.r, over.g * colour.g, over.b * colour.b};
+                out.polygons.push_back(c);
+                out.colours.push_back(colour);
+            }
+        }
+    }
+
+    const aiScene& scene_;
+    std::vector<Look> looks_;
+    int meshOrdinal_ = 0;
+};
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+ExchangeResult Replace(CBodyDoc& doc, const aiScene* scene, const std::string& folder, const std::string& extension)
+{
+    if (scene == nullptr || scene->mRootNode == nullptr) {
+        doc.Messages().ShowMessage(strings::kBadFormat);
+        return ExchangeResult::kWrongFormat;
+    }
+    Textures textures(*scene, folder);
+    Flattener flattener(*scene, textures);
+    Gathered model;
+    flattener.Node(*scene->mRootNode, aiMatrix4x4(), model, 0);
+    const QuantisedColours colours = QuantiseColours(model.colours, kColourCount);
+
+    doc.ViewState().groupBinding = true;
+    doc.ResetMesh(true);
+    doc.vertexCount = int32_t(std::min<size_t>(model.positions.size(), size_t(kMaxMeshEntries) + 1));
+    doc.polygonCount = int32_t(std::min<size_t>(model.polygons.size(), size_t(kMaxMeshEntries) + 1));
+    const bool discarded = doc.GrowMesh();
+    MeshBounds bounds;
+    for (int v = 0; v < doc.vertexCount; ++v) {
+        doc.restVertices[size_t(v)] = model.positions[size_t(v)];
+        doc.vertexGroup[size_t(v)] = model.groups[size_t(v)];
+        bounds.Widen(model.positions[size_t(v)]);
+    }
+    for (int p = 0; p < doc.polygonCount; ++p) {
+        doc.polygonCorners[size_t(p)] = model.polygons[size_t(p)];
+        doc.polygonColour[size_t(p)] = colours.entry[size_t(p)];
+    }
+    doc.SetDefaultColours();
+    std::copy(colours.palette.begin(), colours.palette.end(), doc.colourTable.begin());
+    FitMeshToView(doc, bounds);
+    // STL repeats every corner per face, to the last digit or not: weld as DXF does.
+    const bool welded = extension != "stl" || WeldVertices(doc);
+    RestoreDefaultPoseAndBind(doc);
+    return (discarded || !welded) ? ExchangeResult::kOutOfMemory : ExchangeResult::kOk;
+}
+
+} // namespace
+
+std::string LowerExtension(const std::string& path)
+{
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
+        return "";
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return ext;
+}
+
+bool IsModelImportExtension(std::string_view extension)
+{
+    return std::find(std::begin(kModelImportExtensions), std::end(kModelImportExtensions), extension) !=
+           std::end(kModelImportExtensions);
+}
+
+bool IsModelExportExtension(std::string_view extension)
+{
+    return std::find(std::begin(kModelExportExtensions), std::end(kModelExportExtensions), extension) !=
+           std::end(kModelExportExtensions);
+}
+
+ExchangeResult ImportModel(CBodyDoc& doc, const std::string& path)
+{
+    {
+        std::ifstream probe;
+        if (!OpenForReading(doc, path, probe))
+            return ExchangeResult::kCannotOpen;
+    }
+    Assimp::Importer importer;
+    return Replace(doc, importer.ReadFile(path, 0), FolderOf(path), LowerExtension(path));
+}
+
+ExchangeResult ImportModel(CBodyDoc& doc, const uint8_t* data, size_t size, const std::string& extension)
+{
+    Assimp::Importer importer;
+    const aiScene* scene = size == 0 ? nullptr : importer.ReadFileFromMemory(data, size, 0, extension.c_str());
+    return Replace(doc, scene, "", extension);
+}
+
+} // namespace qm
