@@ -233,17 +233,18 @@ bool CMainFrame::SaveAs()
     return SaveTo(path);
 }
 
-void CMainFrame::ImportWithDialog(const wxString& wildcard)
+void CMainFrame::ImportWithDialog(const wxString& wildcard, const wxString& title)
 {
-    wxFileDialog dialog(this, wxEmptyString, wxEmptyString, wxEmptyString, wildcard,
+    wxFileDialog dialog(this, title, wxEmptyString, wxEmptyString, wildcard,
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() == wxID_OK)
         OpenFile(Utf8(dialog.GetPath()));
 }
 
-void CMainFrame::ExportWithDialog(const wxString& wildcard, const char* defaultName, const char* defaultExtension)
+void CMainFrame::ExportWithDialog(const wxString& wildcard, const char* defaultName, const char* defaultExtension,
+                                  const wxString& title)
 {
-    wxFileDialog dialog(this, wxEmptyString, wxEmptyString, U(defaultName), wildcard,
+    wxFileDialog dialog(this, title, wxEmptyString, U(defaultName), wildcard,
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK)
         return;
@@ -299,10 +300,11 @@ void CMainFrame::RunCommand(int id)
         ExportWithDialog(U(dialogs::kDxfWildcard), dialogs::kDefaultDxfName, "dxf");
         return;
     case kCmdImportModel:
-        ImportWithDialog(ModelWildcard(kModelImportExtensions));
+        ImportWithDialog(ModelWildcard(kModelImportExtensions), U(dialogs::kImportModelTitle));
         return;
     case kCmdExportModel:
-        ExportWithDialog(ModelWildcard(kModelExportExtensions), dialogs::kDefaultModelName, "glb");
+        ExportWithDialog(ModelWildcard(kModelExportExtensions), dialogs::kDefaultModelName, "glb",
+                         U(dialogs::kExportModelTitle));
         return;
     case kCmdExit:
         Close();

@@ -46,8 +46,9 @@ private:
 
     bool SaveAs();
     bool SaveTo(const std::string& path);
-    void ImportWithDialog(const wxString& wildcard);
-    void ExportWithDialog(const wxString& wildcard, const char* defaultName, const char* defaultExtension);
+    void ImportWithDialog(const wxString& wildcard, const wxString& title = wxEmptyString);
+    void ExportWithDialog(const wxString& wildcard, const char* defaultName, const char* defaultExtension,
+                          const wxString& title = wxEmptyString);
     void StartAnotherCopy();
 
     CBodyView& view_;

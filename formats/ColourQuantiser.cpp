@@ -126,8 +126,13 @@ QuantisedColours QuantiseColours(const std::vector<Rgb>& colours, int maxEntries
     std::unordered_map<uint32_t, int32_t> distinct;
     std::vector<Rgb> firsts;
     std::vector<double> counts;
-    distinct.reserve(std::min<size_t>(colours.size(), 1u << 20));
     for (size_t i = 0; i < colours.size(); ++i) {
+        // Neighbouring polygons mostly share their colour: no look-up for a repeat.
+        if (i > 0 && colours[i] == colours[i - 1]) {
+            result.entry[i] = result.entry[i - 1];
+            counts[size_t(result.entry[i])] += 1.0;
+            continue;
+        }
         const auto [it, added] = distinct.try_emplace(Key(colours[i]), int32_t(firsts.size()));
         if (added) {
             firsts.push_back(colours[i]);

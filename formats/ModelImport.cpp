@@ -6,7 +6,9 @@
 #include <limits>
 #include <map>
 #include <memory>
-#include <unordered_map>
+#include <set>
+#include <sstream>
+#include <string_view>
 #include <vector>
 
 #include <assimp/Importer.hpp>
@@ -146,13 +148,66 @@ struct PositionKey {
     bool operator==(const PositionKey& o) const { return x == o.x && y == o.y && z == o.z; }
 };
 
-struct PositionHash {
-    size_t operator()(const PositionKey& k) const
+// Positions seen so far and their vertex numbers: open addressing in a
+// power-of-two table kept at most half full.
+class JoinTable {
+public:
+    // Room for about this many positions before the table grows.
+    void Expect(size_t positions)
     {
-        uint64_t h = (uint64_t(k.x) * 0x9E3779B97F4A7C15ull) ^ (uint64_t(k.y) * 0xC2B2AE3D27D4EB4Full) ^
-                     (uint64_t(k.z) * 0x165667B19E3779F9ull);
-        return size_t(h ^ (h >> 29));
+        while (slots_.size() < std::min<size_t>(positions, kLargestStart) * 2)
+            Grow();
     }
+
+    // The number of the vertex at key, or next when key is new (and then
+    // recorded as next).
+    int32_t Find(const PositionKey& key, int32_t next)
+    {
+        if ((used_ + 1) * 2 > slots_.size())
+            Grow();
+        for (size_t i = Hash(key) & mask_;; i = (i + 1) & mask_) {
+            Slot& slot = slots_[i];
+            if (slot.index < 0) {
+                slot = {key, next};
+                ++used_;
+                return next;
+            }
+            if (slot.key == key)
+                return slot.index;
+        }
+    }
+
+private:
+    struct Slot {
+        PositionKey key{Vec3()};
+        int32_t index = -1;
+    };
+
+    static size_t Hash(const PositionKey& k)
+    {
+        uint64_t h = (uint64_t(k.x) << 32 | k.y) * 0x9E3779B97F4A7C15ull ^ uint64_t(k.z) * 0xC2B2AE3D27D4EB4Full;
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDull;
+        return size_t(h ^ (h >> 33));
+    }
+
+    void Grow()
+    {
+        std::vector<Slot> old(std::max<size_t>(slots_.size() * 2, 1u << 12));
+        old.swap(slots_);
+        mask_ = slots_.size() - 1;
+        used_ = 0;
+        for (const Slot& slot : old)
+            if (slot.index >= 0)
+                Find(slot.key, slot.index);
+    }
+
+    // Files that repeat corners per face hold several times fewer positions
+    // than vertices: past this, the table grows as it fills.
+    static constexpr size_t kLargestStart = size_t(1) << 20;
+
+    std::vector<Slot> slots_;
+    size_t mask_ = 0, used_ = 0;
 };
 
 // The flattened model, before it goes into the document.
@@ -161,7 +216,7 @@ struct Gathered {
     std::vector<int32_t> groups;
     std::vector<PolygonCorners> polygons;
     std::vector<Rgb> colours; // per polygon
-    std::unordered_map<PositionKey, int32_t, PositionHash> joined;
+    JoinTable joined;
     std::map<std::string, int32_t> groupNumbers;
 
     int32_t GroupOf(const std::string& key)
@@ -173,15 +228,31 @@ struct Gathered {
 
 class Flattener {
 public:
+    // Node trees deeper than this are cut off there: no model nests so deep,
+    // and a damaged file must not exhaust the stack.
+    static constexpr int kDeepest = 1000;
+
     Flattener(const aiScene& scene, Textures& textures) : scene_(scene)
     {
         for (unsigned m = 0; m < scene.mNumMaterials; ++m)
             looks_.push_back(LookOf(*scene.mMaterials[m], textures));
     }
 
+    // Makes room in out for every mesh the nodes place, counted once per placement.
+    void Reserve(const aiNode& node, Gathered& out, int depth = 0)
+    {
+        size_t vertices = 0, faces = 0;
+        Count(node, vertices, faces, depth);
+        out.positions.reserve(std::min<size_t>(vertices, kMaxMeshEntries));
+        out.groups.reserve(std::min<size_t>(vertices, kMaxMeshEntries));
+        out.polygons.reserve(std::min<size_t>(faces, kMaxMeshEntries));
+        out.colours.reserve(std::min<size_t>(faces, kMaxMeshEntries));
+        out.joined.Expect(vertices);
+    }
+
     void Node(const aiNode& node, const aiMatrix4x4& parent, Gathered& out, int depth)
     {
-        if (depth > 1000)
+        if (depth > kDeepest)
             return;
         const aiMatrix4x4 transform = parent * node.mTransformation;
         for (unsigned i = 0; i < node.mNumMeshes; ++i)
@@ -193,6 +264,20 @@ public:
     }
 
 private:
+    void Count(const aiNode& node, size_t& vertices, size_t& faces, int depth) const
+    {
+        if (depth > kDeepest)
+            return;
+        for (unsigned i = 0; i < node.mNumMeshes; ++i)
+            if (node.mMeshes[i] < scene_.mNumMeshes) {
+                vertices += scene_.mMeshes[node.mMeshes[i]]->mNumVertices;
+                faces += scene_.mMeshes[node.mMeshes[i]]->mNumFaces;
+            }
+        for (unsigned i = 0; i < node.mNumChildren; ++i)
+            if (node.mChildren[i] != nullptr)
+                Count(*node.mChildren[i], vertices, faces, depth + 1);
+    }
+
     // Per vertex of a skinned mesh, the group of its most weighted bone.
     std::vector<int32_t> BoneGroups(const aiMesh& mesh, Gathered& out, int32_t meshGroup) const
     {
@@ -221,12 +306,12 @@ private:
         auto vertex = [&](unsigned local) {
             if (index[local] < 0) {
                 const Vec3 p = SceneAxes(transform * mesh.mVertices[local]);
-                const auto [it, added] = out.joined.try_emplace(PositionKey(p), int32_t(out.positions.size()));
-                if (added) {
+                const int32_t next = int32_t(out.positions.size());
+                index[local] = out.joined.Find(PositionKey(p), next);
+                if (index[local] == next) {
                     out.positions.push_back(p);
                     out.groups.push_back(boneGroups.empty() ? meshGroup : boneGroups[local]);
                 }
-                index[local] = it->second;
             }
             return index[local];
         };
@@ -278,6 +363,43 @@ private:
     int meshOrdinal_ = 0;
 };
 
+// Whether a PLY file's header is one the library can read without losing its
+// way: it loops forever on some damaged headers, so only headers made of
+// known lines with known types go to it.
+bool PlyHeaderIsSound(std::string_view bytes)
+{
+    static const std::set<std::string_view> kTypes = {
+        "char",  "uchar",  "short", "ushort", "int",    "uint",    "float",   "double",
+        "int8",  "uint8",  "int16", "uint16", "int32",  "uint32",  "float32", "float64"};
+    const size_t end = bytes.find("end_header");
+    if (bytes.substr(0, 3) != "ply" || end == std::string_view::npos)
+        return false;
+    std::istringstream header{std::string(bytes.substr(0, end))};
+    std::string line;
+    std::getline(header, line);
+    while (std::getline(header, line)) {
+        std::istringstream words(line);
+        std::string keyword, a, b, c, d;
+        words >> keyword >> a >> b >> c >> d;
+        const bool sound =
+            keyword.empty() || keyword == "comment" || keyword == "obj_info" ||
+            (keyword == "format" && (a == "ascii" || a == "binary_little_endian" || a == "binary_big_endian")) ||
+            (keyword == "element" && !a.empty() && !b.empty() && c.empty() &&
+             b.find_first_not_of("0123456789") == std::string::npos) ||
+            (keyword == "property" && a == "list" && kTypes.count(b) && kTypes.count(c) && !d.empty()) ||
+            (keyword == "property" && kTypes.count(a) && !b.empty() && c.empty());
+        if (!sound)
+            return false;
+    }
+    return true;
+}
+
+// Whether bytes may go to the library as a file of this extension.
+bool Readable(std::string_view bytes, const std::string& extension)
+{
+    return !bytes.empty() && (extension != "ply" || PlyHeaderIsSound(bytes));
+}
+
 std::string FolderOf(const std::string& path)
 {
     const size_t slash = path.find_last_of('/');
@@ -293,6 +415,7 @@ ExchangeResult Replace(CBodyDoc& doc, const aiScene* scene, const std::string& f
     Textures textures(*scene, folder);
     Flattener flattener(*scene, textures);
     Gathered model;
+    flattener.Reserve(*scene->mRootNode, model);
     flattener.Node(*scene->mRootNode, aiMatrix4x4(), model, 0);
     const QuantisedColours colours = QuantiseColours(model.colours, kColourCount);
 
@@ -346,19 +469,23 @@ bool IsModelExportExtension(std::string_view extension)
 
 ExchangeResult ImportModel(CBodyDoc& doc, const std::string& path)
 {
-    {
-        std::ifstream probe;
-        if (!OpenForReading(doc, path, probe))
-            return ExchangeResult::kCannotOpen;
+    const std::string extension = LowerExtension(path);
+    FileBytes bytes;
+    if (!bytes.Open(path)) {
+        ReportCannotOpen(doc, path);
+        return ExchangeResult::kCannotOpen;
     }
     Assimp::Importer importer;
-    return Replace(doc, importer.ReadFile(path, 0), FolderOf(path), LowerExtension(path));
+    const std::string_view view(reinterpret_cast<const char*>(bytes.Data()), bytes.Size());
+    return Replace(doc, Readable(view, extension) ? importer.ReadFile(path, 0) : nullptr, FolderOf(path), extension);
 }
 
 ExchangeResult ImportModel(CBodyDoc& doc, const uint8_t* data, size_t size, const std::string& extension)
 {
     Assimp::Importer importer;
-    const aiScene* scene = size == 0 ? nullptr : importer.ReadFileFromMemory(data, size, 0, extension.c_str());
+    const std::string_view view(reinterpret_cast<const char*>(data), size);
+    const aiScene* scene = Readable(view, extension) ? importer.ReadFileFromMemory(data, size, 0, extension.c_str())
+                                                     : nullptr;
     return Replace(doc, scene, "", extension);
 }
 

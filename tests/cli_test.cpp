@@ -77,12 +77,31 @@ TEST_F(CommandLineTest, ConvertCopiesScenesSilentlyAndThroughDxf)
     ASSERT_EQ(LoadSceneFile(doc, dir / "back.abd"), LoadResult::Ok);
     EXPECT_EQ(doc.polygonCount, 1);
     EXPECT_EQ(doc.vertexCount, 4); // corners welded back into four vertices
+
+    // Through each model format written, and drawn from one.
+    const struct {
+        const char* name;
+        int polygons;
+    } models[] = {{"quad.obj", 1}, {"quad.ply", 1}, {"quad.glb", 2}, {"quad.gltf", 2}, {"quad.stl", 2}};
+    for (const auto& m : models) {
+        run = Quillo("--convert " + in + " " + (dir / m.name));
+        ASSERT_EQ(run.status, 0) << m.name << run.err;
+        run = Quillo("--convert " + (dir / m.name) + " " + (dir / "back.abd"));
+        ASSERT_EQ(run.status, 0) << m.name << run.err;
+        ASSERT_EQ(LoadSceneFile(doc, dir / "back.abd"), LoadResult::Ok);
+        EXPECT_EQ(doc.polygonCount, m.polygons) << m.name;  // glTF and STL hold triangles only
+        EXPECT_EQ(doc.vertexCount, 4) << m.name;
+    }
+    run = Quillo("--render " + (dir / "quad.glb") + " " + (dir / "quad.png") + " --size 64x48");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(FileText(dir / "quad.png").substr(1, 3), "PNG");
 }
 
 TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
 {
     const std::string missing = (dir / "missing.abd"), bad = (dir / "bad.abd"), in = WriteScene("in.abd", 1);
     test::SetFileText(bad, "\x0bVURizu(009)");
+    test::SetFileText(dir / "bad.glb", "glTF but not really");
     const struct {
         std::string args, err;
     } cases[] = {
@@ -91,6 +110,7 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
         {"--convert " + in + " " + (dir / "no/such/folder/out.abd"),
          (dir / "no/such/folder/out.abd") + strings::kCannotWrite},
         {"--render " + missing + " " + (dir / "out.png"), missing + strings::kCannotOpen},
+        {"--convert " + (dir / "bad.glb") + " " + (dir / "out.abd"), strings::kBadFormat},
     };
     for (const auto& c : cases) {
         const RunResult run = Quillo(c.args);
@@ -105,7 +125,8 @@ TEST_F(CommandLineTest, UsageErrorsExitTwo)
     const std::string in = WriteScene("in.abd", 1), png = dir / "out.png";
     for (const std::string& args :
          {"--convert " + in, "--convert " + in + " out.xyz", std::string("--convert in.xyz out.abd"),
-          std::string("--frobnicate"), "--convert " + in + " " + (dir / "quad.rok"), // ROK is read only
+          std::string("--frobnicate"), "--convert " + in + " " + (dir / "quad.rok"), // ROK and FBX are read only
+          "--convert " + in + " " + (dir / "quad.fbx"),
           "--render " + in + " " + png + " --set NoSuchKey=1", "--render " + in + " " + png + " --size 320by200",
           "--convert " + in + " " + (dir / "o.abd") + " --frames 2"}) {
         const RunResult run = Quillo(args);

@@ -174,12 +174,15 @@ TEST_F(ModelFormatsTest, PolygonsGroupsAndRefusals)
     SetFileText(dir / "m.obj", square + "f 1 2 3 4\n");
     ASSERT_EQ(ImportModel(doc, dir / "m.obj"), ExchangeResult::kOk);
     SetFileText(dir / "bad.glb", "glTF\x02\0\0\0 not really");
+    // A header the library would loop on forever is refused before it sees it.
+    SetFileText(dir / "loops.ply", "ply\nformat ascii 1.0\nelementt x\nproperty fTextureFiloatply\nend_header\n");
     const struct {
         std::string path, message;
         ExchangeResult result;
     } refused[] = {
         {dir / "missing.obj", dir / "missing.obj" + strings::kCannotOpen, ExchangeResult::kCannotOpen},
         {dir / "bad.glb", strings::kBadFormat, ExchangeResult::kWrongFormat},
+        {dir / "loops.ply", strings::kBadFormat, ExchangeResult::kWrongFormat},
         {dir.Path(), dir.Path() + strings::kCannotOpen, ExchangeResult::kCannotOpen},
     };
     for (const auto& r : refused) {
