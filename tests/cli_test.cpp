@@ -92,9 +92,17 @@ TEST_F(CommandLineTest, ConvertCopiesScenesSilentlyAndThroughDxf)
         EXPECT_EQ(doc.polygonCount, m.polygons) << m.name;  // glTF and STL hold triangles only
         EXPECT_EQ(doc.vertexCount, 4) << m.name;
     }
-    run = Quillo("--render " + (dir / "quad.glb") + " " + (dir / "quad.png") + " --size 64x48");
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(FileText(dir / "quad.png").substr(1, 3), "PNG");
+
+    // The desktop's thumbnailer entry, as a file manager runs it for a 48-pixel picture.
+    std::string exec = FileText(QM_THUMBNAILER);
+    exec = exec.substr(exec.find("\nExec=quillo-render") + 19);
+    exec = QUILLO_RENDER_BIN + exec.substr(0, exec.find('\n'));
+    for (const auto& [field, value] : {std::pair<std::string, std::string>{"%i", dir / "quad.glb"},
+                                       {"%o", dir / "thumbnail"}, {"%s", "48"}, {"%s", "48"}})
+        exec.replace(exec.find(field), 2, value);
+    run = Run(exec, "");
+    EXPECT_EQ(run.status, 0) << exec << run.err;
+    EXPECT_EQ(FileText(dir / "thumbnail").substr(16, 8), std::string("\0\0\0\x30\0\0\0\x30", 8)) << "48 by 48";
 }
 
 TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
