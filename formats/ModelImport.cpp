@@ -364,15 +364,19 @@ private:
 };
 
 // Whether a PLY file's header is one the library can read without losing its
-// way: it loops forever on some damaged headers, so only headers made of
-// known lines with known types go to it.
+// way: it loops forever on some damaged headers, so only headers of printable
+// text made of known lines with known types go to it.
 bool PlyHeaderIsSound(std::string_view bytes)
 {
     static const std::set<std::string_view> kTypes = {
         "char",  "uchar",  "short", "ushort", "int",    "uint",    "float",   "double",
         "int8",  "uint8",  "int16", "uint16", "int32",  "uint32",  "float32", "float64"};
-    const size_t end = bytes.find("end_header");
-    if (bytes.substr(0, 3) != "ply" || end == std::string_view::npos)
+    size_t end = bytes.find("\nend_header\n");
+    if (end == std::string_view::npos)
+        end = bytes.find("\nend_header\r\n");
+    if (bytes.substr(0, 4) != "ply\n" || end == std::string_view::npos ||
+        std::any_of(bytes.begin(), bytes.begin() + long(end),
+                    [](char c) { return (c < ' ' || c > '~') && c != '\n' && c != '\r'; }))
         return false;
     std::istringstream header{std::string(bytes.substr(0, end))};
     std::string line;
