@@ -60,25 +60,21 @@ void WriteTexturedBox(const test::TempFolder& dir)
     ASSERT_TRUE(WritePngRgb(dir / "box.png", 2, 2, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0}));
 }
 
-// Each polygon as its corners' positions and its colour, in an order of its own.
-std::multiset<std::vector<long>> Shape(const CBodyDoc& doc, bool withColours)
+// Each polygon as its centre and colour, in hundredths, in an order of its own.
+std::multiset<std::array<long, 4>> Shape(const CBodyDoc& doc, bool withColours)
 {
-    std::multiset<std::vector<long>> shape;
+    std::multiset<std::array<long, 4>> shape;
     for (int p = 0; p < doc.polygonCount; ++p) {
-        std::vector<std::array<long, 3>> corners;
-        for (const int32_t v : doc.polygonCorners[size_t(p)]) {
-            const Vec3& r = doc.restVertices[size_t(v)];
-            corners.push_back({std::lround(r.x * 100), std::lround(r.y * 100), std::lround(r.z * 100)});
-        }
-        std::sort(corners.begin(), corners.end());
-        corners.erase(std::unique(corners.begin(), corners.end()), corners.end());
-        std::vector<long> key;
-        for (const auto& c : corners)
-            key.insert(key.end(), c.begin(), c.end());
+        const PolygonCorners& c = doc.polygonCorners[size_t(p)];
+        const std::set<int32_t> corners(c.begin(), c.end());
+        Vec3 centre;
+        for (const int32_t v : corners)
+            centre += doc.restVertices[size_t(v)] * (1.0 / double(corners.size()));
         const Rgb colour = doc.GetColour(doc.polygonColour[size_t(p)]);
-        if (withColours)
-            key.insert(key.end(), {std::lround(colour.r * 255), std::lround(colour.g * 255), std::lround(colour.b * 255)});
-        shape.insert(key);
+        shape.insert({std::lround(centre.x * 100), std::lround(centre.y * 100), std::lround(centre.z * 100),
+                      withColours ? std::lround(colour.r * 99) * 10000 + std::lround(colour.g * 99) * 100 +
+                                        std::lround(colour.b * 99)
+                                  : 0});
     }
     return shape;
 }
@@ -155,8 +151,8 @@ TEST_F(ModelFormatsTest, PolygonsGroupsAndRefusals)
         {square + "f 1 2 3 4\n", 4, 1, 1, {{0, 1, 2, 3}}},  // the turn reversed: (0, 3, 2, 1) in file order
         {square + "f 1 2 3\n", 3, 1, 1, {{0, 1, 2, 2}}},
         {square + "v 0.5 2 0\nf 1 2 3 5 4\n", 5, 2, 1, {{0, 1, 2, 3}, {0, 3, 4, 4}}},
-        {square + far + "o a\nf 1 2 3 4\no b\nf 5 6 7\n", 7, 2, 2, {}},
         {square + "l 1 2\n", 0, 0, 0, {}},  // no polygons: an empty mesh
+        {square + far + "o a\nf 1 2 3 4\no b\nf 5 6 7\n", 7, 2, 2, {}},
     };
     for (const auto& c : cases) {
         SetFileText(dir / "m.obj", c.obj);
@@ -171,8 +167,6 @@ TEST_F(ModelFormatsTest, PolygonsGroupsAndRefusals)
     }
     EXPECT_EQ(messages.shown.size(), 0u);
 
-    SetFileText(dir / "m.obj", square + "f 1 2 3 4\n");
-    ASSERT_EQ(ImportModel(doc, dir / "m.obj"), ExchangeResult::kOk);
     SetFileText(dir / "bad.glb", "glTF\x02\0\0\0 not really");
     // A header the library would loop on forever is refused before it sees it.
     SetFileText(dir / "loops.ply", "ply\nformat ascii 1.0\nelementt x\nproperty fTextureFiloatply\nend_header\n");
@@ -189,7 +183,7 @@ TEST_F(ModelFormatsTest, PolygonsGroupsAndRefusals)
         messages.shown.clear();
         EXPECT_EQ(ImportModel(doc, r.path), r.result) << r.path;
         EXPECT_EQ(messages.shown, std::vector<std::string>{r.message});
-        EXPECT_EQ(doc.polygonCount, 1) << "nothing changed";
+        EXPECT_EQ(doc.polygonCount, 2) << "nothing changed";
     }
     messages.shown.clear();
     EXPECT_EQ(ExportModel(doc, dir / "no/such/folder/x.obj"), ExchangeResult::kCannotOpen);
@@ -203,18 +197,13 @@ TEST(ColourQuantiserTest, ManyColoursShareTheTableAndStayClose)
         colours.push_back({(i & 15) / 15.0f, ((i >> 4) & 15) / 15.0f, (i >> 8) / 15.0f});
     const QuantisedColours q = QuantiseColours(colours, 256);
     EXPECT_EQ(q.palette.size(), 256u);
-    double worst = 0.0, total = 0.0;
+    double total = 0.0;
     for (size_t i = 0; i < colours.size(); ++i) {
-        const Rgb& a = colours[i];
-        const Rgb& b = q.palette[size_t(q.entry[i])];
-        const double d = std::hypot(a.r - b.r, a.g - b.g, a.b - b.b);
-        worst = std::max(worst, d);
-        total += d;
+        const Rgb &a = colours[i], &b = q.palette[size_t(q.entry[i])];
+        total += std::hypot(a.r - b.r, a.g - b.g, a.b - b.b);
     }
-    // Near what 256 cells of an even grid give (0.07 on average, 0.14 at most),
-    // measured in RGB where the quantiser works in Oklab; one entry for all would be 0.5.
+    // An even grid of 256 cells gives 0.07 (in RGB; the cut is made in Oklab), one entry for all 0.5.
     EXPECT_LT(total / double(colours.size()), 0.11);
-    EXPECT_LT(worst, 0.4);
     EXPECT_EQ(QuantiseColours({{1, 0, 0}, {0, 1, 0}, {1, 0, 0}}, 256).entry, (std::vector<int32_t>{0, 1, 0}));
 }
 
