@@ -155,8 +155,13 @@ public:
     // Room for about this many positions before the table grows.
     void Expect(size_t positions)
     {
-        while (slots_.size() < std::min<size_t>(positions, kLargestStart) * 2)
-            Grow();
+        size_t size = 1u << 12;
+        while (size < std::min(positions, kLargestStart) * 2)
+            size *= 2;
+        if (used_ == 0 && size > slots_.size()) {
+            slots_.assign(size, Slot{});
+            mask_ = size - 1;
+        }
     }
 
     // The number of the vertex at key, or next when key is new (and then
@@ -336,16 +341,21 @@ private:
                 const unsigned piece[4] = {corners[0], corners[first], corners[first + 1], corners[last]};
                 PolygonCorners c;
                 Rgb colour = look.base;
+                // The centre of a triangle counts its repeated corner once.
+                const size_t count = last == first + 1 ? 3 : 4;
+                const double share = 1.0 / double(count);
                 double u = 0.0, v = 0.0, r = 0.0, g = 0.0, b = 0.0;
                 for (size_t k = 0; k < 4; ++k) {
                     c[k] = vertex(piece[k]);
+                    if (k == count)
+                        continue;
                     if (uv) {
-                        u += uv[piece[k]].x * 0.25;
-                        v += uv[piece[k]].y * 0.25;
+                        u += uv[piece[k]].x * share;
+                        v += uv[piece[k]].y * share;
                     } else if (shade) {
-                        r += std::clamp(shade[piece[k]].r, 0.0f, 1.0f) * 0.25;
-                        g += std::clamp(shade[piece[k]].g, 0.0f, 1.0f) * 0.25;
-                        b += std::clamp(shade[piece[k]].b, 0.0f, 1.0f) * 0.25;
+                        r += std::clamp(shade[piece[k]].r, 0.0f, 1.0f) * share;
+                        g += std::clamp(shade[piece[k]].g, 0.0f, 1.0f) * share;
+                        b += std::clamp(shade[piece[k]].b, 0.0f, 1.0f) * share;
                     }
                 }
                 // A texture, or else the vertices' own colours, over the material's.
