@@ -25,6 +25,7 @@
 #include "resources/Version.h"
 #include "scene/BodyDoc.h"
 #include "app/FileKinds.h"
+#include "formats/ModelFiles.h"
 #include "view/BodyView.h"
 #include "view/ViewOptions.h"
 
@@ -42,6 +43,16 @@ int FailingWhenOutOfMemory(const std::function<int()>& run)
         std::fprintf(stderr, "%s\n", strings::kOutOfMemory);
         return 1;
     }
+}
+
+std::string Readable()
+{
+    return ".abd, .dxf, .rok, " + ListExtensions(kModelImportExtensions);
+}
+
+std::string Writable()
+{
+    return ".abd, .dxf, " + ListExtensions(kModelExportExtensions);
 }
 
 int UsageError(const CLI::App& app, const std::string& what)
@@ -101,9 +112,9 @@ int RefuseToOverwriteInput(const std::string& in, const std::string& out)
 int Convert(const CLI::App& app, const std::string& in, const std::string& out, const BatchCommands& commands)
 {
     if (KindOf(in) == FileKind::Unknown)
-        return UsageError(app, "cannot read '" + in + "': quillo reads .abd, .dxf and .rok files");
-    if (!CanWrite(KindByName(out)))
-        return UsageError(app, "cannot write '" + out + "': quillo writes .abd and .dxf files");
+        return UsageError(app, "cannot read '" + in + "': quillo reads " + Readable() + " files");
+    if (!CanWrite(out))
+        return UsageError(app, "cannot write '" + out + "': quillo writes " + Writable() + " files");
     if (const int status = RefuseToOverwriteInput(in, out))
         return status;
     ViewedBatchScene batch;
@@ -191,8 +202,8 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
     app.set_version_flag("--version", std::string(kProgramName) + " " + kProgramVersion, "Print the version and exit");
     std::vector<std::string> convert;
     app.add_option("--convert", convert,
-                   "Read IN (.abd, .dxf, .rok) and write OUT (.abd, .dxf); the types come from the extensions "
-                   "(IN's, where it has none, from its first bytes)")
+                   "Read IN (" + Readable() + ") and write OUT (" + Writable() +
+                       "); the types come from the extensions (IN's, where it has none, from its first bytes)")
         ->expected(2)
         ->type_name("IN OUT");
     std::vector<std::string> renderFiles;
@@ -262,7 +273,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
             return UsageError(app, "--size " + size + " could need more than 1 GB with every effect on; "
                                    "4095x4095 is the largest square");
         if (KindOf(request.in) == FileKind::Unknown)
-            return UsageError(app, "cannot read '" + request.in + "': quillo reads .abd, .dxf and .rok files");
+            return UsageError(app, "cannot read '" + request.in + "': quillo reads " + Readable() + " files");
         if (!EndsWithPng(request.out))
             return UsageError(app, "--render writes a PNG picture: name it '.png', not '" + request.out + "'");
         request.fit = fit->count() > 0 || KindOf(request.in) != FileKind::Scene;

@@ -1,11 +1,10 @@
 #include "app/FileKinds.h"
 
-#include <algorithm>
-#include <cctype>
 #include <string_view>
 
 #include "formats/DxfExport.h"
 #include "formats/DxfImport.h"
+#include "formats/ModelFiles.h"
 #include "formats/RokImport.h"
 #include "formats/TextScan.h"
 #include "platform/Files.h"
@@ -80,20 +79,31 @@ bool WriteDxf(CBodyDoc& doc, const std::string& path)
     return ExportDxf(doc, path) == ExchangeResult::kOk;
 }
 
+bool ReadModel(CBodyDoc& doc, const std::string& path)
+{
+    return ImportModel(doc, path) == ExchangeResult::kOk;
+}
+
+bool WriteModel(CBodyDoc& doc, const std::string& path)
+{
+    return ExportModel(doc, path) == ExchangeResult::kOk;
+}
+
 // Every kind of file, with its extension, how its first bytes look, and how it
 // is read and (where it can be) written.
 struct KindEntry {
     FileKind kind;
-    const char* extension;  // lower case, without the dot
-    bool (*looksLike)(std::string_view head);
+    bool (*named)(std::string_view extension);  // lower case, without the dot
+    bool (*looksLike)(std::string_view head);   // null: told by name alone
     bool (*read)(CBodyDoc& doc, const std::string& path);
     bool (*write)(CBodyDoc& doc, const std::string& path);
 };
 
 constexpr KindEntry kKinds[] = {
-    {FileKind::Scene, "abd", LooksLikeScene, ReadScene, SaveSceneFile},
-    {FileKind::Rok, "rok", LooksLikeRok, ReadRok, nullptr},
-    {FileKind::Dxf, "dxf", LooksLikeDxf, ReadDxf, WriteDxf},
+    {FileKind::Scene, [](std::string_view e) { return e == "abd"; }, LooksLikeScene, ReadScene, SaveSceneFile},
+    {FileKind::Rok, [](std::string_view e) { return e == "rok"; }, LooksLikeRok, ReadRok, nullptr},
+    {FileKind::Dxf, [](std::string_view e) { return e == "dxf"; }, LooksLikeDxf, ReadDxf, WriteDxf},
+    {FileKind::Model, IsModelImportExtension, nullptr, ReadModel, WriteModel},
 };
 
 const KindEntry* EntryOf(FileKind kind)
@@ -108,14 +118,9 @@ const KindEntry* EntryOf(FileKind kind)
 
 FileKind KindByName(const std::string& path)
 {
-    const size_t dot = path.find_last_of('.');
-    const size_t slash = path.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return FileKind::Unknown;
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    const std::string ext = LowerExtension(path);
     for (const KindEntry& entry : kKinds)
-        if (ext == entry.extension)
+        if (entry.named(ext))
             return entry.kind;
     return FileKind::Unknown;
 }
@@ -128,7 +133,7 @@ FileKind KindOf(const std::string& path)
     if (ReadFileHead(path, head, kHeadBytes) != FileRead::Ok)
         return FileKind::Unknown;
     for (const KindEntry& entry : kKinds)
-        if (entry.looksLike(head))
+        if (entry.looksLike && entry.looksLike(head))
             return entry.kind;
     return FileKind::Unknown;
 }
@@ -143,6 +148,12 @@ bool ReadFileAs(CBodyDoc& doc, const std::string& path, FileKind kind)
 {
     const KindEntry* entry = EntryOf(kind);
     return entry && entry->read(doc, path);
+}
+
+bool CanWrite(const std::string& path)
+{
+    const FileKind kind = KindByName(path);
+    return kind == FileKind::Model ? IsModelExportExtension(LowerExtension(path)) : CanWrite(kind);
 }
 
 bool ReadFileInto(CBodyDoc& doc, const std::string& path)

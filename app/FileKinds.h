@@ -8,8 +8,9 @@
 
 namespace qm {
 
-// The kinds of file quillo reads and writes.
-enum class FileKind { Unknown, Scene, Dxf, Rok };
+// The kinds of file quillo reads and writes. Model is any of the common
+// formats read through the model importer.
+enum class FileKind { Unknown, Scene, Dxf, Rok, Model };
 
 // A file's kind by its extension in any case, else, for a file to read, by
 // its first bytes (a scene header, "ROKU4", DXF group-code pairs).
@@ -17,15 +18,20 @@ FileKind KindOf(const std::string& path);
 // By the extension alone, for a file to be written.
 FileKind KindByName(const std::string& path);
 bool CanWrite(FileKind kind);
+// Whether quillo writes files of path's extension (of the model formats, only
+// some are written).
+bool CanWrite(const std::string& path);
 
 // Reads path into doc as the kind says, whatever its name: a scene replaces
-// the scene (a refused one leaves it as it was), a DXF or ROK mesh replaces
-// the mesh. False (the user told through doc's messages) when it cannot be read.
+// the scene (a refused one leaves it as it was), a DXF, ROK or model file
+// replaces the mesh. False (the user told through doc's messages) when it
+// cannot be read.
 bool ReadFileAs(CBodyDoc& doc, const std::string& path, FileKind kind);
 // Reads path as opening it in the viewer would, its kind from KindOf.
 bool ReadFileInto(CBodyDoc& doc, const std::string& path);
 // Writes doc to path in the kind's format, whatever the name; false (the user
-// told) on failure. ROK files are only read.
+// told) on failure. ROK files are only read; a model file's format is its
+// extension's.
 bool WriteFileAs(CBodyDoc& doc, const std::string& path, FileKind kind);
 
 // A scene as a batch run starts it: freshly reset, with the view's initial

@@ -19,6 +19,7 @@
 #include "app/FileKinds.h"
 #include "app/ViewCanvas.h"
 #include "formats/PngFile.h"
+#include "formats/ModelFiles.h"
 #include "platform/Files.h"
 #include "platform/wx/WxMessages.h"
 #include "resources/DialogTexts.h"
@@ -67,6 +68,18 @@ public:
 private:
     CMainFrame& frame_;
 };
+
+// A file dialog's filter for the model formats of a list, in either case.
+template <size_t N> wxString ModelWildcard(const char* const (&extensions)[N])
+{
+    wxString shown, patterns;
+    for (const char* extension : extensions) {
+        const wxString lower = wxString("*.") + extension;
+        shown += (shown.empty() ? "" : ";") + lower;
+        patterns += (patterns.empty() ? "" : ";") + lower + ";" + lower.Upper();
+    }
+    return U(dialogs::kModelFilesLabel) + " (" + shown + ")|" + patterns + U(dialogs::kAllFilesFilter);
+}
 
 } // namespace
 
@@ -288,26 +301,29 @@ bool CMainFrame::SaveAs()
     return SaveTo(path);
 }
 
-void CMainFrame::ImportWithDialog(const char* wildcard, FileKind kind)
+void CMainFrame::ImportWithDialog(const wxString& wildcard, FileKind kind, const wxString& title)
 {
-    wxFileDialog dialog(this, wxEmptyString, DialogFolder(), wxEmptyString, U(wildcard),
+    wxFileDialog dialog(this, title, DialogFolder(), wxEmptyString, wildcard,
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() == wxID_OK)
         OpenFileAs(Utf8(dialog.GetPath()), kind);
 }
 
-void CMainFrame::ExportDxfWithDialog()
+void CMainFrame::ExportWithDialog(const wxString& wildcard, const char* defaultName, const char* defaultExtension,
+                                  FileKind kind, const wxString& title)
 {
-    wxFileDialog dialog(this, wxEmptyString, DialogFolder(), U(dialogs::kDefaultDxfName), U(dialogs::kDxfWildcard),
+    wxFileDialog dialog(this, title, DialogFolder(), U(defaultName), wildcard,
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK)
         return;
     std::string path = Utf8(dialog.GetPath());
-    if (wxFileName(dialog.GetPath()).GetExt().empty())
-        path += ".dxf";
+    // The command's format whatever the name; a model's format is told by its
+    // extension, so a name without one the exporter writes gets the default.
+    if (wxFileName(dialog.GetPath()).GetExt().empty() || (kind == FileKind::Model && !CanWrite(path)))
+        path += std::string(".") + defaultExtension;
     lastFolder_ = FolderOf(path);
     wxBusyCursor wait;
-    WriteFileAs(view_.Document(), path, FileKind::Dxf);
+    WriteFileAs(view_.Document(), path, kind);
 }
 
 void CMainFrame::SaveImageWithDialog()
@@ -381,13 +397,20 @@ void CMainFrame::RunCommandUnguarded(int id)
         SaveAs();
         return;
     case kCmdImportDxf:
-        ImportWithDialog(dialogs::kDxfWildcard, FileKind::Dxf);
+        ImportWithDialog(U(dialogs::kDxfWildcard), FileKind::Dxf);
         return;
     case kCmdImportRok:
-        ImportWithDialog(dialogs::kRokWildcard, FileKind::Rok);
+        ImportWithDialog(U(dialogs::kRokWildcard), FileKind::Rok);
         return;
     case kCmdExportDxf:
-        ExportDxfWithDialog();
+        ExportWithDialog(U(dialogs::kDxfWildcard), dialogs::kDefaultDxfName, "dxf", FileKind::Dxf);
+        return;
+    case kCmdImportModel:
+        ImportWithDialog(ModelWildcard(kModelImportExtensions), FileKind::Model, U(dialogs::kImportModelTitle));
+        return;
+    case kCmdExportModel:
+        ExportWithDialog(ModelWildcard(kModelExportExtensions), dialogs::kDefaultModelName, "glb", FileKind::Model,
+                         U(dialogs::kExportModelTitle));
         return;
     case kCmdSaveImage:
         SaveImageWithDialog();

@@ -33,8 +33,8 @@ public:
 
     ViewCanvas& Canvas() { return *canvas_; }
 
-    // Opens a scene, or imports a DXF or ROK mesh into the scene, as the menus
-    // do, the kind told by the name or else the first bytes.
+    // Opens a scene, or imports a DXF, ROK or model file's mesh into the scene,
+    // as the menus do, the kind told by the name or else the first bytes.
     bool OpenFile(const std::string& path);
     // A dropped file, opened as "Ouvrir..." would, with the commands' guard.
     void OpenDropped(const std::string& path) { RunGuarded([&] { OpenFile(path); }); }
@@ -60,8 +60,9 @@ private:
     wxString DialogFolder() const;
     bool SaveAs();
     bool SaveTo(const std::string& path);
-    void ImportWithDialog(const char* wildcard, FileKind kind);
-    void ExportDxfWithDialog();
+    void ImportWithDialog(const wxString& wildcard, FileKind kind, const wxString& title = wxEmptyString);
+    void ExportWithDialog(const wxString& wildcard, const char* defaultName, const char* defaultExtension,
+                          FileKind kind, const wxString& title = wxEmptyString);
     void SaveImageWithDialog();
     void StartAnotherCopy();
 

@@ -19,6 +19,8 @@
 
 #include "bench/Ratio.h"
 #include "formats/DxfImport.h"
+#include "formats/ModelFiles.h"
+#include "formats/PngFile.h"
 #include "formats/RokImport.h"
 #include "platform/Messages.h"
 #include "scene/BodyDoc.h"
@@ -133,9 +135,9 @@ void BM_ImportDxf(benchmark::State& state)
 BENCHMARK(BM_ImportDxf)->Arg(200000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 #ifdef QM_HAVE_ASSIMP
-void BM_AssimpDxf(benchmark::State& state)
+// assimp's own reading of path, without post-processing.
+void TimeAssimpRead(benchmark::State& state, const std::string& path)
 {
-    const std::string& path = DxfFile(int(state.range(0)));
     for (auto _ : state) {
         Assimp::Importer importer;
         const aiScene* scene = importer.ReadFile(path, 0);
@@ -143,6 +145,11 @@ void BM_AssimpDxf(benchmark::State& state)
             state.SkipWithError(importer.GetErrorString());
         benchmark::DoNotOptimize(scene);
     }
+}
+
+void BM_AssimpDxf(benchmark::State& state)
+{
+    TimeAssimpRead(state, DxfFile(int(state.range(0))));
 }
 BENCHMARK(BM_AssimpDxf)->Arg(200000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 const bench::DeclareRatio dxfSmall("BM_ImportDxf/200000", "BM_AssimpDxf/200000");
@@ -185,5 +192,115 @@ void BM_ImportRok(benchmark::State& state)
 }
 BENCHMARK(BM_ImportRok)->Arg(200000)->Unit(benchmark::kMillisecond);
 const bench::DeclareRatio rokToDxf("BM_ImportRok/200000", "BM_ImportDxf/200000");
+
+
+// The common model formats: BM_ImportModel reads a generated grid of
+// triangles as OBJ or glTF; the ratio to assimp reading the same file in the
+// same run (its parse alone, BM_AssimpModel) is the overhead of conversion,
+// joining, binding and normals on top of the library: (ours - assimp) / assimp.
+// BM_ImportTextured is a glTF grid under a 2048 x 2048 texture of many
+// colours: decoding, sampling per polygon and quantising to the table.
+void WriteGltf(std::FILE* f, const std::string& bin, int width, int height, bool textured)
+{
+    const int vertices = (width + 1) * (height + 1), triangles = 2 * width * height;
+    std::FILE* b = std::fopen(bin.c_str(), "wb");
+    std::vector<float> data;
+    for (int j = 0; j <= height; ++j)
+        for (int i = 0; i <= width; ++i) {
+            const auto [x, y, z] = Corner(i, j);
+            data.insert(data.end(), {float(x), float(z), float(y)});
+        }
+    for (int j = 0; j <= height && textured; ++j)
+        for (int i = 0; i <= width; ++i)
+            data.insert(data.end(), {float(i) / float(width), float(j) / float(height)});
+    std::vector<uint32_t> indices;
+    for (int j = 0; j < height; ++j)
+        for (int i = 0; i < width; ++i) {
+            const uint32_t a = uint32_t(i + j * (width + 1)), c = a + uint32_t(width) + 1;
+            indices.insert(indices.end(), {a, c, a + 1, a + 1, c, c + 1});
+        }
+    std::fwrite(data.data(), 4, data.size(), b);
+    std::fwrite(indices.data(), 4, indices.size(), b);
+    std::fclose(b);
+    const size_t positionBytes = size_t(vertices) * 12, uvBytes = textured ? size_t(vertices) * 8 : 0;
+    const std::string name = std::filesystem::path(bin).filename().string();
+    std::fprintf(f, R"({"asset":{"version":"2.0"},"scenes":[{"nodes":[0]}],"nodes":[{"mesh":0}],)"
+                    R"("buffers":[{"uri":"%s","byteLength":%zu}],"bufferViews":[)"
+                    R"({"buffer":0,"byteLength":%zu},{"buffer":0,"byteOffset":%zu,"byteLength":%zu},)"
+                    R"({"buffer":0,"byteOffset":%zu,"byteLength":%zu}],"accessors":[)"
+                    R"({"bufferView":0,"componentType":5126,"count":%d,"type":"VEC3","min":[0,0,0],"max":[1e4,1e4,1e4]},)"
+                    R"({"bufferView":1,"componentType":5126,"count":%d,"type":"VEC2"},)"
+                    R"({"bufferView":2,"componentType":5125,"count":%d,"type":"SCALAR"}],)",
+                 name.c_str(), positionBytes + uvBytes + size_t(triangles) * 12, positionBytes, positionBytes,
+                 std::max<size_t>(uvBytes, 8), positionBytes + uvBytes, size_t(triangles) * 12, vertices, vertices,
+                 triangles * 3);
+    if (textured)
+        std::fprintf(f, R"("images":[{"uri":"texture.png"}],"textures":[{"source":0}],)"
+                        R"("materials":[{"pbrMetallicRoughness":{"baseColorTexture":{"index":0}}}],)"
+                        R"("meshes":[{"primitives":[{"attributes":{"POSITION":0,"TEXCOORD_0":1},"indices":2,"material":0}]}]})");
+    else
+        std::fprintf(f, R"("meshes":[{"primitives":[{"attributes":{"POSITION":0},"indices":2}]}]})");
+}
+
+const std::string& ModelFile(const std::string& extension, int triangles)
+{
+    const int width = GridWidth(triangles / 2), height = triangles / 2 / width;
+    const std::string name = std::to_string(triangles) + "." + extension;
+    return GeneratedFile(name, [&](std::FILE* f) {
+        if (extension == "gltf") {
+            WriteGltf(f, GeneratedFile(name + ".bin", [](std::FILE*) {}), width, height, false);
+            return;
+        }
+        for (int j = 0; j <= height; ++j)
+            for (int i = 0; i <= width; ++i) {
+                const auto [x, y, z] = Corner(i, j);
+                std::fprintf(f, "v %g %g %g\n", x, z, y);
+            }
+        for (int j = 0; j < height; ++j)
+            for (int i = 0; i < width; ++i) {
+                const int a = 1 + i + j * (width + 1), c = a + width + 1;
+                std::fprintf(f, "f %d %d %d\nf %d %d %d\n", a, c, a + 1, a + 1, c, c + 1);
+            }
+    });
+}
+
+void BM_ImportModel(benchmark::State& state, const char* extension)
+{
+    TimeImport(state, ImportModel, ModelFile(extension, int(state.range(0))));
+}
+BENCHMARK_CAPTURE(BM_ImportModel, obj, "obj")->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImportModel, gltf, "gltf")->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+#ifdef QM_HAVE_ASSIMP
+void BM_AssimpModel(benchmark::State& state, const char* extension)
+{
+    TimeAssimpRead(state, ModelFile(extension, int(state.range(0))));
+}
+BENCHMARK_CAPTURE(BM_AssimpModel, obj, "obj")->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AssimpModel, gltf, "gltf")->Arg(1000000)->Unit(benchmark::kMillisecond);
+const bench::DeclareRatio objOverhead("BM_ImportModel/obj/1000000", "BM_AssimpModel/obj/1000000",
+                                      "BM_AssimpModel/obj/1000000");
+const bench::DeclareRatio gltfOverhead("BM_ImportModel/gltf/1000000", "BM_AssimpModel/gltf/1000000",
+                                       "BM_AssimpModel/gltf/1000000");
+#endif
+
+void BM_ImportTextured(benchmark::State& state)
+{
+    const int size = 2048, triangles = int(state.range(0));
+    const std::string& png = GeneratedFile("texture.png", [](std::FILE*) {});
+    std::vector<uint8_t> rgb(size_t(size) * size * 3);
+    for (size_t p = 0; p < rgb.size() / 3; ++p) {
+        const size_t x = p % size, y = p / size;
+        rgb[p * 3] = uint8_t(x / 8), rgb[p * 3 + 1] = uint8_t(y / 8), rgb[p * 3 + 2] = uint8_t((x * y) >> 12);
+    }
+    if (!WritePngRgb(png, size, size, rgb))
+        state.SkipWithError("cannot write the texture");
+    const int width = GridWidth(triangles / 2), height = triangles / 2 / width;
+    const std::string& gltf = GeneratedFile("textured.gltf", [&](std::FILE* f) {
+        WriteGltf(f, GeneratedFile("textured.bin", [](std::FILE*) {}), width, height, true);
+    });
+    TimeImport(state, ImportModel, gltf);
+}
+BENCHMARK(BM_ImportTextured)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 } // namespace

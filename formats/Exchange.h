@@ -15,7 +15,7 @@ namespace qm {
 enum class ExchangeResult {
     kOk,
     kCannotOpen,  // the file could not be opened, read or written
-    kWrongFormat, // not a file of this format; the mesh is empty
+    kWrongFormat, // not a file of this format; the mesh is empty (a model file leaves it as it was)
     kBadData,     // the file contradicts itself; the mesh is empty
     kOutOfMemory, // the mesh was discarded, or a DXF mesh was left unwelded
 };

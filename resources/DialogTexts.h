@@ -34,6 +34,12 @@ inline constexpr const char kDxfWildcard[] = "dxf (*.dxf)     |*.dxf;*.DXF|Tous 
 inline constexpr const char kRokWildcard[] = "rok (*.rok)     |*.rok;*.ROK|Tous Fich.(*.*) |*";
 inline constexpr const char kPngWildcard[] = "png (*.png)     |*.png;*.PNG|Tous Fich.(*.*) |*";
 inline constexpr const char kDefaultDxfName[] = "default.dxf";
+// The model dialogs list the formats' patterns after this label.
+inline constexpr const char kModelFilesLabel[] = "Modèles 3D";
+inline constexpr const char kAllFilesFilter[] = "|Tous Fich.(*.*) |*";
+inline constexpr const char kDefaultModelName[] = "default.glb";
+inline constexpr const char kImportModelTitle[] = "Importer un modèle";
+inline constexpr const char kExportModelTitle[] = "Exporter le modèle";
 
 inline constexpr const char kWindowTitle[] = "Quillomark";
 

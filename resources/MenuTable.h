@@ -31,6 +31,8 @@ inline constexpr MenuItem kFileItems[] = {
     {ItemKind::Command, kCmdImportRok, "Ouvrir un fichier ROK... ( Format de Hexagreat 3D )"},
     {ItemKind::Command, kCmdImportDxf, "Ouvrir un fichier DXF..."},
     {ItemKind::Command, kCmdExportDxf, "Enregistrer en format DXF..."},
+    {ItemKind::Command, kCmdImportModel, "Importer un modèle..."},
+    {ItemKind::Command, kCmdExportModel, "Exporter le modèle..."},
     kSeparator,
     {ItemKind::RecentFiles, kCmdRecentFirst, "Fichier récent"},
     kSeparator,

@@ -131,6 +131,32 @@ TEST_F(CommandLineTest, ConvertCopiesScenesSilentlyAndThroughDxf)
     }
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.abd"));
     EXPECT_EQ(FileText(dir / "twin.abd"), FileText(dir / "twin-link.abd"));
+
+    // Through each model format written, and drawn from one.
+    const struct {
+        const char* name;
+        int polygons;
+    } models[] = {{"quad.obj", 1}, {"quad.ply", 1}, {"quad.glb", 2}, {"quad.gltf", 2}, {"quad.stl", 2}};
+    for (const auto& m : models) {
+        run = Quillo("--convert " + in + " " + (dir / m.name));
+        ASSERT_EQ(run.status, 0) << m.name << run.err;
+        run = Quillo("--convert " + (dir / m.name) + " " + (dir / "back.abd"));
+        ASSERT_EQ(run.status, 0) << m.name << run.err;
+        ASSERT_EQ(LoadSceneFile(doc, dir / "back.abd"), LoadResult::Ok);
+        EXPECT_EQ(doc.polygonCount, m.polygons) << m.name;  // glTF and STL hold triangles only
+        EXPECT_EQ(doc.vertexCount, 4) << m.name;
+    }
+
+    // The desktop's thumbnailer entry, as a file manager runs it for a 48-pixel picture.
+    std::string exec = FileText(QM_THUMBNAILER);
+    exec = exec.substr(exec.find("\nExec=quillo-render") + 19);
+    exec = QUILLO_RENDER_BIN + exec.substr(0, exec.find('\n'));
+    for (const auto& [field, value] : {std::pair<std::string, std::string>{"%i", dir / "quad.glb"},
+                                       {"%o", dir / "thumbnail.png"}, {"%s", "48"}, {"%s", "48"}})
+        exec.replace(exec.find(field), 2, value);
+    run = Run(exec, "");
+    EXPECT_EQ(run.status, 0) << exec << run.err;
+    EXPECT_EQ(FileText(dir / "thumbnail.png").substr(16, 8), std::string("\0\0\0\x30\0\0\0\x30", 8)) << "48 by 48";
 }
 
 TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
@@ -150,6 +176,8 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
     mkfifo(pipe.c_str(), 0644);
     // 60 bytes through a pipe naming point 16000000: as refused as from a file.
     std::system(("printf 'ROKU4 POINT 16000000 0 0 0 0 1 2 3 LINE0 FACE0 END00' >" + pipe + " &").c_str());
+
+    test::SetFileText(dir / "bad.glb", "glTF but not really");
     const struct {
         std::string args, err;
     } cases[] = {
@@ -169,6 +197,8 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
         {"--convert " + in + " " + mine, mine + strings::kCannotWrite},
         {"--convert " + in + " " + fifo, fifo + strings::kCannotWrite},
         {"--render " + in + " " + (dir / "folder.png"), (dir / "folder.png") + strings::kCannotWrite},
+
+        {"--convert " + (dir / "bad.glb") + " " + (dir / "out.abd"), strings::kBadFormat},
     };
     for (const auto& c : cases) {
         const RunResult run = Quillo(c.args);
@@ -199,7 +229,8 @@ TEST_F(CommandLineTest, UsageErrorsExitTwo)
     const std::string in = WriteScene("in.abd", 1), png = dir / "out.png";
     for (const std::string& args :
          {"--convert " + in, "--convert " + in + " out.xyz", std::string("--convert in.xyz out.abd"),
-          std::string("--frobnicate"), "--convert " + in + " " + (dir / "quad.rok"), // ROK is read only
+          std::string("--frobnicate"), "--convert " + in + " " + (dir / "quad.rok"), // ROK and FBX are read only
+          "--convert " + in + " " + (dir / "quad.fbx"),
           "--render " + in + " " + png + " --set NoSuchKey=1", "--render " + in + " " + png + " --size 320by200",
           "--render " + in + " " + in, // a picture is written only to a .png name
           "--render " + in + " " + png + " --set UseEdge=abc", "--render " + in + " " + png + " --size 4294967297x5",

@@ -512,5 +512,38 @@ TEST_F(GuiTest, FileCommandsKeepTheSceneAndWriteWhatTheyNameWhereTheSceneIs)
     EXPECT_EQ(FileText(ini).find("bad.abd"), std::string::npos) << FileText(ini);
 }
 
+// The model menu items through their file dialogs: a tall OBJ box replaces
+// the figure, and the mesh goes out again as binary STL.
+TEST_F(GuiTest, ModelImportAndExportGoThroughTheirDialogs)
+{
+    SetFileText(ini, "[View]\nDrawCount=0\n");
+    SetFileText(folder / "box.obj", "v 0 0 0\nv 1 0 0\nv 1 0 1\nv 0 0 1\nv 0 3 0\nv 1 3 0\nv 1 3 1\nv 0 3 1\n"
+                                    "f 1 2 3 4\nf 8 7 6 5\nf 1 5 6 2\nf 2 6 7 3\nf 3 7 8 4\nf 4 8 5 1\n");
+    Viewer viewer({"--settings", ini, QM_SAMPLE_FIGURE}, folder);
+    ASSERT_TRUE(viewer.WaitForWindow("figure.abd - Quillomark"));
+    const Picture figure = viewer.Settled();
+    const std::string down8 = " Down Down Down Down Down Down Down Down";
+    const struct {
+        std::string keys, title, typed;
+    } steps[] = {{"F10" + down8, "Importer un mod", folder / "box.obj"},
+                 {"F10" + down8 + " Down", "Exporter le mod", folder / "box.stl"}};
+    for (const auto& step : steps) {
+        ASSERT_TRUE(viewer.WaitForWindow("Quillomark"));  // the focus back from the last dialog
+        viewer.Keys(step.keys);
+        std::this_thread::sleep_for(500ms);  // the menu open before its item is picked
+        viewer.Keys("Return");
+        ASSERT_NE(Shell("timeout 30 xdotool search --sync --onlyvisible --name '" + step.title + "'"), "");
+        if (step.title == "Exporter le mod")
+            viewer.Keys("Home shift+End");  // over the proposed name
+        Shell("xdotool type --delay 30 '" + step.typed + "'");
+        viewer.Keys("Return");
+        Shell("timeout 20 sh -c \"while xdotool search --onlyvisible --name '" + step.title + "'; do sleep 0.2; done\"");
+    }
+    for (int i = 0; i < 100 && FileText(folder / "box.stl").size() < 84; ++i)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(FileText(folder / "box.stl").size(), 84u + 12 * 50) << "twelve triangles";
+    EXPECT_NE(viewer.Settled(), figure);
+}
+
 } // namespace
 } // namespace qm

@@ -236,7 +236,8 @@ TEST_F(ViewCommandsTest, TheDesktopsCommandsAreNotTheViews)
 {
     for (const int id : std::initializer_list<int>{
              kCmdNewWindow, kCmdNewDocument, kCmdFileOpen, kCmdFileSave, kCmdFileSaveAs, kCmdImportDxf, kCmdImportRok,
-             kCmdExportDxf, kCmdRecentFirst, kCmdExit, kCmdWebSite, kCmdShortcuts, kCmdAbout, 12345}) {
+             kCmdExportDxf, kCmdImportModel, kCmdExportModel, kCmdRecentFirst, kCmdExit, kCmdWebSite, kCmdShortcuts,
+             kCmdAbout, 12345}) {
         EXPECT_FALSE(CBodyView::Handles(id) || view->Query(id).handled || view->Execute(id)) << id;
     }
     EXPECT_TRUE(IsKnownCommand(kCmdRecentFirst + 8));

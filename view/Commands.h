@@ -14,6 +14,8 @@ enum CommandId : int {
     kCmdImportRok = 32814,
     kCmdExportDxf = 32844,
     kCmdSaveImage = 32863,   // the current frame as a PNG picture
+    kCmdImportModel = 32860,  // the common model formats
+    kCmdExportModel = 32861,
     kCmdRecentFirst = 57616,  // "Fichier récent" entries 57616..57624
     kCmdExit = 57665,
     // Affichage

@@ -1,0 +1,506 @@
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string_view>
+#include <vector>
+
+#include <assimp/Importer.hpp>
+#include <assimp/material.h>
+#include <assimp/scene.h>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_BMP
+#define STBI_ONLY_TGA
+#define STBI_NO_STDIO
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+#include "formats/ColourQuantiser.h"
+#include "formats/DxfImport.h"
+#include "formats/ModelFiles.h"
+#include "platform/Files.h"
+#include "resources/Strings.h"
+
+namespace qm {
+
+namespace {
+
+// A texture decoded to 8-bit RGBA, top row first.
+struct Texture {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgba;
+
+    // The texel at (u, v), repeating outside 0..1; v grows upwards as the library gives it.
+    Rgb At(double u, double v) const
+    {
+        u -= std::floor(u);
+        v -= std::floor(v);
+        const int x = std::min(int(u * width), width - 1), y = std::min(int((1.0 - v) * height), height - 1);
+        const uint8_t* p = &rgba[(size_t(y) * size_t(width) + size_t(x)) * 4];
+        return {p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f};
+    }
+};
+
+Texture Decode(const uint8_t* bytes, size_t size)
+{
+    Texture t;
+    int channels = 0;
+    if (size > size_t(std::numeric_limits<int>::max()))
+        return t;
+    stbi_uc* pixels = stbi_load_from_memory(bytes, int(size), &t.width, &t.height, &channels, 4);
+    if (pixels == nullptr)
+        return Texture{};
+    t.rgba.assign(pixels, pixels + size_t(t.width) * size_t(t.height) * 4);
+    stbi_image_free(pixels);
+    return t;
+}
+
+// The base colour textures of a scene's materials, decoded once each: embedded
+// in the file, or files beside the model.
+class Textures {
+public:
+    Textures(const aiScene& scene, std::string folder) : scene_(scene), folder_(std::move(folder)) {}
+
+    const Texture* Find(const std::string& name)
+    {
+        auto [it, added] = decoded_.try_emplace(name);
+        if (added)
+            it->second = Load(name);
+        return it->second.rgba.empty() ? nullptr : &it->second;
+    }
+
+private:
+    Texture Load(const std::string& name) const
+    {
+        if (const aiTexture* embedded = scene_.GetEmbeddedTexture(name.c_str())) {
+            if (embedded->mHeight == 0)
+                return Decode(reinterpret_cast<const uint8_t*>(embedded->pcData), embedded->mWidth);
+            Texture t{int(embedded->mWidth), int(embedded->mHeight), {}};
+            for (size_t i = 0; i < size_t(t.width) * size_t(t.height); ++i) {
+                const aiTexel& texel = embedded->pcData[i];
+                t.rgba.insert(t.rgba.end(), {texel.r, texel.g, texel.b, texel.a});
+            }
+            return t;
+        }
+        if (folder_.empty() || name.empty())
+            return Texture{};
+        FileBytes file;
+        if (!file.Open(name[0] == '/' ? name : folder_ + "/" + name))
+            return Texture{};
+        return Decode(file.Data(), file.Size());
+    }
+
+    const aiScene& scene_;
+    std::string folder_;
+    std::map<std::string, Texture> decoded_;
+};
+
+// What a material gives its polygons: a colour, and maybe a texture over it.
+struct Look {
+    Rgb base{1.0f, 1.0f, 1.0f};
+    const Texture* texture = nullptr;
+};
+
+Look LookOf(const aiMaterial& material, Textures& textures)
+{
+    Look look;
+    aiColor4D c;
+    if (material.Get(AI_MATKEY_BASE_COLOR, c) == AI_SUCCESS || material.Get(AI_MATKEY_COLOR_DIFFUSE, c) == AI_SUCCESS)
+        look.base = {std::clamp(c.r, 0.0f, 1.0f), std::clamp(c.g, 0.0f, 1.0f), std::clamp(c.b, 0.0f, 1.0f)};
+    aiString path;
+    if (material.GetTexture(aiTextureType_BASE_COLOR, 0, &path) == AI_SUCCESS ||
+        material.GetTexture(aiTextureType_DIFFUSE, 0, &path) == AI_SUCCESS)
+        look.texture = textures.Find(path.C_Str());
+    return look;
+}
+
+// The scene's axes from a file's y-up, z-forward ones. The turn is its own inverse.
+Vec3 SceneAxes(const aiVector3D& p)
+{
+    return Vec3(-p.x, -p.z, -p.y);
+}
+
+// A position's exact bits, -0 made +0, as the key that joins the corners a
+// file repeats per face back into one vertex.
+struct PositionKey {
+    uint32_t x, y, z;
+    static uint32_t Bits(float f)
+    {
+        f += 0.0f;
+        uint32_t b;
+        std::memcpy(&b, &f, sizeof b);
+        return b;
+    }
+    explicit PositionKey(const Vec3& p) : x(Bits(p.x)), y(Bits(p.y)), z(Bits(p.z)) {}
+    bool operator==(const PositionKey& o) const { return x == o.x && y == o.y && z == o.z; }
+};
+
+// Positions seen so far and their vertex numbers: open addressing in a
+// power-of-two table kept at most half full.
+class JoinTable {
+public:
+    // Room for about this many positions before the table grows.
+    void Expect(size_t positions)
+    {
+        size_t size = 1u << 12;
+        while (size < std::min(positions, kLargestStart) * 2)
+            size *= 2;
+        if (used_ == 0 && size > slots_.size()) {
+            slots_.assign(size, Slot{});
+            mask_ = size - 1;
+        }
+    }
+
+    // The number of the vertex at key, or next when key is new (and then
+    // recorded as next).
+    int32_t Find(const PositionKey& key, int32_t next)
+    {
+        if ((used_ + 1) * 2 > slots_.size())
+            Grow();
+        for (size_t i = Hash(key) & mask_;; i = (i + 1) & mask_) {
+            Slot& slot = slots_[i];
+            if (slot.index < 0) {
+                slot = {key, next};
+                ++used_;
+                return next;
+            }
+            if (slot.key == key)
+                return slot.index;
+        }
+    }
+
+private:
+    struct Slot {
+        PositionKey key{Vec3()};
+        int32_t index = -1;
+    };
+
+    static size_t Hash(const PositionKey& k)
+    {
+        uint64_t h = (uint64_t(k.x) << 32 | k.y) * 0x9E3779B97F4A7C15ull ^ uint64_t(k.z) * 0xC2B2AE3D27D4EB4Full;
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDull;
+        return size_t(h ^ (h >> 33));
+    }
+
+    void Grow()
+    {
+        std::vector<Slot> old(std::max<size_t>(slots_.size() * 2, 1u << 12));
+        old.swap(slots_);
+        mask_ = slots_.size() - 1;
+        used_ = 0;
+        for (const Slot& slot : old)
+            if (slot.index >= 0)
+                Find(slot.key, slot.index);
+    }
+
+    // Files that repeat corners per face hold several times fewer positions
+    // than vertices: past this, the table grows as it fills.
+    static constexpr size_t kLargestStart = size_t(1) << 20;
+
+    std::vector<Slot> slots_;
+    size_t mask_ = 0, used_ = 0;
+};
+
+// The flattened model, before it goes into the document.
+struct Gathered {
+    std::vector<Vec3> positions;
+    std::vector<int32_t> groups;
+    std::vector<PolygonCorners> polygons;
+    std::vector<Rgb> colours; // per polygon
+    JoinTable joined;
+    std::map<std::string, int32_t> groupNumbers;
+
+    int32_t GroupOf(const std::string& key)
+    {
+        const auto [it, added] = groupNumbers.try_emplace(key, int32_t(groupNumbers.size() % kGroupCount));
+        return it->second;
+    }
+};
+
+class Flattener {
+public:
+    // Node trees deeper than this are cut off there: no model nests so deep,
+    // and a damaged file must not exhaust the stack.
+    static constexpr int kDeepest = 1000;
+
+    Flattener(const aiScene& scene, Textures& textures) : scene_(scene)
+    {
+        for (unsigned m = 0; m < scene.mNumMaterials; ++m)
+            looks_.push_back(LookOf(*scene.mMaterials[m], textures));
+    }
+
+    // Makes room in out for every mesh the nodes place, counted once per placement.
+    void Reserve(const aiNode& node, Gathered& out, int depth = 0)
+    {
+        size_t vertices = 0, faces = 0;
+        Count(node, vertices, faces, depth);
+        out.positions.reserve(std::min<size_t>(vertices, kMaxMeshEntries));
+        out.groups.reserve(std::min<size_t>(vertices, kMaxMeshEntries));
+        out.polygons.reserve(std::min<size_t>(faces, kMaxMeshEntries));
+        out.colours.reserve(std::min<size_t>(faces, kMaxMeshEntries));
+        out.joined.Expect(vertices);
+    }
+
+    void Node(const aiNode& node, const aiMatrix4x4& parent, Gathered& out, int depth)
+    {
+        if (depth > kDeepest)
+            return;
+        const aiMatrix4x4 transform = parent * node.mTransformation;
+        for (unsigned i = 0; i < node.mNumMeshes; ++i)
+            if (node.mMeshes[i] < scene_.mNumMeshes)
+                Mesh(*scene_.mMeshes[node.mMeshes[i]], transform, out);
+        for (unsigned i = 0; i < node.mNumChildren; ++i)
+            if (node.mChildren[i] != nullptr)
+                Node(*node.mChildren[i], transform, out, depth + 1);
+    }
+
+private:
+    void Count(const aiNode& node, size_t& vertices, size_t& faces, int depth) const
+    {
+        if (depth > kDeepest)
+            return;
+        for (unsigned i = 0; i < node.mNumMeshes; ++i)
+            if (node.mMeshes[i] < scene_.mNumMeshes) {
+                vertices += scene_.mMeshes[node.mMeshes[i]]->mNumVertices;
+                faces += scene_.mMeshes[node.mMeshes[i]]->mNumFaces;
+            }
+        for (unsigned i = 0; i < node.mNumChildren; ++i)
+            if (node.mChildren[i] != nullptr)
+                Count(*node.mChildren[i], vertices, faces, depth + 1);
+    }
+
+    // Per vertex of a skinned mesh, the group of its most weighted bone.
+    std::vector<int32_t> BoneGroups(const aiMesh& mesh, Gathered& out, int32_t meshGroup) const
+    {
+        std::vector<int32_t> groups(mesh.mNumVertices, meshGroup);
+        std::vector<float> best(mesh.mNumVertices, 0.0f);
+        for (unsigned b = 0; b < mesh.mNumBones; ++b) {
+            const aiBone& bone = *mesh.mBones[b];
+            const int32_t group = out.GroupOf(std::string("bone ") + bone.mName.C_Str());
+            for (unsigned w = 0; w < bone.mNumWeights; ++w) {
+                const aiVertexWeight& weight = bone.mWeights[w];
+                if (weight.mVertexId < mesh.mNumVertices && weight.mWeight > best[weight.mVertexId]) {
+                    best[weight.mVertexId] = weight.mWeight;
+                    groups[weight.mVertexId] = group;
+                }
+            }
+        }
+        return groups;
+    }
+
+    void Mesh(const aiMesh& mesh, const aiMatrix4x4& transform, Gathered& out)
+    {
+        const int32_t meshGroup = out.GroupOf("mesh " + std::to_string(meshOrdinal_++));
+        const std::vector<int32_t> boneGroups =
+            mesh.HasBones() ? BoneGroups(mesh, out, meshGroup) : std::vector<int32_t>();
+        std::vector<int32_t> index(mesh.mNumVertices, -1);
+        auto vertex = [&](unsigned local) {
+            if (index[local] < 0) {
+                const Vec3 p = SceneAxes(transform * mesh.mVertices[local]);
+                const int32_t next = int32_t(out.positions.size());
+                index[local] = out.joined.Find(PositionKey(p), next);
+                if (index[local] == next) {
+                    out.positions.push_back(p);
+                    out.groups.push_back(boneGroups.empty() ? meshGroup : boneGroups[local]);
+                }
+            }
+            return index[local];
+        };
+
+        const Look look = mesh.mMaterialIndex < looks_.size() ? looks_[mesh.mMaterialIndex] : Look{};
+        const aiVector3D* uv = (look.texture && mesh.HasTextureCoords(0)) ? mesh.mTextureCoords[0] : nullptr;
+        const aiColor4D* shade = (!uv && mesh.HasVertexColors(0)) ? mesh.mColors[0] : nullptr;
+        std::vector<unsigned> corners;
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+            const aiFace& face = mesh.mFaces[f];
+            if (face.mNumIndices < 3 || face.mIndices == nullptr)
+                continue; // points and lines have no surface
+            // The scene's polygons turn the other way round.
+            corners.assign(1, face.mIndices[0]);
+            for (unsigned k = face.mNumIndices - 1; k >= 1; --k)
+                corners.push_back(face.mIndices[k]);
+            if (std::any_of(corners.begin(), corners.end(), [&](unsigned i) { return i >= mesh.mNumVertices; }))
+                continue;
+            // A fan of quads, ending in a triangle when the count is odd; no new vertices.
+            for (size_t first = 1; first + 1 < corners.size(); first += 2) {
+                const size_t last = std::min(first + 2, corners.size() - 1);
+                const unsigned piece[4] = {corners[0], corners[first], corners[first + 1], corners[last]};
+                PolygonCorners c;
+                Rgb colour = look.base;
+                // The centre of a triangle counts its repeated corner once.
+                const size_t count = last == first + 1 ? 3 : 4;
+                const double share = 1.0 / double(count);
+                double u = 0.0, v = 0.0, r = 0.0, g = 0.0, b = 0.0;
+                for (size_t k = 0; k < 4; ++k) {
+                    c[k] = vertex(piece[k]);
+                    if (k == count)
+                        continue;
+                    if (uv) {
+                        u += uv[piece[k]].x * share;
+                        v += uv[piece[k]].y * share;
+                    } else if (shade) {
+                        r += std::clamp(shade[piece[k]].r, 0.0f, 1.0f) * share;
+                        g += std::clamp(shade[piece[k]].g, 0.0f, 1.0f) * share;
+                        b += std::clamp(shade[piece[k]].b, 0.0f, 1.0f) * share;
+                    }
+                }
+                // A texture, or else the vertices' own colours, over the material's.
+                const Rgb over = uv ? look.texture->At(u, v) : Rgb{float(r), float(g), float(b)};
+                if (uv || shade)
+                    colour = {over.r * colour.r, over.g * colour.g, over.b * colour.b};
+                out.polygons.push_back(c);
+                out.colours.push_back(colour);
+            }
+        }
+    }
+
+    const aiScene& scene_;
+    std::vector<Look> looks_;
+    int meshOrdinal_ = 0;
+};
+
+// Whether a PLY file's header is one the library can read without losing its
+// way: it loops forever on some damaged headers, so only headers of printable
+// text made of known lines with known types go to it.
+bool PlyHeaderIsSound(std::string_view bytes)
+{
+    static const std::set<std::string_view> kTypes = {
+        "char",  "uchar",  "short", "ushort", "int",    "uint",    "float",   "double",
+        "int8",  "uint8",  "int16", "uint16", "int32",  "uint32",  "float32", "float64"};
+    size_t end = bytes.find("\nend_header\n");
+    if (end == std::string_view::npos)
+        end = bytes.find("\nend_header\r\n");
+    if (bytes.substr(0, 4) != "ply\n" || end == std::string_view::npos ||
+        std::any_of(bytes.begin(), bytes.begin() + long(end),
+                    [](char c) { return (c < ' ' || c > '~') && c != '\n' && c != '\r'; }))
+        return false;
+    std::istringstream header{std::string(bytes.substr(0, end))};
+    std::string line;
+    std::getline(header, line);
+    while (std::getline(header, line)) {
+        std::istringstream words(line);
+        std::string keyword, a, b, c, d;
+        words >> keyword >> a >> b >> c >> d;
+        const bool sound =
+            keyword.empty() || keyword == "comment" || keyword == "obj_info" ||
+            (keyword == "format" && (a == "ascii" || a == "binary_little_endian" || a == "binary_big_endian")) ||
+            (keyword == "element" && !a.empty() && !b.empty() && c.empty() &&
+             b.find_first_not_of("0123456789") == std::string::npos) ||
+            (keyword == "property" && a == "list" && kTypes.count(b) && kTypes.count(c) && !d.empty()) ||
+            (keyword == "property" && kTypes.count(a) && !b.empty() && c.empty());
+        if (!sound)
+            return false;
+    }
+    return true;
+}
+
+// Whether bytes may go to the library as a file of this extension.
+bool Readable(std::string_view bytes, const std::string& extension)
+{
+    return !bytes.empty() && (extension != "ply" || PlyHeaderIsSound(bytes));
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+ExchangeResult Replace(CBodyDoc& doc, const aiScene* scene, const std::string& folder, const std::string& extension)
+{
+    if (scene == nullptr || scene->mRootNode == nullptr) {
+        doc.Messages().ShowMessage(strings::kBadFormat);
+        return ExchangeResult::kWrongFormat;
+    }
+    Textures textures(*scene, folder);
+    Flattener flattener(*scene, textures);
+    Gathered model;
+    flattener.Reserve(*scene->mRootNode, model);
+    flattener.Node(*scene->mRootNode, aiMatrix4x4(), model, 0);
+    const QuantisedColours colours = QuantiseColours(model.colours, kColourCount);
+
+    doc.ViewState().groupBinding = true;
+    doc.ResetMesh(true);
+    doc.vertexCount = int32_t(std::min<size_t>(model.positions.size(), size_t(kMaxMeshEntries) + 1));
+    doc.polygonCount = int32_t(std::min<size_t>(model.polygons.size(), size_t(kMaxMeshEntries) + 1));
+    const bool discarded = doc.GrowMesh();
+    MeshBounds bounds;
+    for (int v = 0; v < doc.vertexCount; ++v) {
+        doc.restVertices[size_t(v)] = model.positions[size_t(v)];
+        doc.vertexGroup[size_t(v)] = model.groups[size_t(v)];
+        bounds.Widen(model.positions[size_t(v)]);
+    }
+    for (int p = 0; p < doc.polygonCount; ++p) {
+        doc.polygonCorners[size_t(p)] = model.polygons[size_t(p)];
+        doc.polygonColour[size_t(p)] = colours.entry[size_t(p)];
+    }
+    doc.SetDefaultColours();
+    std::copy(colours.palette.begin(), colours.palette.end(), doc.colourTable.begin());
+    FitMeshToView(doc, bounds);
+    // STL repeats every corner per face, to the last digit or not: weld as DXF does.
+    const bool welded = extension != "stl" || WeldVertices(doc);
+    RestoreDefaultPoseAndBind(doc);
+    return (discarded || !welded) ? ExchangeResult::kOutOfMemory : ExchangeResult::kOk;
+}
+
+} // namespace
+
+std::string LowerExtension(const std::string& path)
+{
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
+        return "";
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return ext;
+}
+
+bool IsModelImportExtension(std::string_view extension)
+{
+    return std::find(std::begin(kModelImportExtensions), std::end(kModelImportExtensions), extension) !=
+           std::end(kModelImportExtensions);
+}
+
+bool IsModelExportExtension(std::string_view extension)
+{
+    return std::find(std::begin(kModelExportExtensions), std::end(kModelExportExtensions), extension) !=
+           std::end(kModelExportExtensions);
+}
+
+ExchangeResult ImportModel(CBodyDoc& doc, const std::string& path)
+{
+    const std::string extension = LowerExtension(path);
+    FileBytes bytes;
+    if (!bytes.Open(path)) {
+        ReportCannotOpen(doc, path);
+        return ExchangeResult::kCannotOpen;
+    }
+    Assimp::Importer importer;
+    const std::string_view view(reinterpret_cast<const char*>(bytes.Data()), bytes.Size());
+    return Replace(doc, Readable(view, extension) ? importer.ReadFile(path, 0) : nullptr, FolderOf(path), extension);
+}
+
+ExchangeResult ImportModel(CBodyDoc& doc, const uint8_t* data, size_t size, const std::string& extension)
+{
+    Assimp::Importer importer;
+    const std::string_view view(reinterpret_cast<const char*>(data), size);
+    const aiScene* scene = Readable(view, extension) ? importer.ReadFileFromMemory(data, size, 0, extension.c_str())
+                                                     : nullptr;
+    return Replace(doc, scene, "", extension);
+}
+
+} // namespace qm
