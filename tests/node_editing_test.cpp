@@ -19,8 +19,7 @@ class NodeEditingTest : public ::testing::Test {
     int FreeNode(Vec3 rest)
     {
         const int n = AllocNode(doc.pools);
-        node(n).restPosition = rest;
-        node(n).position = rest;
+        node(n).restPosition = node(n).position = rest;
         return n;
     }
     SceneNode& node(int i) { return doc.pools.nodes[static_cast<size_t>(i)]; }
@@ -31,6 +30,13 @@ class NodeEditingTest : public ::testing::Test {
             n.selected = 0;
         for (int n : nodes)
             node(n).selected = 1;
+    }
+    // Runs edit, which must refuse, and checks that the pools are unchanged.
+    template <class Edit> void ExpectRefused(Edit edit)
+    {
+        const SkeletonPools before = doc.pools;
+        edit();
+        EXPECT_EQ(std::memcmp(&before, &doc.pools, sizeof before), 0);
     }
 
     RecordingMessages messages;
@@ -53,106 +59,82 @@ TEST_F(NodeEditingTest, MergeKeepsLowestIndexAndMovesLinkEnds)
     EXPECT_EQ(node(a).inUse + node(b).inUse + node(c).inUse, 1);
     EXPECT_EQ(node(a).restPosition, Vec3(1, 1, 0));
     EXPECT_EQ(node(a).position, Vec3(1, 2, 0));
-    EXPECT_EQ(node(a).previousPosition, Vec3(1, 2, 0));
     EXPECT_TRUE(link(ab).inUse && link(ab).nodeA == a && link(ab).nodeB == a) << "a loop on the kept node";
     EXPECT_TRUE(link(bOther).nodeA == a && link(bOther).nodeB == other);
-    EXPECT_EQ(AllocNode(doc.pools), b) << "freed nodes are handed out again, lowest first";
-
-    // Fewer than two selected: nothing happens.
     Select({other});
-    const SkeletonPools before = doc.pools;
-    doc.MergeSelectedNodes();
-    EXPECT_EQ(std::memcmp(&before, &doc.pools, sizeof before), 0);
+    ExpectRefused([&] { doc.MergeSelectedNodes(); });
 }
 
-TEST_F(NodeEditingTest, LinkMeasuresRestLengthAndRefusesDuplicates)
+// Linking measures the rest length (none for a zero-length link); a second
+// link between the same nodes and cutting a figure's own link are refused
+// with a message; with three selected, or no free link, nothing happens.
+TEST_F(NodeEditingTest, LinksAreMeasuredAndRefusedWithAReason)
 {
-    const int a = FreeNode(Vec3(1, 1, 1)), b = FreeNode(Vec3(1, 1, 1)), c = FreeNode(Vec3(4, 5, 1));
+    const int a = FreeNode(Vec3(1, 1, 1)), b = FreeNode(Vec3(4, 5, 1)), c = FreeNode(Vec3(4, 5, 1));
     Select({b, a});
     ASSERT_TRUE(doc.LinkSelectedNodes(false));
     EXPECT_TRUE(link(25).nodeA == a && link(25).nodeB == b && link(25).figureOwned == 0);
-    EXPECT_EQ(link(25).restLength, 0.0f); // coincident nodes: no 0.01 floor here
-
-    EXPECT_FALSE(doc.LinkSelectedNodes(true)); // already linked, either order
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0], strings::kAlreadyLinked);
-    EXPECT_EQ(CountLinksInUse(doc), 26);
-
+    EXPECT_FLOAT_EQ(link(25).restLength, 5.0f);
+    EXPECT_FALSE(doc.LinkSelectedNodes(true));
     Select({a, c});
     ASSERT_TRUE(doc.LinkSelectedNodes(true));
-    EXPECT_EQ(link(26).restLength, 0.0f) << "zero length";
+    EXPECT_EQ(link(26).restLength, 0.0f);
+    Select({kNeck, kWaist});  // figure link 0
+    doc.UnlinkSelectedNodes();
+    EXPECT_EQ(link(0).inUse, 1);
+    EXPECT_EQ(messages.shown, (std::vector<std::string>{strings::kAlreadyLinked, strings::kCannotUnlink}));
 
     Select({a, b, c});
-    EXPECT_FALSE(doc.LinkSelectedNodes(false)); // three selected: nothing, silently
-    EXPECT_EQ(messages.shown.size(), 1u);
-
-    // No free link: refused, pools unchanged.
+    ExpectRefused([&] { EXPECT_FALSE(doc.LinkSelectedNodes(false)); });
+    Select({a, b});
+    doc.UnlinkSelectedNodes();
+    EXPECT_EQ(CountLinksInUse(doc), 26);
     for (SceneLink& any : doc.pools.links)
         any.inUse = 1;
     Select({b, c});
-    const SkeletonPools before = doc.pools;
-    EXPECT_FALSE(doc.LinkSelectedNodes(false));
-    EXPECT_EQ(std::memcmp(&before, &doc.pools, sizeof before), 0);
-}
-
-TEST_F(NodeEditingTest, FigureLinksCannotBeCut)
-{
-    Select({kNeck, kWaist}); // joined by figure link 0
-    doc.UnlinkSelectedNodes();
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0], strings::kCannotUnlink);
-    EXPECT_EQ(link(0).inUse, 1);
-
-    Select({kHandNeg, kNeck}); // not linked: nothing, silently
-    doc.UnlinkSelectedNodes();
-    EXPECT_EQ(messages.shown.size(), 1u);
-    ASSERT_TRUE(doc.LinkSelectedNodes(false));
-    doc.UnlinkSelectedNodes();
-    EXPECT_EQ(link(25).inUse, 0);
-    EXPECT_EQ(CountLinksInUse(doc), 25);
+    ExpectRefused([&] { EXPECT_FALSE(doc.LinkSelectedNodes(false)); });
+    EXPECT_EQ(messages.shown.size(), 2u);
 }
 
 TEST_F(NodeEditingTest, SheetIsAGridOfPickableNodesWithItsLinks)
 {
     ASSERT_EQ(doc.AddSheet(true), 0);
     const NodeSheet& sheet = doc.sheets[0];
-    EXPECT_EQ(sheet.active, 1);
     EXPECT_EQ(CountNodesInUse(doc), 30 + 49);
     EXPECT_EQ(CountLinksInUse(doc), 25 + 156);
-    for (int j = 0; j < 7; ++j)
-        for (int i = 0; i < 7; ++i) {
-            const SceneNode& n = node(sheet.node[static_cast<size_t>(7 * j + i)]);
-            EXPECT_EQ(n.restPosition, Vec3(2.0f * i, 2.0f * j, 0));
-            EXPECT_EQ(n.position, n.restPosition);
-            EXPECT_EQ(n.pickable, 1);
-        }
+    const SceneNode& corner = node(sheet.node[48]);
+    EXPECT_EQ(corner.restPosition, Vec3(12, 12, 0));
+    EXPECT_EQ(corner.pickable, 1);
     // Slot (kind 3, column 0, row 0) joins (1, 0) and (0, 1) across a diagonal.
     const SceneLink& diagonal = link(sheet.link[(7 * 3 + 0) * 7 + 0]);
-    EXPECT_EQ(diagonal.nodeA, sheet.node[1]);
-    EXPECT_EQ(diagonal.nodeB, sheet.node[7]);
+    EXPECT_TRUE(diagonal.nodeA == sheet.node[1] && diagonal.nodeB == sheet.node[7]);
     EXPECT_FLOAT_EQ(diagonal.restLength, float(2 * std::sqrt(2.0)));
-    EXPECT_EQ(diagonal.figureOwned, 0);
-    // The unused slot at the end of a row went back to the pool.
-    EXPECT_EQ(link(sheet.link[6]).inUse, 0);
-
     ASSERT_EQ(doc.AddSheet(false), 1);
     EXPECT_EQ(CountLinksInUse(doc), 25 + 156 + 84);
 }
 
-TEST_F(NodeEditingTest, SheetsAreRefusedWhenSlotsOrPoolsRunOut)
+TEST_F(NodeEditingTest, FiguresAndSheetsAreRefusedWhenSlotsOrPoolsRunOut)
 {
+    for (int slot = 1; slot < 6; ++slot)
+        ASSERT_EQ(doc.AddFigure(), slot);
+    EXPECT_EQ(CountNodesInUse(doc), 180);
+    ExpectRefused([&] { EXPECT_EQ(doc.AddFigure(), kNoIndex); });  // 20 nodes left, a figure needs 30
+
+    doc.ResetScene();
     ASSERT_EQ(doc.AddSheet(true), 0);
-    ASSERT_EQ(doc.AddSheet(true), 1); // 128 nodes, 392 links taken
-    const SkeletonPools before = doc.pools;
-    EXPECT_EQ(doc.AddSheet(true), kNoIndex); // 108 links left, 196 needed
-    EXPECT_EQ(std::memcmp(&before, &doc.pools, sizeof before), 0);
+    ASSERT_EQ(doc.AddSheet(true), 1);
+    ExpectRefused([&] { EXPECT_EQ(doc.AddSheet(true), kNoIndex); });  // 108 links left, 196 needed
     EXPECT_EQ(doc.sheets[2].active, 0);
 
     doc.ResetScene();
+    for (Figure& f : doc.figures)
+        f.active = 1;
     for (NodeSheet& s : doc.sheets)
         s.active = 1;
-    EXPECT_EQ(doc.AddSheet(false), kNoIndex);
-    EXPECT_EQ(CountNodesInUse(doc), 30);
+    ExpectRefused([&] {
+        EXPECT_EQ(doc.AddFigure(), kNoIndex);
+        EXPECT_EQ(doc.AddSheet(false), kNoIndex);
+    });
 }
 
 } // namespace

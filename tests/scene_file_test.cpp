@@ -105,6 +105,7 @@ class SceneFileTest : public ::testing::Test {
         TranslateFigure(doc.FirstFigure(), 0.5, 0, 0);
         UpdateDerivedJoints(doc.FirstFigure(), false); // as every load does
         doc.RecomputeNormals();
+        doc.BindMeshToNodes();
     }
 
     RecordingMessages messages;
@@ -134,6 +135,8 @@ TEST_F(SceneFileTest, RoundTripIsByteExactAndRestoresTheScene)
     EXPECT_FLOAT_EQ(view2.lightAzimuth, float(M_PI / 2));
     EXPECT_FLOAT_EQ(view2.lightElevation, 0.0f);
     EXPECT_EQ(doc2.faceNormals[0], doc.faceNormals[0]);
+    for (int v = 0; v < doc.vertexCount; ++v)
+        EXPECT_EQ(doc2.boundNode[size_t(v)], doc.boundNode[size_t(v)]) << "bound by the stored rest pose, vertex " << v;
 
     // Saving the loaded scene gives the same bytes, but for the cleared flag.
     std::vector<uint8_t> expected = saved;
