@@ -124,6 +124,21 @@ TEST_F(StylesTest, ShadowFallsAlongTheLightOnTheFloor)
         EXPECT_FALSE(IsShadow(c.lit)) << c.light.y;
         EXPECT_FALSE(IsShadow(Vec3(-9, 0, kShadowZ))) << c.light.y;
     }
+    view().cameraElevation = 0.6f;  // from under the floor
+    Draw();
+    EXPECT_EQ(BlackPixels(), 0);
+    view().cameraElevation = -0.6f;
+    // At model scale 2 the cut is at 8 model units (seen without the floor).
+    Set("DrawGround", "0");
+    for (int v = 0; v < doc.vertexCount; ++v)
+        doc.restVertices[size_t(v)] = doc.restVertices[size_t(v)] * 0.5;
+    view().modelScale = 2.0f;
+    view().lightPosition = Vec3(0, 0, -1000);
+    Draw();
+    EXPECT_TRUE(IsShadow(Vec3(0, 0, kShadowZ / 2)));
+    EXPECT_FALSE(IsShadow(Vec3(-4, 0, kShadowZ / 2)));
+
+    view().modelScale = 1.0f;
     doc.ResetMesh(true);
     AddFlatSquare(0, 3, 14);
     SetLightElevation(15);
@@ -171,6 +186,16 @@ TEST_F(StylesTest, AnimeShadingShowsFourTonesPerColour)
     Draw();
     EXPECT_EQ(tonesShown(), (std::set<long>{1, 5}));
 
+    // Normals turning across a square: the bands meet where the light crosses
+    // the thresholds, at x = -2, -1.6 and 1.2.
+    doc.ResetMesh(true);
+    AddSquare(Vec3(0, 0, 0), 4.0f, 0);
+    doc.vertexNormals[0] = doc.vertexNormals[1] = Vec3(0, 0.5f, 0);
+    doc.vertexNormals[2] = doc.vertexNormals[3] = Vec3(0, -1.5f, 0);
+    view().lightPosition = Vec3(0, -1000, 0);
+    Draw();
+    for (const auto& [x, bright] : {std::pair{-3.0f, 0.45}, {-1.8f, 0.7}, {-1.4f, 0.95}, {1.0f, 0.95}, {1.4f, 1.0}})
+        EXPECT_NEAR(AtScene(Vec3(x, 0, 0)).g, 255 * bright, 1) << x;
 }
 
 TEST_F(StylesTest, OutlineIsABlackRimOfSteadyWidthAtAnyDistance)
