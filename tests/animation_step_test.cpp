@@ -125,8 +125,8 @@ TEST_F(AnimationStepTest, TapsCountOnceAndReleasedKeysStayReleased)
     EXPECT_EQ(state().lightElevation, lightElevation) << "a tapped Ctrl moves no light";
     EXPECT_GT(state().cameraElevation, kCameraStraightUp) << "the arrow orbits";
 
-    Hold({Key::Shift, Key::PageDown});
-    keys.KeyUp(Key::PageDown);
+    Hold({Key::Shift, Key::PageUp});
+    keys.KeyUp(Key::PageUp);
     keys.ReleaseAll();
     keys.KeyUp(Key::Shift);  // after the focus came back
     const SceneViewState still = state();

@@ -64,6 +64,8 @@ TEST_F(MouseTest, PickingTakesTheNearestWithinTenPixelsLowerIndexFirst)
     node(kChestNeg).pickable = 0;
     node(kChestNeg).inUse = 0;
     EXPECT_EQ(view->PickNode(400, 200), kChestNeg);
+    const Vec3 thigh = projection.ProjectPoint(node(kThighNeg).position);  // a joint no click reaches
+    EXPECT_EQ(view->PickNode(int(thigh.x), int(thigh.y)), kNoIndex);
 }
 
 TEST_F(MouseTest, ClicksSelectAddRemoveAndPin)

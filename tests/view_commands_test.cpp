@@ -136,9 +136,11 @@ TEST_F(ViewCommandsTest, SkeletonEditModeResetsOnEntryMirrorsAndCommitsOnExit)
     for (const bool fromNegative : {true, false}) {
         const int from = fromNegative ? kHandNeg : kHandPos, to = fromNegative ? kHandPos : kHandNeg;
         joint(from).position = Vec3(fromNegative ? -9.0f : 9.0f, 1, 2);
+        joint(kHead).position.x = 1.0f;
         ASSERT_TRUE(view->Execute(fromNegative ? kCmdMirrorFromLeft : kCmdMirrorFromRight));
         EXPECT_EQ(joint(to).position, Vec3(fromNegative ? 9.0f : -9.0f, 1, 2));
         EXPECT_EQ(joint(to).restPosition, joint(to).position) << "committed as the rest pose";
+        EXPECT_EQ(joint(kHead).position.x, 0.0f) << "the spine centred";
     }
 
     const Vec3 fitted = joint(kHead).restPosition + Vec3(0, 0, 4);
@@ -184,7 +186,8 @@ TEST_F(ViewCommandsTest, NodeEditingFollowsTheCountOfTheLastRelease)
     EXPECT_EQ(CountNodesInUse(doc), nodes - 1);
     EXPECT_TRUE(view->Query(kCmdMergeNodes).enabled) << "a merge does not recount the selection";
 
-    ASSERT_TRUE(view->Execute(kCmdAddNode));
+    ASSERT_TRUE(view->Execute(kCmdAddNode));  // in the merged node's place, with nothing of it left
+    EXPECT_TRUE(node(b).inUse && node(b).position == Vec3() && !node(b).selected);
     ASSERT_TRUE(view->Execute(kCmdAddFigure));
     ASSERT_TRUE(view->Execute(kCmdAddSheet));
     EXPECT_EQ(CountNodesInUse(doc), nodes + kFigureJoints + 49);
