@@ -96,23 +96,6 @@ TEST_F(NodeEditingTest, LinksAreMeasuredAndRefusedWithAReason)
     EXPECT_EQ(messages.shown.size(), 2u);
 }
 
-TEST_F(NodeEditingTest, SheetIsAGridOfPickableNodesWithItsLinks)
-{
-    ASSERT_EQ(doc.AddSheet(true), 0);
-    const NodeSheet& sheet = doc.sheets[0];
-    EXPECT_EQ(CountNodesInUse(doc), 30 + 49);
-    EXPECT_EQ(CountLinksInUse(doc), 25 + 156);
-    const SceneNode& corner = node(sheet.node[48]);
-    EXPECT_EQ(corner.restPosition, Vec3(12, 12, 0));
-    EXPECT_EQ(corner.pickable, 1);
-    // Slot (kind 3, column 0, row 0) joins (1, 0) and (0, 1) across a diagonal.
-    const SceneLink& diagonal = link(sheet.link[(7 * 3 + 0) * 7 + 0]);
-    EXPECT_TRUE(diagonal.nodeA == sheet.node[1] && diagonal.nodeB == sheet.node[7]);
-    EXPECT_FLOAT_EQ(diagonal.restLength, float(2 * std::sqrt(2.0)));
-    ASSERT_EQ(doc.AddSheet(false), 1);
-    EXPECT_EQ(CountLinksInUse(doc), 25 + 156 + 84);
-}
-
 TEST_F(NodeEditingTest, FiguresAndSheetsAreRefusedWhenSlotsOrPoolsRunOut)
 {
     for (int slot = 1; slot < 6; ++slot)

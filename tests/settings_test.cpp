@@ -1,7 +1,6 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <limits>
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -23,18 +22,6 @@ mode_t ModeOf(const std::string& path)
     struct stat st {};
     stat(path.c_str(), &st);
     return st.st_mode & 07777;
-}
-
-TEST(SettingsTest, IntegersTakeTheLeadingNumber)
-{
-    MemorySettings settings;
-    const std::pair<const char*, int32_t> cases[] = {
-        {" -3", -3}, {"12abc", 12}, {"abc", 0}, {"", 42}, {"99999999999", std::numeric_limits<int32_t>::max()}};
-    for (const auto& [text, expected] : cases) {
-        settings.values[{"View", "Key"}] = text;
-        EXPECT_EQ(ReadInt(settings, "View", "Key", 42), expected) << '"' << text << '"';
-    }
-    EXPECT_EQ(ReadInt(settings, "View", "Missing", 42), 42);
 }
 
 TEST(SettingsTest, WritesKeepWhatTheProgramDoesNotOwn)

@@ -86,21 +86,5 @@ TEST(ViewOptionsTest, ToggledSwitchIsInTheFileAtTheNextStart)
     EXPECT_EQ(nextStart.Switches().drawShadow + nextStart.Switches().useEdge, 0);
 }
 
-TEST(ViewOptionsTest, FlipModulo2KeepsTheSignOfValuePlusOne)
-{
-    const struct {
-        const char* text;
-        int32_t flipped;
-    } cases[] = {{"0", 1}, {"1", 0}, {"2", 1}, {"-2", -1}, {"2147483647", 0}};
-    for (const auto& c : cases) {
-        MemorySettings settings;
-        settings.values[{"View", "AnimeShade"}] = c.text;
-        ViewOptions options(settings);
-        EXPECT_EQ(options.FlipModulo2AndWrite(&ViewSwitches::animeShade), c.flipped) << c.text;
-        EXPECT_EQ(settings.written.back(), (SettingsEntry{"View", "AnimeShade", std::to_string(c.flipped)}));
-        EXPECT_EQ(settings.flushes, 2) << "flushed at once";
-    }
-}
-
 } // namespace
 } // namespace qm
