@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "FormatFixtures.h"
 #include "SceneFixtures.h"
 #include "TempFolder.h"
 #include "formats/DxfExport.h"

@@ -120,5 +120,15 @@ TEST_F(NodeEditingTest, FiguresAndSheetsAreRefusedWhenSlotsOrPoolsRunOut)
     });
 }
 
+TEST_F(NodeEditingTest, GrowMeshOutOfMemoryDiscardsTheMeshAndSaysSo)
+{
+    test::AddVertex(doc, Vec3(1, 1, 1));
+    doc.polygonCount = kMaxMeshEntries + 1;  // a count no memory could hold
+    EXPECT_TRUE(doc.GrowMesh());
+    EXPECT_EQ(doc.vertexCount + doc.polygonCount, 0);
+    EXPECT_EQ(doc.PolygonCapacity(), 2010);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{strings::kOutOfMemory});
+}
+
 } // namespace
 } // namespace qm

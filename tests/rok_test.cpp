@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "FormatFixtures.h"
 #include "SceneFixtures.h"
 #include "resources/Strings.h"
 
