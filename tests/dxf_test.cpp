@@ -155,6 +155,13 @@ TEST_F(DxfTest, OddFacesAndValuesStayInsideTheMesh)
     ASSERT_EQ(ImportDxfText(doc, Dxf(Face({{1, 2, 3}, {HUGE_VAL, 2, 3}, {1, 2, 3}}))), ExchangeResult::kOk);
     ASSERT_EQ(doc.vertexCount, 2);
     EXPECT_FALSE(std::isnan(doc.restVertices[0].y) || std::isnan(doc.restVertices[1].y));
+
+    // A face without area beside a triangle leaves the triangle's shading alone.
+    ASSERT_EQ(ImportDxfText(doc, Dxf(Face({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}) + Face({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}))),
+              ExchangeResult::kOk);
+    const Vec3 n = doc.faceNormals[0];
+    for (int32_t c : doc.polygonCorners[0])
+        ExpectNear(doc.vertexNormals[size_t(c)], n.x, n.y, n.z);
 }
 
 TEST_F(DxfTest, UnreadableFileLeavesTheMesh)
