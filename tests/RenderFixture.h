@@ -90,8 +90,6 @@ protected:
         return surface->ReadRgb();
     }
 
-    Image Capture(int k) const { return ReadCaptureTexture(renderer->CaptureTextures()[size_t(k)], kWidth, kHeight); }
-
     Pixel At(int x, int y) const
     {
         uint8_t rgb[3];

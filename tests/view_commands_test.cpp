@@ -65,10 +65,8 @@ TEST_F(ViewCommandsTest, MotionBlurAndTheEightPassEffectsGreyEachOther)
     EXPECT_EQ(frames.counterResets, 0) << "switched off: nothing to restart";
     ASSERT_TRUE(view->Execute(kCmdMotionBlur));
     EXPECT_EQ(frames.counterResets, 1) << "motion blur starts from the current image";
-    for (const int effect : {kCmdAntiAlias, kCmdDepthOfField}) {
-        EXPECT_FALSE(view->Query(effect).enabled) << effect;
-        EXPECT_FALSE(view->Execute(effect)) << "refused however it arrives";
-    }
+    for (const int effect : {kCmdAntiAlias, kCmdDepthOfField})
+        EXPECT_FALSE(view->Query(effect).enabled || view->Execute(effect)) << "refused however it arrives";
     EXPECT_EQ(switches().useAntiEdge + switches().useDepth, 0);
     ASSERT_TRUE(view->Execute(kCmdMotionBlur));
 
@@ -159,8 +157,6 @@ TEST_F(ViewCommandsTest, GroupBindingSwitchesTheCandidatesAndRebinds)
     node(free).restPosition = node(free).position = Vec3(500, 0, 0);
     doc.BindMeshToNodes();
     ASSERT_LT(doc.boundNode[0], kFigureJoints);
-
-    EXPECT_TRUE(view->Query(kCmdGroupBinding).checked);
     ASSERT_TRUE(view->Execute(kCmdGroupBinding));
     EXPECT_FALSE(view->Query(kCmdGroupBinding).checked);
     EXPECT_EQ(doc.boundNode[0], free);
@@ -196,17 +192,6 @@ TEST_F(ViewCommandsTest, NodeEditingFollowsTheCountOfTheLastRelease)
     ASSERT_TRUE(view->Execute(kCmdResetNodes));
     EXPECT_EQ(joint(kHead).position, joint(kHead).restPosition);
     EXPECT_EQ(joint(kHead).pinned, 0);
-}
-
-TEST_F(ViewCommandsTest, TheDesktopsCommandsAreNotTheViews)
-{
-    for (const int id : std::initializer_list<int>{
-             kCmdNewWindow, kCmdNewDocument, kCmdFileOpen, kCmdFileSave, kCmdFileSaveAs, kCmdImportDxf, kCmdImportRok,
-             kCmdExportDxf, kCmdRecentFirst, kCmdExit, kCmdWebSite, kCmdShortcuts, kCmdAbout, 12345}) {
-        EXPECT_FALSE(CBodyView::Handles(id) || view->Query(id).handled || view->Execute(id)) << id;
-    }
-    EXPECT_TRUE(IsKnownCommand(kCmdRecentFirst + 8));
-    EXPECT_FALSE(IsKnownCommand(kCmdRecentFirst + 9) || IsKnownCommand(12345));
 }
 
 } // namespace
