@@ -36,8 +36,7 @@ TEST_F(AnimationStepTest, WithoutTheFocusNothingMovesAndNothingIsDrawn)
     node(3).position = Vec3(7, 7, 7);
     const SceneViewState before = state();
     EXPECT_FALSE(view->AnimateStep(false, keys));
-    EXPECT_EQ(state().cameraAzimuth, before.cameraAzimuth);
-    EXPECT_EQ(state().cameraDistance, 300.0f) << "not even the distance limit applies";
+    EXPECT_TRUE(state().cameraAzimuth == before.cameraAzimuth && state().cameraDistance == 300.0f);
     EXPECT_EQ(node(3).position, Vec3(7, 7, 7));
     EXPECT_TRUE(frames.edgeWidthAtFrame.empty());
 
@@ -93,11 +92,9 @@ TEST_F(AnimationStepTest, OppositeKeysCancelAndCResetsTheNodesInEveryMode)
             keys.KeyDown(modifier);
         Step(5);
         EXPECT_TRUE(MotionIsZero());
-        EXPECT_EQ(state().cameraAzimuth, before.cameraAzimuth);
-        EXPECT_EQ(state().cameraTarget, before.cameraTarget);
-        EXPECT_EQ(state().lightAzimuth, before.lightAzimuth);
-        EXPECT_EQ(node(3).position, node(3).restPosition);
-        EXPECT_EQ(node(3).pinned, 0);
+        EXPECT_TRUE(state().cameraAzimuth == before.cameraAzimuth && state().cameraTarget == before.cameraTarget &&
+                    state().lightAzimuth == before.lightAzimuth);
+        EXPECT_TRUE(node(3).position == node(3).restPosition && !node(3).pinned);
         EXPECT_EQ(node(150).position, node(150).restPosition);
         keys.ReleaseAll();
     }
@@ -121,8 +118,7 @@ TEST_F(AnimationStepTest, TapsCountOnceAndReleasedKeysStayReleased)
     keys.KeyDown(Key::Up);
     const float lightElevation = state().lightElevation;
     Step();
-    EXPECT_EQ(state().cameraTarget, Vec3()) << "a tapped Shift is no pan";
-    EXPECT_EQ(state().lightElevation, lightElevation) << "a tapped Ctrl moves no light";
+    EXPECT_TRUE(state().cameraTarget == Vec3() && state().lightElevation == lightElevation) << "tapped Shift, Ctrl";
     EXPECT_GT(state().cameraElevation, kCameraStraightUp) << "the arrow orbits";
 
     Hold({Key::Shift, Key::PageUp});
@@ -131,8 +127,7 @@ TEST_F(AnimationStepTest, TapsCountOnceAndReleasedKeysStayReleased)
     keys.KeyUp(Key::Shift);  // after the focus came back
     const SceneViewState still = state();
     Step(20);
-    EXPECT_EQ(state().cameraDistance, still.cameraDistance);
-    EXPECT_EQ(state().cameraTarget, still.cameraTarget);
+    EXPECT_TRUE(state().cameraDistance == still.cameraDistance && state().cameraTarget == still.cameraTarget);
 }
 
 TEST_F(AnimationStepTest, CtrlWinsOverShiftAndStopsTheCameraAtOnce)

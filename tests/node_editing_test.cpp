@@ -57,8 +57,7 @@ TEST_F(NodeEditingTest, MergeKeepsLowestIndexAndMovesLinkEnds)
     Select({c, b, a});
     doc.MergeSelectedNodes();
     EXPECT_EQ(node(a).inUse + node(b).inUse + node(c).inUse, 1);
-    EXPECT_EQ(node(a).restPosition, Vec3(1, 1, 0));
-    EXPECT_EQ(node(a).position, Vec3(1, 2, 0));
+    EXPECT_TRUE(node(a).restPosition == Vec3(1, 1, 0) && node(a).position == Vec3(1, 2, 0)) << "at the mean";
     EXPECT_TRUE(link(ab).inUse && link(ab).nodeA == a && link(ab).nodeB == a) << "a loop on the kept node";
     EXPECT_TRUE(link(bOther).nodeA == a && link(bOther).nodeB == other);
     Select({other});
