@@ -3,6 +3,7 @@
 // Frames drawn by OSMesa into a small surface and read back.
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -38,10 +39,10 @@ protected:
         doc.ResetScene();
         for (const char* key : {"SpecularR", "SpecularG", "SpecularB", "DrawGround", "DrawShadow", "DrawCount"})
             Set(key, "0");
-        for (const char* key : {"AmbientR", "AmbientG", "AmbientB"})
-            Set(key, "0.1");
-        for (const char* key : {"DiffuseR", "DiffuseG", "DiffuseB"})
-            Set(key, "0.6");
+        for (const char* c : {"R", "G", "B"}) {
+            Set((std::string("Ambient") + c).c_str(), "0.1");
+            Set((std::string("Diffuse") + c).c_str(), "0.6");
+        }
         view().cameraTarget = Vec3(0, 0, 0);
         view().cameraDistance = 20.0f;
         view().cameraElevation = 0.0f;
@@ -104,11 +105,8 @@ protected:
                 n += At(x, y).Sum() == 0;
         return n;
     }
-    Pixel AtScene(const Vec3& p)
-    {
-        const Vec3 w = Renderer().ProjectPoint(p);
-        return At(int(std::lround(w.x)), int(std::lround(w.y)));
-    }
+    Pixel AtScene(const Vec3& p) { return At(Renderer().ProjectPoint(p)); }
+    Pixel At(const Vec3& w) const { return At(int(std::lround(w.x)), int(std::lround(w.y))); }
 
     // A square of side 2h facing -y, towards the eye.
     void AddSquare(const Vec3& c, float h, int colour)
