@@ -17,9 +17,7 @@
 namespace qm {
 namespace {
 
-using test::FileText;
-using test::SetFileText;
-using test::TempFolder;
+using namespace test;
 
 mode_t ModeOf(const std::string& path)
 {
