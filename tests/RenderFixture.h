@@ -1,6 +1,5 @@
 #pragma once
 
-// Frames drawn by OSMesa into a small surface and read back.
 #include <cmath>
 #include <memory>
 #include <string>

@@ -220,9 +220,6 @@ TEST_F(DxfTest, UnreadableFileLeavesTheMesh)
     EXPECT_EQ(doc.vertexCount + doc.polygonCount, 2);
 }
 
-// ---------------------------------------------------------------------------
-// Export
-
 constexpr char kOpening[] = "0\nSECTION\n2\nENTITIES\n999\nCreated by Quillomark\n0\n";
 constexpr char kClosing[] = "ENDSEC\n0\nEOF\n";
 

@@ -72,14 +72,15 @@ TEST_F(RenderTest, MeshFollowsNodeZeroExceptInSkeletonEditMode)
 // must show in the next frame all the same.
 TEST_F(RenderTest, MeshChangesShowInTheNextFrame)
 {
-    AddSquare(Vec3(0, 0, 0), 1.0f, 1);  // red
+    AddSquare(Vec3(0, 0, 0), 1.0f, 300);  // outside the table: entry 0
+    doc.colourTable[0] = {1, 0, 0};
     doc.RecomputeNormals();
     Draw();
-    EXPECT_GT(AtScene(Vec3(0, 0, 0)).r, 100);
-    doc.colourTable[1] = {0, 0, 1};  // a loaded colour table, then the load's rebuild
+    EXPECT_TRUE(AtScene(Vec3(0, 0, 0)).r > 100 && AtScene(Vec3(0, 0, 0)).b == 0);
+    doc.colourTable[0] = {0, 0, 1};  // a loaded colour table, then the load's rebuild
     doc.RecomputeNormals();
     Draw();
-    EXPECT_GT(AtScene(Vec3(0, 0, 0)).b, 100);
+    EXPECT_TRUE(AtScene(Vec3(0, 0, 0)).b > 100 && AtScene(Vec3(0, 0, 0)).r == 0);
 
     const Pixel background = AtScene(Vec3(3, 0, 0));
     view().modelScale = 4.0f;  // a Ctrl drag's release bakes the scale into the mesh
@@ -177,9 +178,7 @@ int NewColours(const Image& image, const Image& reference)
 
 // A red square with a nearer green one over its corner, drawn first, so that
 // only the depth test keeps the green in front. Both methods soften the edges
-// alike.
-// Without an accumulation buffer the texture copies stand in, rather than the
-// switch being on and the image plain; they follow a new size at the next frame.
+// alike; without an accumulation buffer the texture copies stand in.
 TEST_F(RenderTest, AntiAliasingShowsTheMeanOfEightJitteredPassesEitherWay)
 {
     AddSquare(Vec3(1.5f, -2, 1), 1.2f, 3);

@@ -160,23 +160,6 @@ TEST(ViewOptionsTest, NumbersAreReadAsAtofDoesAndWrittenBackNormalised)
     }
 }
 
-TEST(ViewOptionsTest, ToggledSwitchIsInTheFileAtTheNextStart)
-{
-    TempFolder folder;
-    const std::string path = folder / "quillo.ini";
-    SetFileText(path, "[View]\nUseEdge=7\n");
-    {
-        IniFileSettings settings(path, SettingsAccess::ReadWrite);
-        ViewOptions options(settings);
-        EXPECT_EQ(options.Switches().useEdge, 7);
-        EXPECT_EQ(options.ToggleAndWrite(&ViewSwitches::drawShadow), 0);
-        EXPECT_EQ(options.ToggleAndWrite(&ViewSwitches::useEdge), 0); // any non-zero value turns off
-    }
-    IniFileSettings settings(path, SettingsAccess::ReadOnly);
-    ViewOptions nextStart(settings);
-    EXPECT_EQ(nextStart.Switches().drawShadow + nextStart.Switches().useEdge, 0);
-}
-
 TEST(SettingsLocationTest, OverrideThenExecutableFolderThenUserConfig)
 {
     EXPECT_EQ(SettingsFileBesideExecutable("/opt/q.d/quillo"), "/opt/q.d/quillo.ini");
