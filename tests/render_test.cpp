@@ -17,10 +17,8 @@ using namespace test;
 
 TEST_F(RenderTest, ClearsToBackColourAndOverlaysCounts)
 {
-    Set("BackColorR", "1");
-    Set("BackColorG", "0");
-    Set("BackColorB", "0.5");
-    Set("DrawCount", "1");
+    for (const auto& [key, value] : {std::pair{"BackColorR", "1"}, {"BackColorG", "0"}, {"BackColorB", "0.5"}, {"DrawCount", "1"}})
+        Set(key, value);
     Draw();
     const Pixel bg = At(kWidth - 5, kHeight - 5);
     EXPECT_TRUE(bg.r == 255 && bg.g == 0 && std::abs(bg.b - 128) <= 1) << bg.r << "," << bg.g << "," << bg.b;
@@ -200,12 +198,11 @@ TEST_F(RenderTest, AntiAliasingShowsTheMeanOfEightJitteredPassesEitherWay)
     Start(0);  // no accumulation buffer
     EXPECT_EQ(Draw(), fast);
 
-    renderer->OnSize(0, 0);  // minimised: nothing changes
-    Draw();
-    renderer->OnSize(100, 60);
-    Draw();
-    renderer->OnSize(kWidth, kHeight);
-    EXPECT_LE(MaxDifference(Draw(1), AsMix(fast)), 1.0);
+    for (const auto& [w, h] : {std::pair{0, 0}, {100, 60}, {kWidth, kHeight}}) {  // minimised, smaller, back
+        renderer->OnSize(w, h);
+        Draw(1);
+    }
+    EXPECT_LE(MaxDifference(surface->ReadRgb(), AsMix(fast)), 1.0);
 }
 
 // The target plane, a nearer and a farther square, apart on screen: the
@@ -311,12 +308,11 @@ protected:
 // units; from below the floor is not drawn.
 TEST_F(StylesTest, FloorTilesAlternateAtTheirOwnScaleSeenFromAbove)
 {
-    Set("DrawGround", "1");
     for (const char* key : {"GroundColor1G", "GroundColor1B", "GroundColor2R", "GroundColor2G"})
         Set(key, "0");
+    for (const char* key : {"DrawGround", "GroundColor1R", "GroundColor2B"})
+        Set(key, "1");
     Set("BackColorB", "0.5");
-    Set("GroundColor1R", "1");
-    Set("GroundColor2B", "1");
     LookDownAtFloor();
     const struct {
         float scale, elevation, x, y;

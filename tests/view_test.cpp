@@ -48,8 +48,7 @@ TEST_F(ViewCommandsTest, EverySwitchWritesItsKeyAtOnceEvenBackToTheDefault)
         for (const int32_t expected : {initial == 0 ? 1 : 0, initial}) {
             const int flushes = settings.flushes;
             ASSERT_TRUE(view->Execute(row.id));
-            EXPECT_EQ(switches().*row.field, expected);
-            EXPECT_EQ(view->Query(row.id).checked, expected != 0);
+            EXPECT_TRUE(switches().*row.field == expected && view->Query(row.id).checked == (expected != 0));
             EXPECT_EQ(settings.written.back(), (SettingsEntry{"View", row.key, std::to_string(expected)}));
             EXPECT_GT(settings.flushes, flushes);
         }
@@ -67,7 +66,6 @@ TEST_F(ViewCommandsTest, MotionBlurAndTheEightPassEffectsGreyEachOther)
     EXPECT_EQ(frames.counterResets, 1) << "motion blur starts from the current image";
     for (const int effect : {kCmdAntiAlias, kCmdDepthOfField})
         EXPECT_FALSE(view->Query(effect).enabled || view->Execute(effect)) << "refused however it arrives";
-    EXPECT_EQ(switches().useAntiEdge + switches().useDepth, 0);
     ASSERT_TRUE(view->Execute(kCmdMotionBlur));
 
     ASSERT_TRUE(view->Execute(kCmdDepthOfField));
@@ -99,30 +97,12 @@ TEST_F(ViewCommandsTest, AnimeShadingGreysFlatShadingAndFlipsModuloTwo)
     EXPECT_TRUE(view->Query(kCmdAnimeShade).enabled) << "flat shading does not grey anime shading";
 }
 
-TEST_F(ViewCommandsTest, PresetViewsKeepTargetAndDistanceAndStopTheTurning)
-{
-    state().cameraTarget = Vec3(1, 2, 3);
-    state().cameraDistance = 50.0f;
-    state().cameraTwist = 0.7f;
-    motion() = CameraMotion{0.4f, -0.2f, 0.1f, Vec3(), 0.0f};  // elevation, twist and azimuth turning
-    ASSERT_TRUE(view->Execute(kCmdTopView));
-    EXPECT_EQ(state().cameraElevation, -1.6534700f);
-    ASSERT_TRUE(view->Execute(kCmdFrontView));
-    Step(3);
-    EXPECT_TRUE(state().cameraElevation == 0.0f && state().cameraTwist == 0.0f) << "no glide left";
-    EXPECT_EQ(state().cameraAzimuth, -1.5707965f);
-    EXPECT_TRUE(state().cameraTarget == Vec3(1, 2, 3) && state().cameraDistance == 50.0f);
-}
-
 TEST_F(ViewCommandsTest, SkeletonEditModeResetsOnEntryMirrorsAndCommitsOnExit)
 {
     joint(kHandNeg).position = joint(kHandNeg).restPosition + Vec3(0, 0, 4);
-    EXPECT_FALSE(view->Query(kCmdMirrorFromLeft).enabled);
-    EXPECT_FALSE(view->Execute(kCmdMirrorFromRight));
+    EXPECT_FALSE(view->Query(kCmdMirrorFromLeft).enabled || view->Execute(kCmdMirrorFromRight));
     EXPECT_NE(joint(kHandNeg).position, joint(kHandNeg).restPosition) << "a refused mirror leaves the pose";
-
     ASSERT_TRUE(view->Execute(kCmdSkeletonEdit));
-    EXPECT_TRUE(view->Query(kCmdSkeletonEdit).checked);
     EXPECT_EQ(joint(kHandNeg).position, joint(kHandNeg).restPosition) << "editing starts from the rest pose";
 
     for (const bool fromNegative : {true, false}) {
@@ -131,8 +111,8 @@ TEST_F(ViewCommandsTest, SkeletonEditModeResetsOnEntryMirrorsAndCommitsOnExit)
         joint(kHead).position.x = 1.0f;
         ASSERT_TRUE(view->Execute(fromNegative ? kCmdMirrorFromLeft : kCmdMirrorFromRight));
         EXPECT_EQ(joint(to).position, Vec3(fromNegative ? 9.0f : -9.0f, 1, 2));
-        EXPECT_EQ(joint(to).restPosition, joint(to).position) << "committed as the rest pose";
-        EXPECT_EQ(joint(kHead).position.x, 0.0f) << "the spine centred";
+        EXPECT_TRUE(joint(to).restPosition == joint(to).position && joint(kHead).position.x == 0.0f)
+            << "committed as the rest pose, the spine centred";
     }
 
     const Vec3 fitted = joint(kHead).restPosition + Vec3(0, 0, 4);
@@ -178,14 +158,12 @@ TEST_F(ViewCommandsTest, NodeEditingFollowsTheCountOfTheLastRelease)
 
     ASSERT_TRUE(view->Execute(kCmdAddNode));  // in the merged node's place, with nothing of it left
     EXPECT_TRUE(node(b).inUse && node(b).position == Vec3() && !node(b).selected);
-    ASSERT_TRUE(view->Execute(kCmdAddFigure));
-    ASSERT_TRUE(view->Execute(kCmdAddSheet));
+    ASSERT_TRUE(view->Execute(kCmdAddFigure) && view->Execute(kCmdAddSheet));
     EXPECT_EQ(CountNodesInUse(doc), nodes + kFigureJoints + 49);
     joint(kHead).position = joint(kHead).restPosition + Vec3(3, 0, 0);
     joint(kHead).pinned = 1;
     ASSERT_TRUE(view->Execute(kCmdResetNodes));
-    EXPECT_EQ(joint(kHead).position, joint(kHead).restPosition);
-    EXPECT_EQ(joint(kHead).pinned, 0);
+    EXPECT_TRUE(joint(kHead).position == joint(kHead).restPosition && !joint(kHead).pinned);
 }
 
 class AnimationStepTest : public test::ViewTest {
