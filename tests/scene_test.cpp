@@ -47,20 +47,15 @@ struct HandMadeFile {
             w.WriteInt32(flag);
         for (int i = 0; i < kPoseBlockBytes / 4; ++i)
             w.WriteFloat(float(i % 7));
-        const int polygons = 1;
-        w.WriteInt32(vertices);
-        w.WriteInt32(polygons);
-        w.WriteInt32(0);
+        for (int32_t count : {vertices, 1, 0})  // vertices, one polygon, a spare count
+            w.WriteInt32(count);
         for (int v = 0; v < vertices; ++v)
             for (float f : {1.f, 2.f, 3.f})
                 w.WriteFloat(f);
         for (int v = 0; v < vertices; ++v)
             w.WriteInt32(v);
-        for (int p = 0; p < polygons; ++p)
-            for (int c = 0; c < 4; ++c)
-                w.WriteInt32(corner);
-        for (int p = 0; p < polygons; ++p)
-            w.WriteInt32(3);
+        for (int32_t i : {corner, corner, corner, corner, 3})  // the polygon's corners and colour
+            w.WriteInt32(i);
         const int colours = version == 6 ? 256 : 20;
         for (int e = 0; e < colours; ++e)
             for (int c = 0; c < 3; ++c)
@@ -97,7 +92,6 @@ class SceneFileTest : public ::testing::Test {
 // light's angles, the normals and the binding (from the stored rest pose).
 TEST_F(SceneFileTest, RoundTripIsByteExactAndRestoresTheScene)
 {
-    view = {};
     view.cameraEye = Vec3(10, 20, 30);
     view.lightPosition = Vec3(0, 100, 0);
     view.modelScale = 1.5f;
@@ -116,14 +110,12 @@ TEST_F(SceneFileTest, RoundTripIsByteExactAndRestoresTheScene)
     ASSERT_EQ(saved.size(), 84u + 720 + 12 + 16 * 6 + 20 * 2 + 3072);
     EXPECT_EQ(std::string(saved.begin(), saved.begin() + 12), std::string("\x0bVURizu(006)"));
 
-    RecordingMessages messages2;
     SceneViewState view2;
-    CBodyDoc doc2(messages2);
+    CBodyDoc doc2(messages);
     doc2.AttachViewState(&view2);
     ASSERT_EQ(LoadScene(doc2, saved.data(), saved.size(), "x"), LoadResult::Ok);
-    EXPECT_TRUE(messages2.shown.empty());
-    EXPECT_EQ(view2.cameraEye, Vec3(10, 20, 30));
-    EXPECT_FALSE(view2.groupBinding);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(view2.cameraEye == Vec3(10, 20, 30) && !view2.groupBinding);
     EXPECT_FLOAT_EQ(view2.lightAzimuth, float(M_PI / 2));
     EXPECT_EQ(doc2.faceNormals[0], doc.faceNormals[0]);
     for (int v = 0; v < doc.vertexCount; ++v)
@@ -159,13 +151,10 @@ TEST_F(SceneFileTest, OlderVersionsAndHeaderFormsLoad)
 // Every refusal leaves a freshly reset scene and the view as it was, and says why.
 TEST_F(SceneFileTest, RefusedFilesLeaveTheResetSceneAndTheView)
 {
-    auto cut = [](size_t keep) {
-        std::vector<uint8_t> b = HandMadeFile().Build();
-        b.resize(keep);
-        return b;
-    };
-    auto poked = [](size_t at, uint8_t value) {
-        std::vector<uint8_t> b = HandMadeFile().Build();
+    const std::vector<uint8_t> good = HandMadeFile().Build();
+    auto cut = [&](size_t keep) { return std::vector<uint8_t>(good.begin(), good.begin() + long(keep)); };
+    auto poked = [&](size_t at, uint8_t value) {
+        std::vector<uint8_t> b = good;
         b[at] = value;
         return b;
     };
@@ -240,14 +229,12 @@ TEST_F(SceneFileTest, NewDocumentReadsDefaultSceneFromCurrentFolder)
     const std::vector<uint8_t> file = HandMadeFile().Build();
     test::SetFileText(dir / "default.abd", std::string(file.begin(), file.end()));
     EXPECT_TRUE(doc.OnNewDocument());
-    EXPECT_EQ(doc.vertexCount, 1);
-    EXPECT_EQ(view.cameraDistance, 42.0f);
+    EXPECT_TRUE(doc.vertexCount == 1 && view.cameraDistance == 42.0f);
 
     test::SetFileText(dir / "default.abd", std::string(file.begin(), file.begin() + 100));
     EXPECT_TRUE(doc.OnNewDocument());
     EXPECT_EQ(doc.vertexCount, 0);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0], (dir / "default.abd") + strings::kTruncated);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{(dir / "default.abd") + strings::kTruncated});
 }
 
 class SampleTest : public ::testing::Test {
