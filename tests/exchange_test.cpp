@@ -6,6 +6,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -309,14 +310,6 @@ std::string SquareAndPoint()
                "pal 0 0\n255 0 0 1 2 3 x\n0 128 255 1 2 3 x\n10 20");
 }
 
-// A palette colour given as bytes, each byte out of 255.
-void ExpectBytes(const Rgb& c, int r, int g, int b)
-{
-    EXPECT_NEAR(c.r, r / 255.0, 1e-6);
-    EXPECT_NEAR(c.g, g / 255.0, 1e-6);
-    EXPECT_NEAR(c.b, b / 255.0, 1e-6);
-}
-
 class RokTest : public ::testing::Test {
   protected:
     RokTest() { doc.ResetScene(); }
@@ -346,8 +339,9 @@ TEST_F(RokTest, ImportReadsPointsLinesFacesAndPalette)
 
     // Two palette records, the cut third keeps its default, as do the rest of
     // the palette's 13; entries past it stay as they were.
-    ExpectBytes(doc.colourTable[1], 0, 128, 255);
-    ExpectBytes(doc.colourTable[2], 143, 143, 255);
+    for (const auto& [entry, r, g, b] : {std::tuple{1, 0, 128, 255}, {2, 143, 143, 255}})  // bytes out of 255
+        ExpectNear(Vec3(doc.colourTable[size_t(entry)].r, doc.colourTable[size_t(entry)].g,
+                        doc.colourTable[size_t(entry)].b), r / 255.0, g / 255.0, b / 255.0, 1e-6);
     EXPECT_EQ(doc.colourTable[20], (Rgb{0.5f, 0.5f, 0.5f}));
 }
 

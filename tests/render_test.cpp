@@ -31,10 +31,6 @@ TEST_F(RenderTest, ClearsToBackColourAndOverlaysCounts)
     clock.now += 10;
     Draw(1);
     EXPECT_GT(BlackPixels(10, 40, 120, 54), 0);
-
-    Set("DrawCount", "0");
-    Draw();
-    EXPECT_EQ(BlackPixels(10, 10, 120, 24), 0);
 }
 
 TEST_F(RenderTest, MeshFollowsNodeZeroExceptInSkeletonEditMode)
