@@ -39,19 +39,12 @@ inline void ExpectNear(const Vec3& v, double x, double y, double z, double toler
     EXPECT_NEAR(v.z, z, tolerance);
 }
 
-inline int CountNodesInUse(const CBodyDoc& doc)
+// The entries of a node or link pool in use.
+template <class Pool> int InUse(const Pool& pool)
 {
     int n = 0;
-    for (const SceneNode& node : doc.pools.nodes)
-        n += node.inUse ? 1 : 0;
-    return n;
-}
-
-inline int CountLinksInUse(const CBodyDoc& doc)
-{
-    int n = 0;
-    for (const SceneLink& link : doc.pools.links)
-        n += link.inUse ? 1 : 0;
+    for (const auto& entry : pool)
+        n += entry.inUse ? 1 : 0;
     return n;
 }
 

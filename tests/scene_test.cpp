@@ -326,7 +326,7 @@ TEST_F(NodeEditingTest, LinksAreMeasuredAndRefusedWithAReason)
     ExpectRefused([&] { EXPECT_FALSE(doc.LinkSelectedNodes(false)); });
     Select({a, b});
     doc.UnlinkSelectedNodes();
-    EXPECT_EQ(CountLinksInUse(doc), 26);
+    EXPECT_EQ(InUse(doc.pools.links), 26);
     for (SceneLink& any : doc.pools.links)
         any.inUse = 1;
     Select({b, c});
@@ -338,7 +338,7 @@ TEST_F(NodeEditingTest, FiguresAndSheetsAreRefusedWhenSlotsOrPoolsRunOut)
 {
     for (int slot = 1; slot < 6; ++slot)
         ASSERT_EQ(doc.AddFigure(), slot);
-    EXPECT_EQ(CountNodesInUse(doc), 180);
+    EXPECT_EQ(InUse(doc.pools.nodes), 180);
     ExpectRefused([&] { EXPECT_EQ(doc.AddFigure(), kNoIndex); });  // 20 nodes left, a figure needs 30
 
     doc.ResetScene();

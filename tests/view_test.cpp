@@ -141,7 +141,7 @@ TEST_F(ViewCommandsTest, NodeEditingFollowsTheCountOfTheLastRelease)
 {
     const int a = AllocNode(doc.pools), b = AllocNode(doc.pools);
     node(a).selected = node(b).selected = 1;
-    const int nodes = CountNodesInUse(doc), links = CountLinksInUse(doc);
+    const int nodes = InUse(doc.pools.nodes), links = InUse(doc.pools.links);
     for (const int id : {kCmdMergeNodes, kCmdLinkNodes, kCmdLinkNodesZeroLength, kCmdUnlinkNodes})
         EXPECT_FALSE(view->Execute(id)) << id;
     view->SetSelectedCount(3);
@@ -151,13 +151,13 @@ TEST_F(ViewCommandsTest, NodeEditingFollowsTheCountOfTheLastRelease)
     EXPECT_EQ(doc.pools.links[static_cast<size_t>(links)].zeroLength, 1);
     ASSERT_TRUE(view->Execute(kCmdUnlinkNodes));
     ASSERT_TRUE(view->Execute(kCmdMergeNodes));
-    EXPECT_EQ(CountNodesInUse(doc), nodes - 1);
+    EXPECT_EQ(InUse(doc.pools.nodes), nodes - 1);
     EXPECT_TRUE(view->Query(kCmdMergeNodes).enabled) << "a merge does not recount the selection";
 
     ASSERT_TRUE(view->Execute(kCmdAddNode));  // in the merged node's place, with nothing of it left
     EXPECT_TRUE(node(b).inUse && node(b).position == Vec3() && !node(b).selected);
     ASSERT_TRUE(view->Execute(kCmdAddFigure) && view->Execute(kCmdAddSheet));
-    EXPECT_EQ(CountNodesInUse(doc), nodes + kFigureJoints + 49);
+    EXPECT_EQ(InUse(doc.pools.nodes), nodes + kFigureJoints + 49);
     joint(kHead).position = joint(kHead).restPosition + Vec3(3, 0, 0);
     joint(kHead).pinned = 1;
     ASSERT_TRUE(view->Execute(kCmdResetNodes));
