@@ -122,14 +122,11 @@ TEST(ViewOptionsTest, FirstStartWritesEveryNumericKeyAndNoSwitch)
               "Light/AnimeShadeBright3=0.95 Light/AnimeShadeBright4=1 Light/AnimeShadeThreshold1=0 "
               "Light/AnimeShadeThreshold2=0.1 Light/AnimeShadeThreshold3=0.8 ");
     EXPECT_EQ(settings.flushes, 1);
-
     const ViewSwitches& s = options.Switches();
     EXPECT_EQ(s.drawShadow + s.drawGround + s.drawCount + s.useFastBlower, 4);
     EXPECT_EQ(s.useEdge + s.useAntiEdge + s.useDepth + s.animeShade + s.useCameraTrace + s.useMotionBlower +
                   s.useFlatShade + s.drawDoublePlane,
               0);
-    EXPECT_FLOAT_EQ(options.Parameters().edgeWidth, 0.002f);
-    EXPECT_FLOAT_EQ(options.Thresholds().animeShadeThreshold3, 0.8f);
 }
 
 TEST(ViewOptionsTest, NumbersAreReadAsAtofDoesAndWrittenBackNormalised)
@@ -184,8 +181,7 @@ TEST(SettingsLocationTest, InputsOfTheRunningProcessIgnoreTheWorkingFolder)
     }();
     EXPECT_EQ(inputs.executablePath, executable);
     EXPECT_EQ(inputs.overridePath, std::filesystem::canonical(folder.Path()) / "mine.ini");
-    EXPECT_TRUE(inputs.folderIsWritable(folder.Path()));
-    EXPECT_FALSE(inputs.folderIsWritable(folder / "missing"));
+    EXPECT_TRUE(inputs.folderIsWritable(folder.Path()) && !inputs.folderIsWritable(folder / "missing"));
 }
 
 } // namespace
