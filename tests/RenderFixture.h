@@ -1,20 +1,13 @@
 #pragma once
 
 #include <cmath>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include "SceneFixtures.h"
+#include "Fixtures.h"
 #include "platform/Clock.h"
 #include "platform/OsMesaSurface.h"
-#include "platform/Settings.h"
 #include "render/Effects.h"
 #include "render/FrameRenderer.h"
 #include "render/ViewFrames.h"
-#include "view/BodyView.h"
 
 namespace qm::test {
 

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <set>
 #include <tuple>
-#include <vector>
 
 #include "RenderFixture.h"
 #include "render/GroundShadow.h"

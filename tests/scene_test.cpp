@@ -1,18 +1,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include "SceneFixtures.h"
-#include "TempFolder.h"
+#include "Fixtures.h"
 #include "platform/Files.h"
 #include "resources/Strings.h"
-#include "scene/BodyDoc.h"
 #include "scene/SceneFile.h"
 #include "tools/SampleFigure.h"
 

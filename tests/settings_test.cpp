@@ -1,14 +1,11 @@
 #include <algorithm>
 #include <csignal>
-#include <cstring>
-#include <filesystem>
 #include <limits>
 
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include "TempFolder.h"
+#include "Fixtures.h"
 #include "platform/Files.h"
 #include "platform/IniFileSettings.h"
 #include "platform/SettingsLocation.h"

@@ -1,10 +1,6 @@
 #include <functional>
-#include <string>
 
-#include <gtest/gtest.h>
-
-#include "SceneFixtures.h"
-#include "ViewFixture.h"
+#include "Fixtures.h"
 
 namespace qm {
 namespace {
