@@ -16,7 +16,8 @@ using namespace test;
 
 TEST_F(RenderTest, ClearsToBackColourAndOverlaysCounts)
 {
-    for (const auto& [key, value] : {std::pair{"BackColorR", "1"}, {"BackColorG", "0"}, {"BackColorB", "0.5"}, {"DrawCount", "1"}})
+    for (const auto& [key, value] :
+         {std::pair{"BackColorR", "1"}, {"BackColorG", "0"}, {"BackColorB", "0.5"}, {"DrawCount", "1"}})
         Set(key, value);
     Draw();
     const Pixel bg = At(kWidth - 5, kHeight - 5);
