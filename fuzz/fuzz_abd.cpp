@@ -8,18 +8,9 @@
 #include "scene/BodyDoc.h"
 #include "scene/SceneFile.h"
 
-namespace {
-
-class NoMessages : public qm::MessageSink {
-public:
-    void ShowMessage(const std::string&) override {}
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static NoMessages messages;
+    static qm::RecordingMessages messages;
     static qm::SceneViewState view;
     static std::unique_ptr<qm::CBodyDoc> doc = [] {
         auto d = std::make_unique<qm::CBodyDoc>(messages);
@@ -27,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return d;
     }();
 
+    messages.shown.clear();
     if (qm::LoadScene(*doc, data, size, "fuzz") != qm::LoadResult::Ok)
         return 0;
     const std::vector<uint8_t> saved = qm::SaveScene(*doc);

@@ -1,20 +1,13 @@
 #pragma once
 
-// Frames drawn by OSMesa into a small surface and read back.
 #include <cmath>
-#include <memory>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include "SceneFixtures.h"
+#include "Fixtures.h"
 #include "platform/Clock.h"
 #include "platform/OsMesaSurface.h"
-#include "platform/Settings.h"
 #include "render/Effects.h"
 #include "render/FrameRenderer.h"
 #include "render/ViewFrames.h"
-#include "view/BodyView.h"
 
 namespace qm::test {
 
@@ -38,10 +31,10 @@ protected:
         doc.ResetScene();
         for (const char* key : {"SpecularR", "SpecularG", "SpecularB", "DrawGround", "DrawShadow", "DrawCount"})
             Set(key, "0");
-        for (const char* key : {"AmbientR", "AmbientG", "AmbientB"})
-            Set(key, "0.1");
-        for (const char* key : {"DiffuseR", "DiffuseG", "DiffuseB"})
-            Set(key, "0.6");
+        for (const char* c : {"R", "G", "B"}) {
+            Set((std::string("Ambient") + c).c_str(), "0.1");
+            Set((std::string("Diffuse") + c).c_str(), "0.6");
+        }
         view().cameraTarget = Vec3(0, 0, 0);
         view().cameraDistance = 20.0f;
         view().cameraElevation = 0.0f;
@@ -90,8 +83,6 @@ protected:
         return surface->ReadRgb();
     }
 
-    Image Capture(int k) const { return ReadCaptureTexture(renderer->CaptureTextures()[size_t(k)], kWidth, kHeight); }
-
     Pixel At(int x, int y) const
     {
         uint8_t rgb[3];
@@ -106,11 +97,8 @@ protected:
                 n += At(x, y).Sum() == 0;
         return n;
     }
-    Pixel AtScene(const Vec3& p)
-    {
-        const Vec3 w = Renderer().ProjectPoint(p);
-        return At(int(std::lround(w.x)), int(std::lround(w.y)));
-    }
+    Pixel AtScene(const Vec3& p) { return At(Renderer().ProjectPoint(p)); }
+    Pixel At(const Vec3& w) const { return At(int(std::lround(w.x)), int(std::lround(w.y))); }
 
     // A square of side 2h facing -y, towards the eye.
     void AddSquare(const Vec3& c, float h, int colour)

@@ -17,8 +17,6 @@ public:
             path_.clear();
     }
     ~TempFolder() { std::filesystem::remove_all(path_, ignored_); }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
 
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
     const std::string& Path() const { return path_; }
@@ -36,8 +34,6 @@ public:
         std::filesystem::current_path(folder);
     }
     ~CurrentFolder() { std::filesystem::current_path(previous_); }
-    CurrentFolder(const CurrentFolder&) = delete;
-    CurrentFolder& operator=(const CurrentFolder&) = delete;
 
 private:
     std::filesystem::path previous_;

@@ -2,7 +2,7 @@
 // keys' limits and without their glide.
 #include <cmath>
 
-#include "ViewFixture.h"
+#include "Fixtures.h"
 
 namespace qm {
 namespace {
