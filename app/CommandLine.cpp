@@ -218,7 +218,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
         ->check(CLI::Range(1, 100000));
     const CLI::Option* fit =
         app.add_flag("--fit", "With --render: frame the model as \"Cadrer le modèle\" does instead of using the "
-                              "scene's camera; DXF and ROK meshes, which have none, are always framed");
+                              "scene's camera; mesh and model files, which have none, are always framed");
     std::vector<std::string> sets;
     app.add_option("--set", sets, "With --render: a view option for this run only (any switch or numeric key)")
         ->type_name("KEY=VALUE");
