@@ -154,7 +154,8 @@ TEST(SettingsLocationTest, OverrideThenExecutableFolderThenUserConfig)
     EXPECT_EQ(SettingsFileBesideExecutable("a.b.exe"), "a.b.ini");
 
     SettingsLocationInputs inputs{"/home/u/src/build/app/quillo", "", "", "/home/u",
-                                  [](const std::string& folder) { return folder == "/home/u/src/build/app"; }};
+                                  [](const std::string& folder) { return folder == "/home/u/src/build/app"; },
+                                  [](const std::string&) { return false; }};
     EXPECT_EQ(LocateSettingsFile(inputs), "/home/u/src/build/app/quillo.ini");  // from a build tree
     inputs.executablePath = "/usr/bin/quillo";  // installed where the user cannot write
     EXPECT_EQ(LocateSettingsFile(inputs), "/home/u/.config/quillomark/quillo.ini");
