@@ -408,10 +408,13 @@ bool PlyHeaderIsSound(std::string_view bytes)
     return true;
 }
 
-// Whether bytes may go to the library as a file of this extension.
+// Whether bytes may go to the library as a file of this extension. OBJ is
+// text: a NUL byte in it (which sends the library's material-file lookup
+// astray) makes it no OBJ file.
 bool Readable(std::string_view bytes, const std::string& extension)
 {
-    return !bytes.empty() && (extension != "ply" || PlyHeaderIsSound(bytes));
+    return !bytes.empty() && (extension != "ply" || PlyHeaderIsSound(bytes)) &&
+           (extension != "obj" || bytes.find('\0') == std::string_view::npos);
 }
 
 std::string FolderOf(const std::string& path)
