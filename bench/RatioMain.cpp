@@ -1,6 +1,7 @@
 // Benchmark entry point that, after the usual table, prints each declared
 // ratio of two benchmarks measured in the same run. Machines are noisy;
-// ratios between neighbours in one run are what we compare over time.
+// ratios between neighbours in one run are what we compare over time, in
+// CPU time: on a shared machine the wall clock also counts other programs.
 #include <cstdio>
 #include <map>
 #include <string>
@@ -24,7 +25,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
             if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                seconds[run.benchmark_name()] = run.GetAdjustedRealTime();
+                seconds[run.benchmark_name()] = run.GetAdjustedCPUTime();
     }
     std::map<std::string, double> seconds;
 };

@@ -136,7 +136,7 @@ Vec3 SceneAxes(const aiVector3D& p)
 // A position's exact bits, -0 made +0, as the key that joins the corners a
 // file repeats per face back into one vertex.
 struct PositionKey {
-    uint32_t x, y, z;
+    uint32_t x = 0, y = 0, z = 0;
     static uint32_t Bits(float f)
     {
         f += 0.0f;
@@ -144,6 +144,7 @@ struct PositionKey {
         std::memcpy(&b, &f, sizeof b);
         return b;
     }
+    PositionKey() = default;
     explicit PositionKey(const Vec3& p) : x(Bits(p.x)), y(Bits(p.y)), z(Bits(p.z)) {}
     bool operator==(const PositionKey& o) const { return x == o.x && y == o.y && z == o.z; }
 };
@@ -164,13 +165,40 @@ public:
         }
     }
 
-    // The number of the vertex at key, or next when key is new (and then
-    // recorded as next).
-    int32_t Find(const PositionKey& key, int32_t next)
+    // The vertex numbers of count positions in turn: a position seen before
+    // gets its number, a new one the next number from next on. The slots are
+    // fetched a few positions ahead, so that a large table's cache misses
+    // overlap instead of following one another.
+    void FindAll(const Vec3* positions, size_t count, int32_t next, int32_t* numbers)
     {
-        if ((used_ + 1) * 2 > slots_.size())
+        constexpr size_t kAhead = 16;
+        while ((used_ + count) * 2 > slots_.size())
             Grow();
-        for (size_t i = Hash(key) & mask_;; i = (i + 1) & mask_) {
+        keys_.resize(count);
+        hashes_.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            keys_[i] = PositionKey(positions[i]);
+            hashes_[i] = Hash(keys_[i]);
+        }
+        for (size_t i = 0; i < count; ++i) {
+            if (i + kAhead < count)
+                __builtin_prefetch(&slots_[hashes_[i + kAhead] & mask_], 1);
+            numbers[i] = Find(keys_[i], hashes_[i], next);
+            next += numbers[i] == next ? 1 : 0;
+        }
+    }
+
+private:
+    struct Slot {
+        PositionKey key{};
+        int32_t index = -1;
+    };
+
+    // The number of the vertex at key, or next when key is new (and then
+    // recorded as next). The table has room.
+    int32_t Find(const PositionKey& key, size_t hash, int32_t next)
+    {
+        for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
             Slot& slot = slots_[i];
             if (slot.index < 0) {
                 slot = {key, next};
@@ -181,12 +209,6 @@ public:
                 return slot.index;
         }
     }
-
-private:
-    struct Slot {
-        PositionKey key{Vec3()};
-        int32_t index = -1;
-    };
 
     static size_t Hash(const PositionKey& k)
     {
@@ -204,7 +226,7 @@ private:
         used_ = 0;
         for (const Slot& slot : old)
             if (slot.index >= 0)
-                Find(slot.key, slot.index);
+                Find(slot.key, Hash(slot.key), slot.index);
     }
 
     // Files that repeat corners per face hold several times fewer positions
@@ -213,6 +235,8 @@ private:
 
     std::vector<Slot> slots_;
     size_t mask_ = 0, used_ = 0;
+    std::vector<PositionKey> keys_;
+    std::vector<size_t> hashes_;
 };
 
 // The flattened model, before it goes into the document.
@@ -307,19 +331,18 @@ private:
         const int32_t meshGroup = out.GroupOf("mesh " + std::to_string(meshOrdinal_++));
         const std::vector<int32_t> boneGroups =
             mesh.HasBones() ? BoneGroups(mesh, out, meshGroup) : std::vector<int32_t>();
+        // The polygons name the mesh's own vertices first, in the order they
+        // are reached; those are joined all at once afterwards.
         std::vector<int32_t> index(mesh.mNumVertices, -1);
+        std::vector<unsigned> reached;
         auto vertex = [&](unsigned local) {
             if (index[local] < 0) {
-                const Vec3 p = SceneAxes(transform * mesh.mVertices[local]);
-                const int32_t next = int32_t(out.positions.size());
-                index[local] = out.joined.Find(PositionKey(p), next);
-                if (index[local] == next) {
-                    out.positions.push_back(p);
-                    out.groups.push_back(boneGroups.empty() ? meshGroup : boneGroups[local]);
-                }
+                index[local] = int32_t(reached.size());
+                reached.push_back(local);
             }
-            return index[local];
+            return int32_t(local);
         };
+        const size_t firstPolygon = out.polygons.size();
 
         const Look look = mesh.mMaterialIndex < looks_.size() ? looks_[mesh.mMaterialIndex] : Look{};
         const aiVector3D* uv = (look.texture && mesh.HasTextureCoords(0)) ? mesh.mTextureCoords[0] : nullptr;
@@ -364,6 +387,34 @@ private:
                     colour = {over.r * colour.r, over.g * colour.g, over.b * colour.b};
                 out.polygons.push_back(c);
                 out.colours.push_back(colour);
+            }
+        }
+        Join(mesh, transform, reached, boneGroups.empty() ? nullptr : boneGroups.data(), meshGroup, index, out);
+        for (size_t p = firstPolygon; p < out.polygons.size(); ++p)
+            for (int32_t& corner : out.polygons[p])
+                corner = index[size_t(corner)];
+    }
+
+    // Gives the reached vertices their numbers in the whole model, in turn:
+    // an earlier one's at the same position, or a new one's. index then maps
+    // the mesh's vertices to them.
+    static void Join(const aiMesh& mesh, const aiMatrix4x4& transform, const std::vector<unsigned>& reached,
+                     const int32_t* boneGroups, int32_t meshGroup, std::vector<int32_t>& index, Gathered& out)
+    {
+        constexpr size_t kChunk = 4096;
+        std::vector<Vec3> turned(std::min(kChunk, reached.size()));
+        std::vector<int32_t> numbers(turned.size());
+        for (size_t start = 0; start < reached.size(); start += kChunk) {
+            const size_t n = std::min(kChunk, reached.size() - start);
+            for (size_t i = 0; i < n; ++i)
+                turned[i] = SceneAxes(transform * mesh.mVertices[reached[start + i]]);
+            out.joined.FindAll(turned.data(), n, int32_t(out.positions.size()), numbers.data());
+            for (size_t i = 0; i < n; ++i) {
+                if (numbers[i] == int32_t(out.positions.size())) {
+                    out.positions.push_back(turned[i]);
+                    out.groups.push_back(boneGroups ? boneGroups[reached[start + i]] : meshGroup);
+                }
+                index[reached[start + i]] = numbers[i];
             }
         }
     }

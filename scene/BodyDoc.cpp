@@ -1,5 +1,6 @@
 #include "scene/BodyDoc.h"
 
+#include <array>
 #include <cmath>
 #include <new>
 #include <stdexcept>
@@ -244,6 +245,20 @@ void CBodyDoc::BindMeshToNodes()
         }
     }
 
+    // The nodes a vertex may go to, node 0 always first, gathered once; the
+    // nearest wins, the first of equals, compared by squared distance.
+    struct Candidate {
+        double x, y, z;
+        int node;
+    };
+    std::array<Candidate, kNodePoolSize> candidates;
+    size_t count = 0;
+    for (int n = 0; n <= lastCandidate; ++n) {
+        const SceneNode& node = pools.nodes[static_cast<size_t>(n)];
+        if (n == 0 || node.inUse)
+            candidates[count++] = {node.restPosition.x, node.restPosition.y, node.restPosition.z, n};
+    }
+
     for (int v = 0; v < vertexCount; ++v) {
         const Vec3& rest = restVertices[static_cast<size_t>(v)];
         const int g = vertexGroup[static_cast<size_t>(v)];
@@ -251,19 +266,20 @@ void CBodyDoc::BindMeshToNodes()
         if (byGroup && g >= 0 && g < kGroupCount)
             p = rest * 0.3 + groupCentroids[static_cast<size_t>(g)] * 0.7;
 
-        int best = 0;
-        double bestDistance = Distance(p, pools.nodes[0].restPosition);
-        for (int n = 1; n <= lastCandidate; ++n) {
-            const SceneNode& node = pools.nodes[static_cast<size_t>(n)];
-            if (!node.inUse)
-                continue;
-            const double d = Distance(p, node.restPosition);
-            if (d < bestDistance) {
-                best = n;
-                bestDistance = d;
+        auto squared = [&](const Candidate& c) {
+            const double dx = p.x - c.x, dy = p.y - c.y, dz = p.z - c.z;
+            return dx * dx + dy * dy + dz * dz;
+        };
+        size_t best = 0;
+        double bestSquared = squared(candidates[0]);
+        for (size_t c = 1; c < count; ++c) {
+            const double d = squared(candidates[c]);
+            if (d < bestSquared) {
+                best = c;
+                bestSquared = d;
             }
         }
-        boundNode[static_cast<size_t>(v)] = best;
+        boundNode[static_cast<size_t>(v)] = candidates[best].node;
     }
     RecomputeNormals();
 }
