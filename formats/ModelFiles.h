@@ -39,9 +39,6 @@ bool IsModelExportExtension(std::string_view extension);
 // more than it holds. A file the library cannot read changes nothing: the user is
 // told (cannot open, or bad format).
 ExchangeResult ImportModel(CBodyDoc& doc, const std::string& path);
-// The same from bytes in memory, the format told by extension; textures in
-// other files are not found.
-ExchangeResult ImportModel(CBodyDoc& doc, const uint8_t* data, size_t size, const std::string& extension);
 
 // Writes the mesh's rest positions, axes turned back, as OBJ (with an MTL of
 // the colours used beside it), glTF (.gltf with its .bin, or .glb; one

@@ -459,13 +459,10 @@ bool PlyHeaderIsSound(std::string_view bytes)
     return true;
 }
 
-// Whether bytes may go to the library as a file of this extension. OBJ is
-// text: a NUL byte in it (which sends the library's material-file lookup
-// astray) makes it no OBJ file.
+// Whether bytes may go to the library as a file of this extension.
 bool Readable(std::string_view bytes, const std::string& extension)
 {
-    return !bytes.empty() && (extension != "ply" || PlyHeaderIsSound(bytes)) &&
-           (extension != "obj" || bytes.find('\0') == std::string_view::npos);
+    return !bytes.empty() && (extension != "ply" || PlyHeaderIsSound(bytes));
 }
 
 std::string FolderOf(const std::string& path)
@@ -546,15 +543,6 @@ ExchangeResult ImportModel(CBodyDoc& doc, const std::string& path)
     Assimp::Importer importer;
     const std::string_view view(reinterpret_cast<const char*>(bytes.Data()), bytes.Size());
     return Replace(doc, Readable(view, extension) ? importer.ReadFile(path, 0) : nullptr, FolderOf(path), extension);
-}
-
-ExchangeResult ImportModel(CBodyDoc& doc, const uint8_t* data, size_t size, const std::string& extension)
-{
-    Assimp::Importer importer;
-    const std::string_view view(reinterpret_cast<const char*>(data), size);
-    const aiScene* scene = Readable(view, extension) ? importer.ReadFileFromMemory(data, size, 0, extension.c_str())
-                                                     : nullptr;
-    return Replace(doc, scene, "", extension);
 }
 
 } // namespace qm

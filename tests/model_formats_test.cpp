@@ -171,7 +171,6 @@ TEST_F(ModelFormatsTest, PolygonsGroupsAndRefusals)
     SetFileText(dir / "bad.glb", "glTF\x02\0\0\0 not really");
     // A header the library would loop on forever is refused before it sees it.
     SetFileText(dir / "loops.ply", "ply\nformat ascii 1.0\nelementt x\nproperty fTextureFiloatply\nend_header\n");
-    SetFileText(dir / "nul.obj", std::string("mtllib l\0\0 a\0\0-3", 17));  // its material lookup crashes
     const struct {
         std::string path, message;
         ExchangeResult result;
@@ -179,7 +178,6 @@ TEST_F(ModelFormatsTest, PolygonsGroupsAndRefusals)
         {dir / "missing.obj", dir / "missing.obj" + strings::kCannotOpen, ExchangeResult::kCannotOpen},
         {dir / "bad.glb", strings::kBadFormat, ExchangeResult::kWrongFormat},
         {dir / "loops.ply", strings::kBadFormat, ExchangeResult::kWrongFormat},
-        {dir / "nul.obj", strings::kBadFormat, ExchangeResult::kWrongFormat},
         {dir.Path(), dir.Path() + strings::kCannotOpen, ExchangeResult::kCannotOpen},
     };
     for (const auto& r : refused) {
