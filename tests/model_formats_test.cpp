@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include <assimp/Exporter.hpp>
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
 #include <gtest/gtest.h>
 
 #include "TempFolder.h"
@@ -137,6 +140,16 @@ TEST_F(ModelFormatsTest, EachExportFormatReadsBackAsTheSameMesh)
         EXPECT_EQ(Shape(back, coloured), Shape(doc, coloured)) << name;
     }
     EXPECT_NE(test::FileText(dir / "out.mtl").find("Kd 1 1 0"), std::string::npos);
+
+    // FBX is only read: the library writes the file to read back.
+    Assimp::Importer reader;
+    const aiScene* scene = reader.ReadFile(dir / "out.obj", 0);
+    ASSERT_TRUE(scene && Assimp::Exporter().Export(scene, "fbxa", dir / "out.fbx") == AI_SUCCESS);
+    RecordingMessages quiet;
+    CBodyDoc back(quiet);
+    back.ResetScene();
+    ASSERT_EQ(ImportModel(back, dir / "out.fbx"), ExchangeResult::kOk);
+    EXPECT_EQ(Shape(back, true), Shape(doc, true));
 }
 
 // OBJ text: what the mesh becomes.
