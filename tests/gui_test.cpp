@@ -198,8 +198,10 @@ public:
     // The window whose title contains name, once it is shown, active, with the pointer over it.
     bool WaitForWindow(const std::string& name)
     {
-        window_ = Shell("timeout 30 xdotool search --all --sync --onlyvisible --pid " + std::to_string(pid_) + " --name '" +
-                        name + "' | head -n 1");
+        window_.clear();
+        for (int attempt = 0; attempt < 3 && window_.empty(); ++attempt)  // a window closing mid-search fails it
+            window_ = Shell("timeout 30 xdotool search --all --sync --onlyvisible --pid " + std::to_string(pid_) +
+                            " --name '" + name + "' | head -n 1");
         if (window_.empty())
             return false;
         Shell("xdotool windowactivate --sync " + window_ + " mousemove --window " + window_ + " 120 200");
