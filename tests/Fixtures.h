@@ -46,7 +46,6 @@ inline void ExpectNear(const Vec3& v, double x, double y, double z, double toler
     EXPECT_NEAR(v.z, z, tolerance);
 }
 
-// The entries of a node or link pool in use.
 template <class Pool> int InUse(const Pool& pool)
 {
     int n = 0;

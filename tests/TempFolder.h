@@ -26,7 +26,6 @@ private:
     std::error_code ignored_;
 };
 
-// Changes the working folder for the life of the object.
 class CurrentFolder {
 public:
     explicit CurrentFolder(const std::string& folder) : previous_(std::filesystem::current_path())

@@ -29,9 +29,6 @@ struct RunResult {
 
 class CommandLineTest : public ::testing::Test {
   protected:
-    // The headless executable runs every batch mode, and describes a scene
-    // where quillo would open the viewer.
-    RunResult QuilloHeadless(const std::string& args) { return Run(QUILLO_RENDER_BIN, args); }
     RunResult Quillo(const std::string& args) { return Run(QUILLO_BIN, args); }
     RunResult Run(const std::string& program, const std::string& args)
     {
@@ -60,7 +57,7 @@ class CommandLineTest : public ::testing::Test {
         return path;
     }
 
-    // A copy of the scene at from with the float at offset replaced.
+    // A copy of the scene at from with the float at offset changed.
     std::string Poked(const std::string& from, const std::string& name, size_t offset, float value)
     {
         std::string bytes = FileText(from);
@@ -80,16 +77,23 @@ TEST_F(CommandLineTest, ConvertCopiesScenesSilentlyAndThroughDxf)
     EXPECT_EQ(run.out + run.err, "");
     EXPECT_EQ(FileText(dir / "out.abd"), FileText(in));
 
-    run = Quillo("--convert " + in + " " + (dir / "quad.DXF"));
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(FileText(dir / "quad.DXF").find("3DFACE"), std::string::npos);
-    run = Quillo("--convert " + (dir / "quad.DXF") + " " + (dir / "back.abd"));
-    ASSERT_EQ(run.status, 0) << run.err;
+    // Through DXF (its corners welded back into four vertices) and each model format written, and back.
     RecordingMessages messages;
     CBodyDoc doc(messages);
-    ASSERT_EQ(LoadSceneFile(doc, dir / "back.abd"), LoadResult::Ok);
-    EXPECT_EQ(doc.polygonCount, 1);
-    EXPECT_EQ(doc.vertexCount, 4); // corners welded back into four vertices
+    const struct {
+        const char* name;
+        int polygons;
+    } models[] = {{"quad.DXF", 1}, {"quad.obj", 1}, {"quad.ply", 1},
+                  {"quad.glb", 2}, {"quad.gltf", 2}, {"quad.stl", 2}};
+    for (const auto& m : models) {
+        run = Quillo("--convert " + in + " " + (dir / m.name));
+        ASSERT_EQ(run.status, 0) << m.name << run.err;
+        run = Quillo("--convert " + (dir / m.name) + " " + (dir / "back.abd"));
+        ASSERT_EQ(run.status, 0) << m.name << run.err;
+        ASSERT_EQ(LoadSceneFile(doc, dir / "back.abd"), LoadResult::Ok);
+        EXPECT_EQ(doc.polygonCount, m.polygons) << m.name;  // glTF and STL hold triangles only
+        EXPECT_EQ(doc.vertexCount, 4) << m.name;
+    }
 
     // Names without a known extension are read by their first bytes; an
     // output reached through a link that points nowhere yet is created where
@@ -116,14 +120,9 @@ TEST_F(CommandLineTest, ConvertCopiesScenesSilentlyAndThroughDxf)
         // A settings file that never ends is not read.
         {"in.ABD o5.abd --command 32816 --settings /dev/zero", "o5.abd", 4},
     };
+    test::CurrentFolder cwd(dir.Path());
     for (const auto& c : converted) {
-        std::string args;
-        for (size_t at = 0, end; at < c.args.size(); at = end + 1) {
-            end = std::min(c.args.find(' ', at), c.args.size());
-            const std::string word = c.args.substr(at, end - at);
-            args += (word[0] == '-' || word[0] == '/' || std::isdigit(word[0]) ? word : dir / word) + " ";
-        }
-        run = Quillo("--convert " + args);
+        run = Quillo("--convert " + c.args);
         EXPECT_EQ(run.status, 0) << c.args << ": " << run.err;
         ASSERT_EQ(LoadSceneFile(doc, dir / c.check), LoadResult::Ok) << c.args;
         EXPECT_EQ(doc.vertexCount, c.vertices) << c.args;
@@ -131,21 +130,6 @@ TEST_F(CommandLineTest, ConvertCopiesScenesSilentlyAndThroughDxf)
     }
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.abd"));
     EXPECT_EQ(FileText(dir / "twin.abd"), FileText(dir / "twin-link.abd"));
-
-    // Through each model format written, and drawn from one.
-    const struct {
-        const char* name;
-        int polygons;
-    } models[] = {{"quad.obj", 1}, {"quad.ply", 1}, {"quad.glb", 2}, {"quad.gltf", 2}, {"quad.stl", 2}};
-    for (const auto& m : models) {
-        run = Quillo("--convert " + in + " " + (dir / m.name));
-        ASSERT_EQ(run.status, 0) << m.name << run.err;
-        run = Quillo("--convert " + (dir / m.name) + " " + (dir / "back.abd"));
-        ASSERT_EQ(run.status, 0) << m.name << run.err;
-        ASSERT_EQ(LoadSceneFile(doc, dir / "back.abd"), LoadResult::Ok);
-        EXPECT_EQ(doc.polygonCount, m.polygons) << m.name;  // glTF and STL hold triangles only
-        EXPECT_EQ(doc.vertexCount, 4) << m.name;
-    }
 
     // The desktop's thumbnailer entry, as a file manager runs it for a 48-pixel picture.
     std::string exec = FileText(QM_THUMBNAILER);
@@ -275,23 +259,22 @@ TEST_F(CommandLineTest, CommandsRunInOrderAfterTheFileIsOpened)
     EXPECT_EQ(doc.polygonCorners[0], (PolygonCorners{3, 1, 0, 2}));
     EXPECT_FALSE(std::filesystem::exists(ini)) << "settings are read, never written";
 
-    // Mirroring wants the skeleton edit mode, which an earlier command can give.
-    std::filesystem::remove(out);
-    run = Quillo("--convert " + in + " " + out + " --command 32819");
-    EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.err.find("--command 32819: the command is disabled"), std::string::npos) << run.err;
-    EXPECT_FALSE(std::filesystem::exists(out)) << "nothing written after a refused command";
-    run = Quillo("--convert " + in + " " + out + " --command 32813 --command 32819");
-    EXPECT_EQ(run.status, 0) << run.err;
-
-    run = QuilloHeadless("--command 32845 " + in);
+    // The headless executable runs every batch mode, and describes a scene where quillo would open the viewer.
+    run = Run(QUILLO_RENDER_BIN, "--command 32845 " + in);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("skeleton: 60 nodes, 50 links"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("distance 77"), std::string::npos) << run.out;
 
+    // Mirroring wants the skeleton edit mode, and motion blur is greyed while anti-aliasing is on:
+    // nothing is written after a refused command.
+    std::filesystem::remove(out);
+    const std::string png = dir / "x.png";
     const struct {
         std::string args, message;
     } refused[] = {
+        {"--convert " + in + " " + out + " --command 32819", "--command 32819: the command is disabled"},
+        {"--render " + in + " " + png + " --settings " + ini + " --command 32833 --command 32829",
+         "--command 32829: the command is disabled"},
         {"--command 99999", "--command 99999: no command has this id"},
         {"--command 32812 " + in, "--command 32812: this command needs the viewer window"},
         {"--command 57601", "this command needs the viewer window"},
@@ -299,11 +282,14 @@ TEST_F(CommandLineTest, CommandsRunInOrderAfterTheFileIsOpened)
         {"--command x", "--command"},
     };
     for (const auto& r : refused) {
-        run = QuilloHeadless(r.args);
+        run = Run(QUILLO_RENDER_BIN, r.args);
         EXPECT_EQ(run.status, 2) << r.args;
         EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
         EXPECT_EQ(run.out, "");
     }
+    EXPECT_FALSE(std::filesystem::exists(out) || std::filesystem::exists(png));
+    run = Quillo("--convert " + in + " " + out + " --command 32813 --command 32819");  // edit mode first
+    EXPECT_EQ(run.status, 0) << run.err;
 }
 
 TEST_F(CommandLineTest, RenderWritesAPictureWithTheCommandsAndLeavesTheSettingsAlone)
@@ -343,12 +329,6 @@ TEST_F(CommandLineTest, RenderWritesAPictureWithTheCommandsAndLeavesTheSettingsA
     EXPECT_NE(red, plain);
     EXPECT_EQ(picture("", bin + "/quillo"), red);
     EXPECT_EQ(picture("", bin + "/quillo-render"), red);
-
-    const RunResult run =
-        Quillo("--render " + in + " " + (dir / "x.png") + common + settings + " --command 32833 --command 32829");
-    EXPECT_EQ(run.status, 2) << "motion blur is greyed while anti-aliasing is on";
-    EXPECT_NE(run.err.find("--command 32829: the command is disabled"), std::string::npos) << run.err;
-    EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
 
     // A mesh carries no camera and is framed; a scene keeps its own unless --fit.
     ASSERT_EQ(Quillo("--convert " + in + " " + (dir / "quad.dxf")).status, 0);

@@ -90,6 +90,7 @@ class DxfTest : public ::testing::Test {
     RecordingMessages messages;
     CBodyDoc doc{messages};
 };
+class RokTest : public DxfTest {};
 
 TEST_F(DxfTest, ImportConvertsAxesFitsTheViewAndWelds)
 {
@@ -190,15 +191,17 @@ TEST_F(DxfTest, OddFacesAndValuesStayInsideTheMesh)
         ExpectNear(doc.vertexNormals[size_t(c)], n.x, n.y, n.z);
 }
 
-TEST_F(DxfTest, UnreadableFileLeavesTheMesh)
+TEST_F(DxfTest, UnreadableFileLeavesTheMeshAndAnUnwritableOneIsSaid)
 {
     AddVertex(doc, Vec3(1, 2, 3));
     AddPolygon(doc, 0, 0, 0, 0);
     const std::string missing = ::testing::TempDir() + "no/such.dxf";
     EXPECT_EQ(ImportDxf(doc, missing), ExchangeResult::kCannotOpen);
     EXPECT_EQ(ImportDxf(doc, ::testing::TempDir()), ExchangeResult::kCannotOpen);  // a folder
+    EXPECT_EQ(ExportDxf(doc, missing), ExchangeResult::kCannotOpen);
     EXPECT_EQ(messages.shown, (std::vector<std::string>{missing + strings::kCannotOpen,
-                                                        ::testing::TempDir() + strings::kCannotOpen}));
+                                                        ::testing::TempDir() + strings::kCannotOpen,
+                                                        missing + strings::kCannotOpen}));
     EXPECT_EQ(doc.vertexCount + doc.polygonCount, 2);
 }
 
@@ -225,6 +228,11 @@ TEST_F(DxfTest, ExportWritesTheExactText)
     const std::string corners = "10\n-1.000000\n20\n2.000000\n30\n-3.000000\n11\n" + f(-0.0078125) + "21\n" + f(-0.0) +
                                 "31\n" + f(-double(2.5e-7f)) + far("2") + far("3");
     EXPECT_EQ(FormatDxf(doc), std::string(kOpening) + "3DFACE\n8\nbody2\n62\n5\n" + corners + "0\n" + kClosing);
+
+    test::TempFolder dir;  // the same text in the file, over a longer one
+    test::SetFileText(dir / "out.dxf", std::string(4000, 'x'));
+    ASSERT_EQ(ExportDxf(doc, dir / "out.dxf"), ExchangeResult::kOk);
+    EXPECT_EQ(test::FileText(dir / "out.dxf"), FormatDxf(doc));
 }
 
 TEST_F(DxfTest, ExportWritesTheNearestDefaultColourAndKeepsTheTable)
@@ -245,21 +253,6 @@ TEST_F(DxfTest, ExportWritesTheNearestDefaultColourAndKeepsTheTable)
     // Equal default colours go to the lowest entry; a changed colour to its
     // nearest default; a number outside the table to what entry 0 maps to.
     EXPECT_EQ(written, (std::vector<int>{5, 0, 0, 1, 2, 3, 4, 5, 6, 12, 250, 32, 5, 5}));
-}
-
-TEST_F(DxfTest, ExportReplacesTheFileOrSaysWhy)
-{
-    AddVertex(doc, Vec3(1, 2, 3));
-    AddPolygon(doc, 0, 0, 0, 0, 3);
-    test::TempFolder dir;
-    const std::string path = dir / "out.dxf";
-    test::SetFileText(path, std::string(4000, 'x')); // longer than what replaces it
-    ASSERT_EQ(ExportDxf(doc, path), ExchangeResult::kOk);
-    EXPECT_EQ(test::FileText(path), FormatDxf(doc));
-
-    const std::string nowhere = dir / "missing/out.dxf";
-    EXPECT_EQ(ExportDxf(doc, nowhere), ExchangeResult::kCannotOpen);
-    EXPECT_EQ(messages.shown, std::vector<std::string>{nowhere + strings::kCannotOpen});
 }
 
 // A ROK file from its sections; the unused tokens are filled in.
@@ -298,13 +291,6 @@ std::string SquareAndPoint()
                FaceOf(7, {1, 2, 3, 4}) + FaceOf(2, {1, 6, 5}) + FaceOf(0, {1, 7, 3, 2}),
                "pal 0 0\n255 0 0 1 2 3 x\n0 128 255 1 2 3 x\n10 20");
 }
-
-class RokTest : public ::testing::Test {
-  protected:
-    RokTest() { doc.ResetScene(); }
-    RecordingMessages messages;
-    CBodyDoc doc{messages};
-};
 
 TEST_F(RokTest, ImportReadsPointsLinesFacesAndPalette)
 {
@@ -387,34 +373,25 @@ TEST_F(RokTest, OtherFilesGiveAnEmptyMesh)
                 doc.vertexCount == 0);
     EXPECT_EQ(ImportRokText(doc, ""), ExchangeResult::kWrongFormat);
     EXPECT_EQ(messages.shown, (std::vector<std::string>{strings::kWrongFormat, strings::kWrongFormat}));
-
-    const std::string missing = ::testing::TempDir() + "no/such.rok";
-    EXPECT_EQ(ImportRok(doc, missing), ExchangeResult::kCannotOpen);
-    EXPECT_EQ(messages.shown.back(), missing + strings::kCannotOpen);
-}
-
-// Three quads in one plane (points (i, j, 0)); the middle one is written with
-// the other winding, and lines 8 and 9 are the edges it shares.
-std::string Strip(int group)
-{
-    std::string points;
-    for (int j = 0; j < 2; ++j)
-        for (int i = 0; i < 4; ++i)
-            points += Point(1 + i + 4 * j, group, i, j, 0);
-    std::string lines;
-    for (int i = 0; i < 3; ++i)
-        lines += Line(1 + i, 2 + i); // 1-3: bottom edges
-    for (int i = 0; i < 3; ++i)
-        lines += Line(5 + i, 6 + i); // 4-6: top edges
-    for (int i = 0; i < 4; ++i)
-        lines += Line(1 + i, 5 + i); // 7-10: uprights
-    return Rok(points, lines, FaceOf(0, {1, 8, 4, 7}) + FaceOf(0, {8, 5, 9, 2}) + FaceOf(0, {9, 3, 6, 10}));
 }
 
 TEST_F(RokTest, PolygonsTurnAwayFromTheirGroupAndFromSharpFolds)
 {
-    // The middle quad folds back on both neighbours and is turned to match them.
-    ASSERT_TRUE(ImportRokText(doc, Strip(0)) == ExchangeResult::kOk && doc.polygonCount == 3);
+    // Three quads in one plane (points (i, j, 0)); the middle one, written with
+    // the other winding (lines 8 and 9 are the edges it shares), folds back on
+    // both neighbours and is turned to match them.
+    std::string strip, edges;
+    for (int j = 0; j < 2; ++j)
+        for (int i = 0; i < 4; ++i)
+            strip += Point(1 + i + 4 * j, 0, i, j, 0);
+    for (int i = 0; i < 3; ++i)
+        edges += Line(1 + i, 2 + i); // 1-3: bottom edges
+    for (int i = 0; i < 3; ++i)
+        edges += Line(5 + i, 6 + i); // 4-6: top edges
+    for (int i = 0; i < 4; ++i)
+        edges += Line(1 + i, 5 + i); // 7-10: uprights
+    strip = Rok(strip, edges, FaceOf(0, {1, 8, 4, 7}) + FaceOf(0, {8, 5, 9, 2}) + FaceOf(0, {9, 3, 6, 10}));
+    ASSERT_TRUE(ImportRokText(doc, strip) == ExchangeResult::kOk && doc.polygonCount == 3);
     for (int p = 0; p < 3; ++p)
         EXPECT_NEAR(doc.faceNormals[static_cast<size_t>(p)].y, -1.0, 1e-6) << p;
 

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -50,6 +49,14 @@ std::string Shell(const std::string& command)
     while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
         out.pop_back();
     return out;
+}
+
+// Whether done() holds within 10 s.
+bool WaitUntil(const std::function<bool()>& done)
+{
+    for (int i = 0; i < 100 && !done(); ++i)
+        std::this_thread::sleep_for(100ms);
+    return done();
 }
 
 size_t Colours(const Picture& p)
@@ -191,15 +198,16 @@ public:
     // The window whose title contains name, once it is shown, active, with the pointer over it.
     bool WaitForWindow(const std::string& name)
     {
-        window_ = Shell("timeout 30 xdotool search --all --sync --onlyvisible --pid " + std::to_string(pid_) + " --name '" +
-                        name + "' | head -n 1");
+        window_.clear();
+        for (int attempt = 0; attempt < 3 && window_.empty(); ++attempt)  // a window closing mid-search fails it
+            window_ = Shell("timeout 30 xdotool search --all --sync --onlyvisible --pid " + std::to_string(pid_) +
+                            " --name '" + name + "' | head -n 1");
         if (window_.empty())
             return false;
         Shell("xdotool windowactivate --sync " + window_ + " mousemove --window " + window_ + " 120 200");
         return true;
     }
     const std::string& Id() const { return window_; }
-    // What the viewer has printed so far.
     std::string Output() const { return FileText(output_); }
     // The size of the window's client area, without the frame the window manager adds.
     std::string Geometry() const
@@ -247,11 +255,20 @@ public:
         Keys("F10 Up Return");
         return Exited();
     }
-    // How many windows of the viewer are shown.
-    size_t Windows() const
+    // How many windows of the viewer are shown: the main one and its dialogs.
+    size_t Windows() const { return std::stoul(Shell("xdotool search --onlyvisible --class quillo | wc -l")); }
+    // Whether a dialog is shown (or, wanted false, none) within 10 s.
+    bool Dialog(bool shown = true) const { return WaitUntil([&] { return (Windows() > 1) == shown; }); }
+    // The item of "Fichier" chosen; in its dialog, keys pressed, text typed and Return.
+    bool FileDialog(const std::string& item, const std::string& keys, const std::string& typed) const
     {
-        const std::string ids = Shell("xdotool search --onlyvisible --pid " + std::to_string(pid_) + " --name .");
-        return ids.empty() ? 0 : size_t(std::count(ids.begin(), ids.end(), '\n') + 1);
+        Keys(FileMenuKeys(item));
+        if (!Dialog())
+            return false;
+        Shell("xdotool " + (keys.empty() ? "" : "key " + keys + " ") + "type --delay 30 '" + typed + "'");
+        std::this_thread::sleep_for(500ms);  // the location field completes what is typed
+        Keys("Return");
+        return true;
     }
     // The window closed as a desktop closes it (its title bar's close button,
     // through the window manager); the exit status.
@@ -294,17 +311,12 @@ TEST_F(GuiTest, FirstStartWritesTheDefaultsThenEachSwitchAtOnceAndKeepsTheSizeIt
         ASSERT_TRUE(viewer.WaitForWindow("Quillomark"));
         EXPECT_EQ(viewer.OuterGeometry(), "400x430");
         EXPECT_EQ(viewer.Output(), "") << "no toolkit warnings";
-        const std::string text = FileText(ini);
-        for (const char* key : {"BackColorR=0.5", "GroundScale=10", "Shininess=100", "EdgeWidth=0.002",
-                                "AnimeShadeThreshold3=0.8"})
-            EXPECT_NE(text.find(key), std::string::npos) << key;
-        for (const char* key : {"UseEdge", "DrawGround"})  // switches only once changed
-            EXPECT_EQ(text.find(key), std::string::npos) << key;
+        const std::string text = FileText(ini);  // the defaults, and a switch only once it is changed
+        EXPECT_TRUE(text.find("EdgeWidth=0.002") != std::string::npos && text.find("DrawGround") == std::string::npos);
         // Affichage > Sol: the third item of the second menu.
         viewer.Keys("F10 Right Down Down Down Return");
-        for (int i = 0; i < 40 && FileText(ini).find("DrawGround=0") == std::string::npos; ++i)
-            std::this_thread::sleep_for(50ms);
-        EXPECT_NE(FileText(ini).find("DrawGround=0"), std::string::npos) << FileText(ini);
+        EXPECT_TRUE(WaitUntil([&] { return FileText(ini).find("DrawGround=0") != std::string::npos; }))
+            << FileText(ini);
         viewer.Resize("800 600");
         closedWith = viewer.OuterGeometry();
         EXPECT_EQ(viewer.Close(), 0);
@@ -339,6 +351,24 @@ TEST_F(GuiTest, SampleMovesWithADragTurnsWithTheArrowsAndShowsAndCommitsItsSkele
     ASSERT_TRUE(viewer.WaitForWindow("figure.abd - Quillomark"));
     Picture last = viewer.Settled();
     EXPECT_GT(Colours(last), 50u);  // a lit figure, not a cleared window
+
+    // "Enregistrer l'image..." saves what the headless renderer draws of the same scene at the same size.
+    const std::string saved = folder / "saved.png", drawn = folder / "drawn.png";
+    ASSERT_TRUE(viewer.FileDialog("Enregistrer l'image...", "ctrl+a", saved));
+    WaitUntil([&] { return std::filesystem::exists(saved); });
+    const test::RgbPicture window = test::ReadPng(saved);
+    ASSERT_GT(window.width, 100) << "no picture saved";
+    const std::string size = std::to_string(window.width) + "x" + std::to_string(window.height);
+    ASSERT_EQ(std::system((std::string(QUILLO_BIN) + " --render " + scene + " " + drawn + " --size " + size +
+                           " --frames 2 --settings " + ini).c_str()),
+              0);
+    const test::RgbPicture headless = test::ReadPng(drawn);
+    ASSERT_EQ(headless.rgb.size(), window.rgb.size());
+    int worst = 0;
+    for (size_t i = 0; i < window.rgb.size(); ++i)
+        worst = std::max(worst, std::abs(int(window.rgb[i]) - int(headless.rgb[i])));
+    EXPECT_LE(worst, 2);
+    ASSERT_TRUE(viewer.WaitForWindow("figure.abd - Quillomark"));  // the focus back from the dialog
 
     const std::pair<const char*, std::function<void()>> actions[] = {
         {"drag from empty space at the left", [&] { viewer.Drag(60, 160, 300); }},
@@ -427,36 +457,8 @@ TEST_F(GuiTest, WheelRightAndMiddleDragsMoveTheCameraAndFBringsTheModelBack)
     EXPECT_EQ(whiteOnTopSide(viewer.Settled()), 0);
 }
 
-// "Enregistrer l'image..." saves what the headless renderer draws of the same scene at the same size.
-TEST_F(GuiTest, SavedPictureIsTheHeadlessRenderOfTheSameScene)
-{
-    SetFileText(ini, "[View]\nDrawCount=0\n");
-    Viewer viewer({"--settings", ini, QM_SAMPLE_FIGURE}, folder);
-    ASSERT_TRUE(viewer.WaitForWindow("figure.abd - Quillomark"));
-    viewer.Settled();
-    viewer.Keys(FileMenuKeys("Enregistrer l'image..."));
-    ASSERT_NE(Shell("timeout 30 xdotool search --sync --onlyvisible --name \"Enregistrer l'image\""), "");
-    const std::string saved = folder / "saved.png", drawn = folder / "drawn.png";
-    Shell("xdotool key ctrl+a type --delay 20 '" + saved + "'");
-    viewer.Keys("Return");
-    for (int i = 0; i < 100 && !std::filesystem::exists(saved); ++i)
-        std::this_thread::sleep_for(100ms);
-    const test::RgbPicture window = test::ReadPng(saved);
-    ASSERT_GT(window.width, 100) << "no picture saved";
-    const std::string size = std::to_string(window.width) + "x" + std::to_string(window.height);
-    ASSERT_EQ(std::system((std::string(QUILLO_BIN) + " --render " + QM_SAMPLE_FIGURE + " " + drawn + " --size " + size +
-                           " --frames 2 --settings " + ini).c_str()),
-              0);
-    const test::RgbPicture headless = test::ReadPng(drawn);
-    ASSERT_EQ(headless.rgb.size(), window.rgb.size());
-    int worst = 0;
-    for (size_t i = 0; i < window.rgb.size(); ++i)
-        worst = std::max(worst, std::abs(int(window.rgb[i]) - int(headless.rgb[i])));
-    EXPECT_LE(worst, 2);
-}
-
 // The file commands as a user meets them: a damaged scene from the recent
-// list, export, Save As and import through the file dialogs, which start in
+// list, export, Save As and imports through the file dialogs, which start in
 // the scene's folder (the viewer runs elsewhere) and go by the command, not
 // by the name typed.
 TEST_F(GuiTest, FileCommandsKeepTheSceneAndWriteWhatTheyNameWhereTheSceneIs)
@@ -465,98 +467,58 @@ TEST_F(GuiTest, FileCommandsKeepTheSceneAndWriteWhatTheyNameWhereTheSceneIs)
     std::filesystem::copy_file(QM_SAMPLE_FIGURE, scene);
     SetFileText(bad, "\x0bVURizu(009)");
     SetFileText(ini, "[View]\nDrawCount=0\n[Recent File List]\nFile1=" + bad + "\n");
-    const auto waitFor = [](const std::function<bool()>& done) {
-        for (int i = 0; i < 100 && !done(); ++i)
-            std::this_thread::sleep_for(100ms);
-        return done();
-    };
-    const auto dialogShown = [] { return Shell("xdotool search --onlyvisible --class quillo | wc -l") != "1"; };
     const auto inode = [](const std::string& path) { return Shell("stat -c %i " + path + " 2>/dev/null"); };
     Viewer viewer({"--settings", ini, scene}, folder);
     ASSERT_TRUE(viewer.WaitForWindow("fig.abd - Quillomark"));
 
     // Fichier récent > bad.abd, the second entry: refused, said, and forgotten.
     viewer.Keys("F10 Up Up Right Down Return");
-    ASSERT_TRUE(waitFor(dialogShown)) << "the refusal is said";
+    ASSERT_TRUE(viewer.Dialog()) << "the refusal is said";
     viewer.Keys("Return");
-    EXPECT_TRUE(waitFor([&] { return !dialogShown(); }));
+    EXPECT_TRUE(viewer.Dialog(false));
     ASSERT_TRUE(viewer.WaitForWindow("fig.abd - Quillomark"));
     const std::string before = inode(scene);
     viewer.Keys("ctrl+s");
-    EXPECT_TRUE(waitFor([&] { return inode(scene) != before; })) << "saved";
+    EXPECT_TRUE(WaitUntil([&] { return inode(scene) != before; })) << "saved";
     EXPECT_EQ(FileText(scene).size(), FileText(QM_SAMPLE_FIGURE).size()) << "the whole figure, not an empty scene";
 
     // Enregistrer en format DXF... to a name that is no DXF name.
-    viewer.Keys(FileMenuKeys("Enregistrer en format DXF..."));
-    ASSERT_TRUE(waitFor(dialogShown));
-    Shell("xdotool key ctrl+a type mesh.txt");
-    viewer.Keys("Return");
-    EXPECT_TRUE(waitFor([&] { return FileText(folder / "mesh.txt").find("3DFACE") != std::string::npos; }));
+    ASSERT_TRUE(viewer.FileDialog("Enregistrer en format DXF...", "ctrl+a", "mesh.txt"));
+    EXPECT_TRUE(WaitUntil([&] { return FileText(folder / "mesh.txt").find("3DFACE") != std::string::npos; }));
 
     // Enregistrer Sous... proposes the scene's name: "new-" typed before it.
-    viewer.Keys(FileMenuKeys("Enregistrer &Sous..."));
-    ASSERT_TRUE(waitFor(dialogShown));
-    viewer.Keys("Home");
-    Shell("xdotool type new-");
-    viewer.Keys("Return");
-    EXPECT_TRUE(waitFor([&] { return std::filesystem::exists(folder / "new-fig.abd"); }));
+    ASSERT_TRUE(viewer.FileDialog("Enregistrer &Sous...", "Home", "new-"));
+    EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(folder / "new-fig.abd"); }));
     EXPECT_FALSE(std::filesystem::exists(folder / "new-fig.abd.abd"));
     ASSERT_TRUE(viewer.WaitForWindow("new-fig.abd - Quillomark"));
 
     // Ouvrir un fichier DXF... reads mesh.txt as DXF; saving then keeps that mesh.
     const Picture figure = viewer.Settled();
-    viewer.Keys(FileMenuKeys("Ouvrir un fichier DXF..."));
-    ASSERT_TRUE(waitFor(dialogShown));
-    Shell("xdotool type " + (folder / "mesh.txt"));
-    std::this_thread::sleep_for(500ms);  // the location field completes what is typed
-    viewer.Keys("Return");
-    EXPECT_TRUE(waitFor([&] { return !dialogShown(); })) << "no message";
+    ASSERT_TRUE(viewer.FileDialog("Ouvrir un fichier DXF...", "", folder / "mesh.txt"));
+    EXPECT_TRUE(viewer.Dialog(false)) << "no message";
     EXPECT_NE(viewer.Settled(), figure);
 
     // Ouvrir un fichier ROK... on a file that is none empties the mesh: Save no longer names the scene.
-    viewer.Keys(FileMenuKeys("Ouvrir un fichier ROK... ( Format de Hexagreat 3D )"));
-    ASSERT_TRUE(waitFor(dialogShown));
-    Shell("xdotool type " + (folder / "fig.abd"));
-    std::this_thread::sleep_for(500ms);
-    viewer.Keys("Return");
+    ASSERT_TRUE(viewer.FileDialog("Ouvrir un fichier ROK... ( Format de Hexagreat 3D )", "", folder / "fig.abd"));
     std::this_thread::sleep_for(1s);
-    ASSERT_TRUE(waitFor(dialogShown)) << "the refusal is said";
+    ASSERT_TRUE(viewer.Dialog()) << "the refusal is said";
     viewer.Keys("Return");
-    EXPECT_TRUE(waitFor([&] { return !dialogShown(); }));
-    EXPECT_TRUE(viewer.WaitForWindow("Default - Quillomark")) << "the scene is no longer new-fig.abd";
+    EXPECT_TRUE(viewer.Dialog(false));
+    ASSERT_TRUE(viewer.WaitForWindow("Default - Quillomark")) << "the scene is no longer new-fig.abd";
+
+    // The model items: a tall OBJ box fills the empty scene, and goes out again as binary STL.
+    SetFileText(folder / "box.obj", "v 0 0 0\nv 1 0 0\nv 1 0 1\nv 0 0 1\nv 0 3 0\nv 1 3 0\nv 1 3 1\nv 0 3 1\n"
+                                    "f 1 2 3 4\nf 8 7 6 5\nf 1 5 6 2\nf 2 6 7 3\nf 3 7 8 4\nf 4 8 5 1\n");
+    const Picture empty = viewer.Settled();
+    ASSERT_TRUE(viewer.FileDialog("Importer un modèle...", "", folder / "box.obj") && viewer.Dialog(false));
+    ASSERT_TRUE(viewer.WaitForWindow("Quillomark"));  // the focus back from the dialog
+    EXPECT_NE(viewer.Settled(), empty);
+    ASSERT_TRUE(viewer.FileDialog("Exporter le modèle...", "Home shift+End", folder / "box.stl"));  // over the name
+    WaitUntil([&] { return FileText(folder / "box.stl").size() >= 84; });
+    EXPECT_EQ(FileText(folder / "box.stl").size(), 84u + 12 * 50) << "twelve triangles";
 
     EXPECT_EQ(viewer.QuitFromMenu(), 0);
     EXPECT_EQ(FileText(ini).find("bad.abd"), std::string::npos) << FileText(ini);
-}
-
-// The model menu items through their file dialogs: a tall OBJ box replaces
-// the figure, and the mesh goes out again as binary STL.
-TEST_F(GuiTest, ModelImportAndExportGoThroughTheirDialogs)
-{
-    SetFileText(ini, "[View]\nDrawCount=0\n");
-    SetFileText(folder / "box.obj", "v 0 0 0\nv 1 0 0\nv 1 0 1\nv 0 0 1\nv 0 3 0\nv 1 3 0\nv 1 3 1\nv 0 3 1\n"
-                                    "f 1 2 3 4\nf 8 7 6 5\nf 1 5 6 2\nf 2 6 7 3\nf 3 7 8 4\nf 4 8 5 1\n");
-    Viewer viewer({"--settings", ini, QM_SAMPLE_FIGURE}, folder);
-    ASSERT_TRUE(viewer.WaitForWindow("figure.abd - Quillomark"));
-    const Picture figure = viewer.Settled();
-    const struct {
-        std::string keys, title, typed;
-    } steps[] = {{FileMenuKeys("Importer un modèle..."), "Importer un mod", folder / "box.obj"},
-                 {FileMenuKeys("Exporter le modèle..."), "Exporter le mod", folder / "box.stl"}};
-    for (const auto& step : steps) {
-        ASSERT_TRUE(viewer.WaitForWindow("Quillomark"));  // the focus back from the last dialog
-        viewer.Keys(step.keys);
-        ASSERT_NE(Shell("timeout 30 xdotool search --sync --onlyvisible --name '" + step.title + "'"), "");
-        if (step.title == "Exporter le mod")
-            viewer.Keys("Home shift+End");  // over the proposed name
-        Shell("xdotool type --delay 30 '" + step.typed + "'");
-        viewer.Keys("Return");
-        Shell("timeout 20 sh -c \"while xdotool search --onlyvisible --name '" + step.title + "'; do sleep 0.2; done\"");
-    }
-    for (int i = 0; i < 100 && FileText(folder / "box.stl").size() < 84; ++i)
-        std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(FileText(folder / "box.stl").size(), 84u + 12 * 50) << "twelve triangles";
-    EXPECT_NE(viewer.Settled(), figure);
 }
 
 } // namespace
