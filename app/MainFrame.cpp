@@ -232,6 +232,11 @@ bool CMainFrame::OpenFileAs(const std::string& path, FileKind kind)
         doc.SetTitle(Utf8(wxFileName(wxString::FromUTF8(path)).GetFullName()));
         history_.AddFileToHistory(wxString::FromUTF8(FullPath(path)));
         SaveRecentFiles();
+    } else if (ok && kind == FileKind::Model) {
+        // A model file brings no camera: it is shown from the front, filling
+        // the window, as the headless renderer and the thumbnails show it.
+        view_.Execute(kCmdFrontView);
+        view_.Execute(kCmdFitModel);
     } else if (!ok) {
         // A refused scene leaves the one on screen as it was, under its own
         // name. A scene that ran out of memory half-way, or a mesh import that

@@ -64,6 +64,10 @@ int Render(const RenderRequest& request)
     ViewFrames frames(renderer);
     view.SetFrameSink(&frames);
     view.SetProjection(&renderer);
+    // A model file brings no camera: it is drawn from the front, unless the
+    // commands turn the camera elsewhere.
+    if (KindOf(request.in) == FileKind::Model)
+        view.Execute(kCmdFrontView);
     if (const int status = RunBatchCommands(view, request.commands))
         return status;
     // After the commands, which may turn the camera or change what is drawn.
