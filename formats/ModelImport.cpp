@@ -44,8 +44,11 @@ struct Texture {
     std::vector<uint8_t> rgba;
 
     // The texel at (u, v), repeating outside 0..1; v grows upwards as the library gives it.
+    // A coordinate that is not a number reads the corner texel.
     Rgb At(double u, double v) const
     {
+        if (!std::isfinite(u) || !std::isfinite(v))
+            u = v = 0.0;
         u -= std::floor(u);
         v -= std::floor(v);
         const int x = std::min(int(u * width), width - 1), y = std::min(int((1.0 - v) * height), height - 1);
