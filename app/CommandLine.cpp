@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <CLI/CLI.hpp>
 
 #include "platform/Files.h"
@@ -123,8 +125,14 @@ int Convert(const CLI::App& app, const std::string& in, const std::string& out, 
     return WriteFileAs(*batch.scene.doc, out, KindByName(out)) ? 0 : 1;
 }
 
-bool EndsWithPng(std::string name)
+// Whether a picture may be written to name: a ".png" name, or an empty file
+// made for it (file managers hand their thumbnailers such temporary files,
+// named as they please), where nothing can be lost.
+bool MayHoldPng(std::string name)
 {
+    struct stat st {};
+    if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
+        return true;
     std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     return name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0;
 }
@@ -274,7 +282,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
                                    "4095x4095 is the largest square");
         if (KindOf(request.in) == FileKind::Unknown)
             return UsageError(app, "cannot read '" + request.in + "': quillo reads " + Readable() + " files");
-        if (!EndsWithPng(request.out))
+        if (!MayHoldPng(request.out))
             return UsageError(app, "--render writes a PNG picture: name it '.png', not '" + request.out + "'");
         request.fit = fit->count() > 0 || KindOf(request.in) != FileKind::Scene;
         for (const std::string& set : sets) {

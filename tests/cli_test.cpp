@@ -131,16 +131,18 @@ TEST_F(CommandLineTest, ConvertCopiesScenesSilentlyAndThroughDxf)
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.abd"));
     EXPECT_EQ(FileText(dir / "twin.abd"), FileText(dir / "twin-link.abd"));
 
-    // The desktop's thumbnailer entry, as a file manager runs it for a 48-pixel picture.
+    // The desktop's thumbnailer entry, as a file manager runs it for a 48-pixel
+    // picture, into an empty temporary file of its own naming.
+    test::SetFileText(dir / ".thumbnail.X1Y2Z3", "");
     std::string exec = FileText(QM_THUMBNAILER);
     exec = exec.substr(exec.find("\nExec=quillo-render") + 19);
     exec = QUILLO_RENDER_BIN + exec.substr(0, exec.find('\n'));
     for (const auto& [field, value] : {std::pair<std::string, std::string>{"%i", dir / "quad.glb"},
-                                       {"%o", dir / "thumbnail.png"}, {"%s", "48"}, {"%s", "48"}})
+                                       {"%o", dir / ".thumbnail.X1Y2Z3"}, {"%s", "48"}, {"%s", "48"}})
         exec.replace(exec.find(field), 2, value);
     run = Run(exec, "");
     EXPECT_EQ(run.status, 0) << exec << run.err;
-    EXPECT_EQ(FileText(dir / "thumbnail.png").substr(16, 8), std::string("\0\0\0\x30\0\0\0\x30", 8)) << "48 by 48";
+    EXPECT_EQ(FileText(dir / ".thumbnail.X1Y2Z3").substr(16, 8), std::string("\0\0\0\x30\0\0\0\x30", 8)) << "48 by 48";
 }
 
 TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
