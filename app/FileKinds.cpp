@@ -17,11 +17,6 @@ namespace {
 // How many of a file's first bytes its kind is told by.
 constexpr size_t kHeadBytes = 256;
 
-bool IsSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
 bool LooksLikeScene(std::string_view head)
 {
     // The header string follows a length prefix of one to seven bytes.
@@ -64,29 +59,11 @@ bool ReadScene(CBodyDoc& doc, const std::string& path)
     return LoadSceneFile(doc, path) == LoadResult::Ok;
 }
 
-bool ReadDxf(CBodyDoc& doc, const std::string& path)
+// An importer or exporter as the table calls it: done or not.
+template <ExchangeResult (*exchange)(CBodyDoc&, const std::string&)>
+bool Done(CBodyDoc& doc, const std::string& path)
 {
-    return ImportDxf(doc, path) == ExchangeResult::kOk;
-}
-
-bool ReadRok(CBodyDoc& doc, const std::string& path)
-{
-    return ImportRok(doc, path) == ExchangeResult::kOk;
-}
-
-bool WriteDxf(CBodyDoc& doc, const std::string& path)
-{
-    return ExportDxf(doc, path) == ExchangeResult::kOk;
-}
-
-bool ReadModel(CBodyDoc& doc, const std::string& path)
-{
-    return ImportModel(doc, path) == ExchangeResult::kOk;
-}
-
-bool WriteModel(CBodyDoc& doc, const std::string& path)
-{
-    return ExportModel(doc, path) == ExchangeResult::kOk;
+    return exchange(doc, path) == ExchangeResult::kOk;
 }
 
 // Every kind of file, with its extension, how its first bytes look, and how it
@@ -101,9 +78,9 @@ struct KindEntry {
 
 constexpr KindEntry kKinds[] = {
     {FileKind::Scene, [](std::string_view e) { return e == "abd"; }, LooksLikeScene, ReadScene, SaveSceneFile},
-    {FileKind::Rok, [](std::string_view e) { return e == "rok"; }, LooksLikeRok, ReadRok, nullptr},
-    {FileKind::Dxf, [](std::string_view e) { return e == "dxf"; }, LooksLikeDxf, ReadDxf, WriteDxf},
-    {FileKind::Model, IsModelImportExtension, nullptr, ReadModel, WriteModel},
+    {FileKind::Rok, [](std::string_view e) { return e == "rok"; }, LooksLikeRok, Done<ImportRok>, nullptr},
+    {FileKind::Dxf, [](std::string_view e) { return e == "dxf"; }, LooksLikeDxf, Done<ImportDxf>, Done<ExportDxf>},
+    {FileKind::Model, IsModelImportExtension, nullptr, Done<ImportModel>, Done<ExportModel>},
 };
 
 const KindEntry* EntryOf(FileKind kind)

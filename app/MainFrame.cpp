@@ -46,11 +46,6 @@ std::string Utf8(const wxString& text)
     return std::string(text.utf8_str());
 }
 
-std::string FolderOf(const std::string& path)
-{
-    return Utf8(wxFileName(wxString::FromUTF8(FullPath(path))).GetPath());
-}
-
 // Files dropped on the window open as if chosen from the menu.
 class FileDrop final : public wxFileDropTarget {
 public:
@@ -226,7 +221,7 @@ bool CMainFrame::OpenFileAs(const std::string& path, FileKind kind)
         wxBusyCursor wait;
         ok = ReadFileAs(doc, path, kind);
     }
-    lastFolder_ = FolderOf(path);
+    lastFolder_ = FolderOf(FullPath(path));
     if (ok && kind == FileKind::Scene) {
         scenePath_ = path;
         doc.SetTitle(Utf8(wxFileName(wxString::FromUTF8(path)).GetFullName()));
@@ -269,7 +264,7 @@ void CMainFrame::ForgetRecentFile(const std::string& path)
 
 wxString CMainFrame::DialogFolder() const
 {
-    return wxString::FromUTF8(scenePath_.empty() ? lastFolder_ : FolderOf(scenePath_));
+    return wxString::FromUTF8(scenePath_.empty() ? lastFolder_ : FolderOf(FullPath(scenePath_)));
 }
 
 bool CMainFrame::SaveTo(const std::string& path)
@@ -281,7 +276,7 @@ bool CMainFrame::SaveTo(const std::string& path)
     }
     if (ok) {
         scenePath_ = path;
-        lastFolder_ = FolderOf(path);
+        lastFolder_ = FolderOf(FullPath(path));
         view_.Document().SetTitle(Utf8(wxFileName(wxString::FromUTF8(path)).GetFullName()));
         history_.AddFileToHistory(wxString::FromUTF8(FullPath(path)));
         SaveRecentFiles();
@@ -314,33 +309,40 @@ void CMainFrame::ImportWithDialog(const wxString& wildcard, FileKind kind, const
         OpenFileAs(Utf8(dialog.GetPath()), kind);
 }
 
+std::string CMainFrame::AskPathToWrite(const wxString& title, const wxString& name, const wxString& wildcard,
+                                       const char* extension)
+{
+    wxFileDialog dialog(this, title, DialogFolder(), name, wildcard, wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() != wxID_OK)
+        return "";
+    std::string path = Utf8(dialog.GetPath());
+    if (wxFileName(dialog.GetPath()).GetExt().empty())
+        path += std::string(".") + extension;
+    lastFolder_ = FolderOf(FullPath(path));
+    return path;
+}
+
 void CMainFrame::ExportWithDialog(const wxString& wildcard, const char* defaultName, const char* defaultExtension,
                                   FileKind kind, const wxString& title)
 {
-    wxFileDialog dialog(this, title, DialogFolder(), U(defaultName), wildcard,
-                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
-    if (dialog.ShowModal() != wxID_OK)
+    std::string path = AskPathToWrite(title, U(defaultName), wildcard, defaultExtension);
+    if (path.empty())
         return;
-    std::string path = Utf8(dialog.GetPath());
     // The command's format whatever the name; a model's format is told by its
-    // extension, so a name without one the exporter writes gets the default.
-    if (wxFileName(dialog.GetPath()).GetExt().empty() || (kind == FileKind::Model && !CanWrite(path)))
+    // extension, so a name of another the exporter does not write gets the default.
+    if (kind == FileKind::Model && !CanWrite(path))
         path += std::string(".") + defaultExtension;
-    lastFolder_ = FolderOf(path);
     wxBusyCursor wait;
     WriteFileAs(view_.Document(), path, kind);
 }
 
 void CMainFrame::SaveImageWithDialog()
 {
-    wxFileDialog dialog(this, U("Enregistrer l'image"), DialogFolder(),
-                        wxString::FromUTF8(view_.Document().Title()) + ".png", U(dialogs::kPngWildcard),
-                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
-    if (dialog.ShowModal() != wxID_OK)
+    const std::string path = AskPathToWrite(U("Enregistrer l'image"),
+                                            wxString::FromUTF8(view_.Document().Title()) + ".png",
+                                            U(dialogs::kPngWildcard), "png");
+    if (path.empty())
         return;
-    std::string path = Utf8(dialog.GetPath());
-    if (wxFileName(dialog.GetPath()).GetExt().empty())
-        path += ".png";
     int width = 0, height = 0;
     const std::vector<uint8_t> picture = canvas_->Picture(width, height);
     if (picture.empty())

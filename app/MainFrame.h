@@ -58,6 +58,10 @@ private:
     void ForgetRecentFile(const std::string& path);
     // Where file dialogs start: the scene's folder, else the last one used.
     wxString DialogFolder() const;
+    // The path chosen in a save dialog, with extension added to a name that
+    // has none; empty when the dialog was cancelled.
+    std::string AskPathToWrite(const wxString& title, const wxString& name, const wxString& wildcard,
+                               const char* extension);
     bool SaveAs();
     bool SaveTo(const std::string& path);
     void ImportWithDialog(const wxString& wildcard, FileKind kind, const wxString& title = wxEmptyString);

@@ -468,12 +468,6 @@ bool Readable(std::string_view bytes, const std::string& extension)
     return !bytes.empty() && (extension != "ply" || PlyHeaderIsSound(bytes));
 }
 
-std::string FolderOf(const std::string& path)
-{
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
 ExchangeResult Replace(CBodyDoc& doc, const aiScene* scene, const std::string& folder, const std::string& extension)
 {
     if (scene == nullptr || scene->mRootNode == nullptr) {

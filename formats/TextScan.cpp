@@ -12,11 +12,6 @@ namespace {
 
 constexpr size_t kBlockSize = size_t(1) << 16;
 
-bool IsSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
 bool IsDigit(char c)
 {
     return c >= '0' && c <= '9';

@@ -72,6 +72,11 @@ class TokenReader {
 int ParseInt(std::string_view s);
 double ParseReal(std::string_view s);
 
+inline bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
 inline bool StartsWith(std::string_view s, std::string_view prefix)
 {
     return s.substr(0, prefix.size()) == prefix;

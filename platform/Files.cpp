@@ -49,12 +49,6 @@ std::string FollowLinks(std::string path)
     return error ? FullPath(path) : (parent / std::filesystem::path(path).filename()).string();
 }
 
-std::string FolderOf(const std::string& path)
-{
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Keeps the signals that end a program from arriving while a named temporary
 // file exists, so that it is always removed; they are delivered afterwards.
 class HeldTerminatingSignals {
@@ -142,6 +136,12 @@ private:
 };
 
 } // namespace
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
 
 std::string FullPath(const std::string& path)
 {

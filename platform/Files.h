@@ -9,6 +9,8 @@ namespace qm {
 
 // The absolute form of path, as messages name files.
 std::string FullPath(const std::string& path);
+// The folder part of a path as written: "." for a bare name, "/" at the root.
+std::string FolderOf(const std::string& path);
 
 // Whether a and b name the same file: the same device and inode when both
 // exist, else the same path once symbolic links and "." and ".." are resolved.

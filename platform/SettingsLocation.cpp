@@ -22,14 +22,6 @@ bool EndsWith(const std::string& text, const std::string& ending)
     return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
 }
 
-std::string FolderOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string NameOf(const std::string& path)
 {
     const size_t slash = path.rfind('/');
