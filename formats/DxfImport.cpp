@@ -115,12 +115,20 @@ bool WeldVertices(CBodyDoc& doc)
     const int n = doc.vertexCount;
     std::vector<WeldKey> order;
     std::vector<Vec3> original;
-    std::vector<int32_t> newIndex;
+    std::vector<int32_t> newIndex, groups, bones;
+    const bool skinned = doc.rig.vertexBone.size() == static_cast<size_t>(n);
     try {
         order.resize(static_cast<size_t>(n));
         original.assign(doc.restVertices.begin(), doc.restVertices.begin() + n);
+        groups.assign(doc.vertexGroup.begin(), doc.vertexGroup.begin() + n);
         newIndex.resize(static_cast<size_t>(n));
+        if (skinned) {
+            bones.swap(doc.rig.vertexBone);
+            doc.rig.vertexBone.reserve(static_cast<size_t>(n));
+        }
     } catch (const std::bad_alloc&) {
+        if (skinned && doc.rig.vertexBone.empty())
+            doc.rig.vertexBone.swap(bones);
         doc.Messages().ShowMessage(strings::kWeldOutOfMemory);
         return false;
     }
@@ -129,21 +137,26 @@ bool WeldVertices(CBodyDoc& doc)
         order[static_cast<size_t>(i)] = WeldKey::Of(original[static_cast<size_t>(i)], static_cast<uint32_t>(i));
     std::sort(order.begin(), order.end(), std::greater<WeldKey>());
 
-    // Each run of records near its first record becomes one vertex.
-    int groups = 0;
+    // Each run of records near its first record becomes one vertex, with
+    // that record's group and bone.
+    int welded = 0;
     for (size_t i = 0; i < order.size();) {
-        const Vec3 first = original[order[i].Index()];
-        doc.restVertices[static_cast<size_t>(groups)] = first;
-        newIndex[order[i].Index()] = groups;
+        const uint32_t kept = order[i].Index();
+        const Vec3 first = original[kept];
+        doc.restVertices[static_cast<size_t>(welded)] = first;
+        doc.vertexGroup[static_cast<size_t>(welded)] = groups[kept];
+        if (skinned)
+            doc.rig.vertexBone.push_back(bones[kept]);
+        newIndex[kept] = welded;
         for (++i; i < order.size(); ++i) {
             const uint32_t old = order[i].Index();
             if (!(Distance(original[old], first) < kWeldDistance))
                 break;
-            newIndex[old] = groups;
+            newIndex[old] = welded;
         }
-        ++groups;
+        ++welded;
     }
-    doc.vertexCount = groups;
+    doc.vertexCount = welded;
 
     for (int p = 0; p < doc.polygonCount; ++p) {
         PolygonCorners& c = doc.polygonCorners[static_cast<size_t>(p)];

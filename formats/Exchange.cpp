@@ -42,6 +42,8 @@ void FitMeshToView(CBodyDoc& doc, const MeshBounds& bounds)
         Vec3& v = doc.restVertices[static_cast<size_t>(i)];
         v.Set((v.x - cx) * s, (v.y - cy) * s, (v.z - cz) * s);
     }
+    for (RigBone& bone : doc.rig.bones)
+        bone.head.Set((bone.head.x - cx) * s, (bone.head.y - cy) * s, (bone.head.z - cz) * s);
 
     SceneNode& waist = doc.pools.nodes[0];
     waist.restPosition = Vec3();

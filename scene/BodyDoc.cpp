@@ -69,6 +69,7 @@ void CBodyDoc::ResetMesh(bool allocate)
     std::vector<PolygonCorners>().swap(polygonCorners);
     std::vector<Vec3>().swap(faceNormals);
     std::vector<int32_t>().swap(polygonColour);
+    rig.Clear();
     if (allocate)
         SizeMeshArrays();
 }
@@ -301,6 +302,8 @@ void CBodyDoc::ApplyModelScale()
         for (int v = 0; v < vertexCount; ++v)
             restVertices[static_cast<size_t>(v)] *= s;
     }
+    for (RigBone& bone : rig.bones)
+        bone.head *= s;
     view_->modelScale = 1.0f;
 }
 

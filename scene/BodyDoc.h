@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Messages.h"
+#include "scene/ModelRig.h"
 #include "scene/NodeSheet.h"
 #include "scene/SceneViewState.h"
 #include "skeleton/Figure.h"
@@ -123,6 +124,8 @@ public:
     std::vector<int32_t> polygonColour;
     std::array<Rgb, kColourCount> colourTable{};
     std::array<Vec3, kGroupCount> groupCentroids{};
+    // The skeleton the mesh's model file came with, if any; emptied with the mesh.
+    ModelRig rig;
 
 private:
     bool SizeMeshArrays();
