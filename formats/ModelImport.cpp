@@ -8,6 +8,7 @@
 #include "formats/ModelRead.h"
 #include "platform/Files.h"
 #include "resources/Strings.h"
+#include "scene/FigureFitting.h"
 
 namespace qm {
 
@@ -40,6 +41,9 @@ ExchangeResult Apply(CBodyDoc& doc, ModelData& model, const std::string& extensi
     // STL repeats every corner per face, to the last digit or not: weld as DXF does.
     const bool welded = extension != "stl" || WeldVertices(doc);
     RestoreDefaultPoseAndBind(doc);
+    // A character is fitted as it comes in; anything else keeps the default figure.
+    if (!discarded)
+        FitFigureToModel(doc, false);
     return (discarded || !welded) ? ExchangeResult::kOutOfMemory : ExchangeResult::kOk;
 }
 

@@ -69,6 +69,7 @@ inline constexpr MenuItem kViewItems[] = {
 // The skeleton and node commands, which have no place in the other menus.
 inline constexpr MenuItem kSkeletonItems[] = {
     {ItemKind::Check, kCmdSkeletonEdit, "Mode édition du squelette"},
+    {ItemKind::Command, kCmdFitSkeleton, "Ajuster le squelette au modèle"},
     {ItemKind::Command, kCmdMirrorFromLeft, "Symétrie : côté gauche vers côté droit"},
     {ItemKind::Command, kCmdMirrorFromRight, "Symétrie : côté droit vers côté gauche"},
     {ItemKind::Check, kCmdGroupBinding, "Lier les vertices par groupe"},

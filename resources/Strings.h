@@ -12,6 +12,7 @@ inline constexpr const char kTruncated[] = "は途中で切れています";
 
 inline constexpr const char kAlreadyLinked[] = "その制御点間は既にリンクされています";
 inline constexpr const char kCannotUnlink[] = "そのリンクは切ることができません";
+inline constexpr const char kCannotFitSkeleton[] = "骨格をモデルに合わせることができません";
 
 // Exchange formats.
 inline constexpr const char kWeldOutOfMemory[] = "メモリが足りません";

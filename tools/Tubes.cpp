@@ -5,9 +5,6 @@
 
 namespace qm::tubes {
 
-P3 CrossOf(P3 a, P3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-P3 Unit(P3 a) { return a * (1.0 / std::sqrt(Dot(a, a))); }
-
 namespace {
 
 struct Ring {

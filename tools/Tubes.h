@@ -5,21 +5,13 @@
 #include <vector>
 
 #include "scene/BodyDoc.h"
+#include "tools/P3.h"
 
 namespace qm::tubes {
 
+using namespace sketch;
+
 constexpr double kPi = 3.14159265358979323846;
-
-struct P3 {
-    double x = 0.0, y = 0.0, z = 0.0;
-};
-
-inline P3 operator+(P3 a, P3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline P3 operator-(P3 a, P3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline P3 operator*(P3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-inline double Dot(P3 a, P3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-P3 CrossOf(P3 a, P3 b);
-P3 Unit(P3 a);
 
 // One cross-section of a part: its centre and its half-sizes along the part's
 // "across" direction and along the third direction.
