@@ -1,6 +1,7 @@
 #include "tools/Humanoid.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <unordered_map>
 
@@ -62,7 +63,7 @@ constexpr BoneInfo kBones[kBoneCount] = {
 
 // A point from its distance to the character's right (the figure's +x; the
 // left side is negative), forwards and up.
-P3 At(double right, double forwards, double up)
+constexpr P3 At(double right, double forwards, double up)
 {
     return {right, -forwards, -up};
 }
@@ -205,7 +206,7 @@ Blob Ellipsoid(P3 centre, P3 along, P3 towards, std::array<double, 3> radius, in
     return blob;
 }
 
-const P3 kUp = At(0, 0, 1), kForwards = At(0, 1, 0), kRight = At(1, 0, 0);
+constexpr P3 kUp = At(0, 0, 1), kForwards = At(0, 1, 0), kRight = At(1, 0, 0);
 
 std::vector<Blob> SkinBlobs(const Skeleton& s)
 {
@@ -245,8 +246,23 @@ std::vector<Blob> SkinBlobs(const Skeleton& s)
         const double hand = Length(tip - wrist);
         blobs.push_back(Ellipsoid(Mix(wrist, tip, 0.3), tip - wrist, kForwards,
                                   {0.3 * hand, 0.036 * b * spec.hands, 0.014 * b * spec.hands}, kLeftHand + o));
-        blobs.push_back(Ellipsoid(Mix(wrist, tip, 0.72), tip - wrist, kForwards,
-                                  {0.28 * hand, 0.03 * b * spec.hands, 0.009 * b * spec.hands}, kLeftHand + o));
+        if (!spec.fingers) {
+            blobs.push_back(Ellipsoid(Mix(wrist, tip, 0.72), tip - wrist, kForwards,
+                                      {0.28 * hand, 0.03 * b * spec.hands, 0.009 * b * spec.hands}, kLeftHand + o));
+        } else {
+            // Four fingers spread from the knuckles, the thumb forwards from the palm's root.
+            const P3 along = Unit(tip - wrist), breadth = Unit(kForwards - along * Dot(kForwards, along));
+            const P3 knuckles = Mix(wrist, tip, 0.5);
+            for (int f = 0; f < 4; ++f) {
+                const double across = (1.5 - f) * 0.016 * b * spec.hands;
+                const P3 root = knuckles + breadth * across;
+                const P3 end = root + Unit(along + breadth * (across / (0.12 * b))) * (hand * (f == 1 ? 0.5 : 0.44));
+                blobs.push_back(Capsule(root, end, 0.008 * b * spec.hands, 0.006 * b * spec.hands, kLeftHand + o));
+            }
+            const P3 root = Mix(wrist, tip, 0.2) + breadth * (0.03 * b * spec.hands);
+            blobs.push_back(Capsule(root, root + Unit(along + breadth * 1.2) * (0.35 * hand), 0.01 * b * spec.hands,
+                                    0.007 * b * spec.hands, kLeftHand + o));
+        }
 
         const int32_t l = k == 0 ? 0 : 4;
         const P3 hip = s.bone[size_t(kLeftUpLeg + l)], knee = s.bone[size_t(kLeftLeg + l)];
@@ -266,6 +282,18 @@ std::vector<Blob> SkinBlobs(const Skeleton& s)
                                 kLeftFoot + l));
     }
     return blobs;
+}
+
+// The blobs' blended field at p: negative inside.
+double Field(const std::vector<Blob>& blobs, P3 p, double smooth)
+{
+    double v = 1e9;
+    for (const Blob& blob : blobs) {
+        const double d = blob.Distance(p);
+        const double m = std::max(smooth - std::fabs(v - d), 0.0) / smooth;
+        v = std::min(v, d) - m * m * smooth * 0.25;
+    }
+    return v;
 }
 
 // The implicit surface of the blobs' smooth union, sampled on a grid and cut
@@ -422,6 +450,58 @@ private:
     std::vector<int32_t> bone_;
 };
 
+// The piece of a character made of several meshes that a bone's skin is in:
+// the body (with the neck), the head, each hand, each foot.
+int PieceOf(int32_t bone)
+{
+    switch (bone) {
+    case kHeadBone: return 1;
+    case kLeftHand: return 2;
+    case kRightHand: return 3;
+    case kLeftFoot: case kLeftToe: return 4;
+    case kRightFoot: case kRightToe: return 5;
+    default: return 0;
+    }
+}
+
+// Each piece's skin on its own, overlapping its neighbours where they meet,
+// with the faces inside another piece taken away as modellers do.
+void BuildPieces(const std::vector<Blob>& blobs, double cell, double smooth, Mesh& mesh, std::vector<int32_t>& bones)
+{
+    constexpr int kPieces = 6;
+    std::array<std::vector<Blob>, kPieces> piece;
+    for (const Blob& blob : blobs)
+        piece[size_t(PieceOf(blob.bone))].push_back(blob);
+    for (auto& own : piece) {
+        Mesh part;
+        std::vector<int32_t> partBones;
+        if (own.empty())
+            continue;
+        Skin(own, cell, smooth).Build(part, partBones);
+        const int piece_ = PieceOf(partBones.empty() ? 0 : partBones[0]);
+        const int32_t first = int32_t(mesh.vertices.size());
+        mesh.vertices.insert(mesh.vertices.end(), part.vertices.begin(), part.vertices.end());
+        mesh.groups.insert(mesh.groups.end(), part.groups.begin(), part.groups.end());
+        bones.insert(bones.end(), partBones.begin(), partBones.end());
+        for (size_t p = 0; p < part.polygons.size(); ++p) {
+            PolygonCorners c = part.polygons[p];
+            P3 centre;
+            for (int32_t v : c)
+                centre = centre + part.vertices[size_t(v)] * 0.25;
+            bool hidden = false;
+            for (int other = 0; other < kPieces && !hidden; ++other)
+                if (other != piece_ && !piece[size_t(other)].empty())
+                    hidden = Field(piece[size_t(other)], centre, smooth) < -0.5 * cell;
+            if (hidden)
+                continue;
+            for (int32_t& v : c)
+                v += first;
+            mesh.polygons.push_back(c);
+            mesh.colours.push_back(0);
+        }
+    }
+}
+
 // A box from a to b (its length along them, plus `beyond` at each end),
 // `half` wide along `across` and `thick` along the third direction.
 void AddBox(Mesh& mesh, std::vector<int32_t>& bones, P3 a, P3 b, P3 across, double half, double thick,
@@ -568,7 +648,13 @@ Humanoid MakeHumanoid(const HumanoidSpec& spec)
     if (spec.blocks) {
         AddBlocks(skeleton, mesh, bones);
     } else {
-        Skin(SkinBlobs(skeleton), 1.0 / std::max(spec.cells, 20), 0.03 * skeleton.body).Build(mesh, bones);
+        const std::vector<Blob> blobs = SkinBlobs(skeleton);
+        const double cell = 1.0 / std::max(spec.cells, 20), smooth = 0.03 * skeleton.body;
+        if (!spec.pieces) {
+            Skin(blobs, cell, smooth).Build(mesh, bones);
+        } else {
+            BuildPieces(blobs, cell, smooth, mesh, bones);
+        }
     }
     for (size_t p = 0; p < mesh.polygons.size(); ++p)
         mesh.colours[p] = ColourOf(bones[size_t(mesh.polygons[p][0])], spec);
@@ -595,6 +681,61 @@ Humanoid MakeHumanoid(const HumanoidSpec& spec)
             out.joints[size_t(info.joint)] = place(skeleton.bone[size_t(i)]);
     }
     return out;
+}
+
+std::vector<NamedObject> NonHumanoidSet()
+{
+    // Sizes in units of about a character's height, z down from the floor at 0.
+    auto meshOf = [](const std::vector<Blob>& blobs, const std::vector<std::array<P3, 3>>& boxes) {
+        Mesh mesh;
+        std::vector<int32_t> bones;
+        if (!blobs.empty())
+            Skin(blobs, 1.0 / 80.0, 0.02).Build(mesh, bones);
+        // Each box: two ends and its half sizes across.
+        for (const auto& box : boxes)
+            AddBox(mesh, bones, box[0], box[1], kRight, box[2].x, box[2].y, 0.0, 0);
+        Humanoid out;
+        for (const P3& p : mesh.vertices)
+            out.vertices.push_back(Vec3::FromDouble(p.x * kScale, p.y * kScale, p.z * kScale + kSoleZ));
+        out.vertexBone.assign(out.vertices.size(), 0);
+        out.polygons = std::move(mesh.polygons);
+        out.colours.assign(out.polygons.size(), kShirt);
+        return out;
+    };
+    auto up = [](double x, double y, double h) { return P3{x, y, -h}; };
+    std::vector<Blob> quadruped{Ellipsoid(up(0, 0, 0.55), kForwards, kRight, {0.45, 0.18, 0.16}, 0),
+                                Ellipsoid(up(0, 0.55, 0.8), kForwards, kRight, {0.14, 0.09, 0.1}, 0),
+                                Capsule(up(0, 0.35, 0.6), up(0, 0.5, 0.78), 0.08, 0.07, 0),
+                                Capsule(up(0, -0.42, 0.6), up(0, -0.7, 0.4), 0.04, 0.02, 0)};
+    for (double x : {-0.12, 0.12})
+        for (double y : {-0.32, 0.32})
+            quadruped.push_back(Capsule(up(x, y, 0.5), up(x, y + 0.03, 0.03), 0.06, 0.035, 0));
+    std::vector<std::array<P3, 3>> car{{up(0, -0.9, 0.45), up(0, 0.9, 0.45), {0.42, 0.2, 0}},
+                                       {up(0, -0.4, 0.75), up(0, 0.5, 0.75), {0.38, 0.15, 0}}};
+    for (double x : {-0.4, 0.4})
+        for (double y : {-0.6, 0.6})
+            car.push_back({up(x - 0.06, y, 0.18), up(x + 0.06, y, 0.18), {0.18, 0.18, 0}});
+    std::vector<std::array<P3, 3>> table{{up(0, 0, 0.7), up(0, 0, 0.75), {0.6, 0.4, 0}}};
+    for (double x : {-0.55, 0.55})
+        for (double y : {-0.35, 0.35})
+            table.push_back({up(x, y, 0.0), up(x, y, 0.7), {0.03, 0.03, 0}});
+    // An arch on two legs, something laid across it, and a head on top: a
+    // biped's outline without arms.
+    std::vector<std::array<P3, 3>> arch{{up(-0.3, 0, 0), up(-0.3, 0, 0.6), {0.08, 0.08, 0}},
+                                        {up(0.3, 0, 0), up(0.3, 0, 0.6), {0.08, 0.08, 0}},
+                                        {up(0, 0, 0.6), up(0, 0, 0.9), {0.4, 0.1, 0}},
+                                        {up(0, 0, 0.92), up(0, 0, 1.05), {0.08, 0.08, 0}}};
+    return {
+        {"cube", meshOf({}, {{up(0, 0, 0), up(0, 0, 1), {0.5, 0.5, 0}}})},
+        {"sphere", meshOf({Ellipsoid(up(0, 0, 0.5), kUp, kRight, {0.5, 0.5, 0.5}, 0)}, {})},
+        {"head", meshOf({Ellipsoid(up(0, 0, 0.62), kUp, kForwards, {0.4, 0.32, 0.3}, 0),
+                         Capsule(up(0, 0, 0), up(0, 0, 0.3), 0.12, 0.12, 0)},
+                        {})},
+        {"quadruped", meshOf(quadruped, {})},
+        {"car", meshOf({}, car)},
+        {"table", meshOf({}, table)},
+        {"two-legged arch", meshOf({}, arch)},
+    };
 }
 
 bool LoadHumanoid(CBodyDoc& doc, const Humanoid& character)
@@ -695,6 +836,19 @@ std::vector<NamedHumanoid> HumanoidSet()
     capeDown.pose = ArmPose::kDown;
     capeDown.facing = 45 * kDegree;
     add("cape-down", capeDown);
+    HumanoidSpec detailed = adult;
+    detailed.fingers = true;
+    detailed.pieces = true;
+    detailed.cells = 200;
+    detailed.facing = 30 * kDegree;
+    add("detailed-T-fingers", detailed);
+    HumanoidSpec pieces = adult;
+    pieces.pose = ArmPose::kA;
+    pieces.pieces = true;
+    pieces.hair = true;
+    pieces.heads = 7.0;
+    pieces.facing = -60 * kDegree;
+    add("pieces-A-hair", pieces);
     HumanoidSpec blocks = adult;
     blocks.blocks = true;
     blocks.pose = ArmPose::kDown;

@@ -29,6 +29,8 @@ struct HumanoidSpec {
     bool hair = false;      // a mass round the head, hanging to the shoulder blades, and two tails
     bool boots = false;
     bool bust = false;
+    bool fingers = false;   // five fingers apart rather than a mitten (wants a fine grid)
+    bool pieces = false;    // head, hands and feet apart from the body, the faces hidden inside removed
     bool blocks = false;    // boxes instead of a skin, clothes and hair
     double facing = 0.0;    // turn about the vertical away from facing -y, radians
     int cells = 110;        // the skin's grid: cells over the height
@@ -70,5 +72,14 @@ struct NamedHumanoid {
     HumanoidSpec spec;
 };
 std::vector<NamedHumanoid> HumanoidSet();
+
+// Things that are no standing character, which the fit must refuse: a cube,
+// a sphere, a lone head, a four-legged animal, a car, a table, an arch.
+// Their joints and bones are empty.
+struct NamedObject {
+    std::string name;
+    Humanoid shape;
+};
+std::vector<NamedObject> NonHumanoidSet();
 
 } // namespace qm
