@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -458,6 +459,11 @@ private:
         D3 line;                    // the upper arm's direction, inwards
         D3 shoulder, elbow, wrist;
     };
+    // Cuts square to the vertical, level by level from first towards last,
+    // each about where the last one was; stored by level. Returns the last
+    // level cut.
+    int Climb(D3 from, int first, int last, int dir, int hits, double reach,
+              const std::function<void(int, const Section&)>& store) const;
     bool TraceArm(D3 tip, D3 towards, D3 out, D3 axis, double hipWidth, Arm& arm) const;
     bool TraceHangingArm(int side, D3 out, D3 axis, double hipWidth, Arm& arm) const;
     bool ArmLike(const Arm& arm) const;
@@ -613,24 +619,46 @@ bool ShapeFitter::TraceLegs()
         if (s.hits < 8)
             return false;
         leg.cuts[size_t(first)] = s;
-        // Up to the crotch, then down to the floor, each cut from where the last one was.
-        for (int dir : {1, -1}) {
-            D3 last = s.centre, before = s.centre;
-            for (int h = first + dir; h >= 0 && h <= top; h += dir) {
-                const D3 guess = last + (last - before) * 0.5;
-                const Section c = Cut(AtHeight(guess, h * step), kUp, reach);
-                if (c.hits < 8) {
-                    if (dir > 0)
-                        return false;
-                    break;  // under the sole
-                }
-                leg.cuts[size_t(h)] = c;
-                before = last;
-                last = c.centre;
-            }
-        }
+        // Up to the crotch, then down to the floor.
+        const auto store = [&](int h, const Section& c) { leg.cuts[size_t(h)] = c; };
+        if (Climb(s.centre, first + 1, top, 1, 8, reach, store) < top - 1)
+            return false;
+        Climb(s.centre, first - 1, 0, -1, 8, reach, store);
     }
     return true;
+}
+
+int ShapeFitter::Climb(D3 from, int first, int last, int dir, int hits, double reach,
+                       const std::function<void(int, const Section&)>& store) const
+{
+    const double step = H(0.01);
+    D3 at = from, before = from;
+    Section previous;
+    int reached = first - dir;
+    for (int h = first; dir > 0 ? h <= last : h >= last; h += dir) {
+        const D3 guess = at + (at - before) * 0.5;
+        Section c = Cut(AtHeight(guess, h * step), kUp, reach);
+        // A level or two without the surface all round (a gap between a shoe
+        // and a trouser leg, a neck open under a head apart) is bridged.
+        int gap = 0;
+        while (c.hits < hits && gap < 3 && (dir > 0 ? h + dir <= last : h + dir >= last)) {
+            ++gap;
+            c = Cut(AtHeight(guess, (h + gap * dir) * step), kUp, reach);
+        }
+        if (c.hits < hits)
+            break;
+        for (int g = 0; g < gap; ++g) {
+            previous.centre = AtHeight(Lerp(at, c.centre, (g + 1.0) / (gap + 1.0)), (h + g * dir) * step);
+            store(h + g * dir, previous);
+        }
+        h += gap * dir;
+        store(h, c);
+        reached = h;
+        previous = c;
+        before = at;
+        at = c.centre;
+    }
+    return reached;
 }
 
 bool ShapeFitter::FindFacing()
@@ -671,14 +699,12 @@ bool ShapeFitter::FindFacing()
 bool ShapeFitter::TraceTrunk()
 {
     const double step = H(0.01), reach = H(0.7);
-    D3 centre = Lerp(legs_[0].cuts.back().centre, legs_[1].cuts.back().centre, 0.5);
-    for (double up = crotch_ + step; up < height_; up += step) {
-        const Section s = Cut(AtHeight(centre, up), kUp, reach);
-        if (s.hits < 12)
-            break;
-        trunk_.push_back(s);
-        centre = s.centre;
-    }
+    const int first = int(crotch_ / step) + 1;
+    Climb(Lerp(legs_[0].cuts.back().centre, legs_[1].cuts.back().centre, 0.5), first, int(height_ / step), 1, 12,
+          reach, [&](int h, const Section& c) {
+              trunk_.resize(size_t(h - first + 1));
+              trunk_.back() = c;
+          });
     if (trunk_.size() < 10)
         return false;
     top_ = crotch_ + step * double(trunk_.size());
@@ -775,24 +801,34 @@ bool ShapeFitter::TraceArms()
         Arm& arm = arms_[size_t(k)];
         const D3 out = k == 0 ? across_ : across_ * -1.0;
         // Arms held out: the hand's tip is the farthest point out between the
-        // crotch and the neck.
-        double farthest = -kInf;
-        D3 tip;
-        for (size_t i = 0; i < points_.size(); ++i) {
-            const double up = UpOf(points_[i]);
-            const double d = Dot(points_[i] - axis, out);
-            if (up > crotch_ + H(0.05) && up < neck_ && d > farthest) {
-                farthest = d;
-                tip = points_[i];
+        // crotch and the neck, within the chest's depth (wings and capes spread
+        // behind). What is traced from there may be a blade or a ribbon rather
+        // than an arm: then the farthest point away from it is tried.
+        const Section& chest = trunk_[size_t(std::max(0.0, neck_ - H(0.1) - crotch_) / step)];
+        const double depth = 1.5 * std::max(chest.Toward(forwards_), chest.Toward(forwards_ * -1.0));
+        std::vector<D3> tried;
+        bool spread = false;
+        while (!spread && tried.size() < 3) {
+            double farthest = -kInf;
+            D3 tip;
+            for (size_t i = 0; i < points_.size(); ++i) {
+                const D3 p = points_[i];
+                const double up = UpOf(p), d = Dot(p - axis, out);
+                if (up > crotch_ + H(0.05) && up < neck_ && d > farthest &&
+                    std::fabs(Dot(p - axis, forwards_)) < depth &&
+                    std::none_of(tried.begin(), tried.end(), [&](D3 t) { return Norm(t - p) < H(0.1); })) {
+                    farthest = d;
+                    tip = p;
+                }
             }
+            if (!(farthest > 2.2 * hipWidth && farthest > H(0.2)))
+                break;
+            tried.push_back(tip);
+            arm = Arm{};
+            spread = TraceArm(tip, AtHeight(axis + out * (1.3 * hipWidth), neck_ - H(0.06)), out, axis, hipWidth, arm);
         }
-        if (farthest > 2.2 * hipWidth && farthest > H(0.2)) {
-            const D3 shoulder = AtHeight(axis + out * (1.3 * hipWidth), neck_ - H(0.06));
-            if (!TraceArm(tip, shoulder, out, axis, hipWidth, arm))
-                return false;
-        } else if (!TraceHangingArm(k, out, axis, hipWidth, arm)) {
+        if (!spread && !TraceHangingArm(k, out, axis, hipWidth, arm))
             return false;
-        }
         PlaceArm(arm);
     }
     return true;
