@@ -77,8 +77,8 @@ Humanoid SampleCharacter()
     const int32_t spine = bone("Spine", hips, joint(kWaist), -1);
     const int32_t neck = bone("Neck", spine, joint(kNeck), kNeck);
     const int32_t head = bone("Head", neck, joint(kHead), kHead);
-    std::map<int32_t, int32_t> ofGroup = {{kSampleHead, head}, {kSampleNeck, neck}, {kSampleChest, spine},
-                                          {kSampleBelly, spine}, {kSamplePelvis, hips}};
+    std::map<int32_t, int32_t> ofGroup = {
+        {kSampleHead, head}, {kSampleNeck, neck}, {kSampleChest, spine}, {kSampleBelly, spine}, {kSamplePelvis, hips}};
     for (int side = 0; side < 2; ++side) {
         const bool left = side == 0;
         const int shoulder = left ? kShoulderNeg : kShoulderPos, elbow = left ? kElbowNeg : kElbowPos;
@@ -145,7 +145,7 @@ std::unique_ptr<aiScene> SceneOf(const Humanoid& h)
 {
     auto scene = std::make_unique<aiScene>();
     scene->mNumMaterials = 1;
-    scene->mMaterials = new aiMaterial*[1]{new aiMaterial()};
+    scene->mMaterials = new aiMaterial* [1] { new aiMaterial() };
     auto* mesh = new aiMesh();
     mesh->mMaterialIndex = 0;
     mesh->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
@@ -184,7 +184,7 @@ std::unique_ptr<aiScene> SceneOf(const Humanoid& h)
         mesh->mBones[b] = bone;
     }
     scene->mNumMeshes = 1;
-    scene->mMeshes = new aiMesh*[1]{mesh};
+    scene->mMeshes = new aiMesh* [1] { mesh };
 
     scene->mRootNode = new aiNode("Scene");
     std::vector<aiNode*> nodes;
@@ -384,8 +384,8 @@ void BM_ConvertProcess(benchmark::State& state)
             state.SkipWithError("quillo failed");
     }
     state.counters["vertices"] = double(c.body.vertices.size());
-    state.counters["seconds"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate |
-                                                                               benchmark::Counter::kInvert);
+    state.counters["seconds"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ConvertProcess)->Arg(35000)->UseRealTime()->Unit(benchmark::kMillisecond);
 

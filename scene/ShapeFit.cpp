@@ -21,19 +21,43 @@ constexpr double kPi = 3.14159265358979323846;
 struct D3 {
     double x = 0.0, y = 0.0, z = 0.0;
 };
-D3 operator+(D3 a, D3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-D3 operator-(D3 a, D3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-D3 operator*(D3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-double Dot(D3 a, D3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-D3 Cross(D3 a, D3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-double Norm(D3 a) { return std::sqrt(Dot(a, a)); }
+D3 operator+(D3 a, D3 b)
+{
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+D3 operator-(D3 a, D3 b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+D3 operator*(D3 a, double s)
+{
+    return {a.x * s, a.y * s, a.z * s};
+}
+double Dot(D3 a, D3 b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+D3 Cross(D3 a, D3 b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double Norm(D3 a)
+{
+    return std::sqrt(Dot(a, a));
+}
 D3 Unit(D3 a)
 {
     const double n = Norm(a);
     return n > 0.0 ? a * (1.0 / n) : D3{};
 }
-D3 Lerp(D3 a, D3 b, double t) { return a + (b - a) * t; }
-D3 FromVec(const Vec3& v) { return {v.x, v.y, v.z}; }
+D3 Lerp(D3 a, D3 b, double t)
+{
+    return a + (b - a) * t;
+}
+D3 FromVec(const Vec3& v)
+{
+    return {v.x, v.y, v.z};
+}
 
 // Scene axes: z points down.
 constexpr D3 kUp{0.0, 0.0, -1.0};
@@ -47,7 +71,7 @@ constexpr double kWristIn = 0.5;
 
 // The mesh as triangles in a uniform grid, for casting rays through it.
 class RayMesh {
-public:
+  public:
     explicit RayMesh(const CBodyDoc& doc)
     {
         const int vertices = std::min<int>(doc.vertexCount, int(doc.restVertices.size()));
@@ -154,8 +178,7 @@ public:
     // three (one may graze an edge).
     bool Inside(D3 p) const
     {
-        static constexpr D3 kDirections[3] = {
-            {0.27, 0.34, -0.9}, {-0.41, 0.23, 0.88}, {0.86, -0.47, 0.19}};
+        static constexpr D3 kDirections[3] = {{0.27, 0.34, -0.9}, {-0.41, 0.23, 0.88}, {0.86, -0.47, 0.19}};
         int votes = 0;
         for (int i = 0; i < 3; ++i) {
             votes += Winding(p, Unit(kDirections[i])) != 0 ? 1 : 0;
@@ -189,9 +212,9 @@ public:
         }
     }
 
-private:
+  private:
     struct Tri {
-        D3 a, e1, e2;  // a corner and the two edges from it
+        D3 a, e1, e2; // a corner and the two edges from it
     };
 
     void Add(D3 a, D3 b, D3 c)
@@ -241,8 +264,10 @@ private:
         auto forCells = [&](const Tri& t, auto&& f) {
             int lo[3], hi[3];
             const D3 b = t.a + t.e1, c = t.a + t.e2;
-            const double mins[3] = {std::min({t.a.x, b.x, c.x}), std::min({t.a.y, b.y, c.y}), std::min({t.a.z, b.z, c.z})};
-            const double maxs[3] = {std::max({t.a.x, b.x, c.x}), std::max({t.a.y, b.y, c.y}), std::max({t.a.z, b.z, c.z})};
+            const double mins[3] = {std::min({t.a.x, b.x, c.x}), std::min({t.a.y, b.y, c.y}),
+                                    std::min({t.a.z, b.z, c.z})};
+            const double maxs[3] = {std::max({t.a.x, b.x, c.x}), std::max({t.a.y, b.y, c.y}),
+                                    std::max({t.a.z, b.z, c.z})};
             const double origin[3] = {low_.x, low_.y, low_.z};
             for (int i = 0; i < 3; ++i) {
                 lo[i] = std::clamp(int((mins[i] - origin[i]) / cell_), 0, n_[i] - 1);
@@ -342,9 +367,9 @@ private:
 struct Section {
     static constexpr int kRays = 16;
     D3 centre;
-    std::array<double, kRays> reach{};  // from centre, infinity where nothing was hit
+    std::array<double, kRays> reach{}; // from centre, infinity where nothing was hit
     std::array<D3, kRays> dir{};
-    double radius = 0.0;  // mean reach of the rays that hit
+    double radius = 0.0; // mean reach of the rays that hit
     int hits = 0;
 
     // The widest span across, over the pairs of opposite rays.
@@ -378,7 +403,7 @@ struct Section {
 // Where a standing character's parts are, from the feet up. Heights are
 // measured up from the lowest point of the mesh.
 class ShapeFitter {
-public:
+  public:
     explicit ShapeFitter(const CBodyDoc& doc) : mesh_(doc) {}
 
     bool Fit(FigureFit& fit)
@@ -390,11 +415,10 @@ public:
         if (!(height_ > 0.0) || !std::isfinite(height_))
             return false;
         mesh_.Sample(height_ / 150.0, points_, weights_);
-        return FindFeet() && FindCrotch() && TraceLegs() && TraceTrunk() && FindFacing() && TraceArms() &&
-               Place(fit);
+        return FindFeet() && FindCrotch() && TraceLegs() && TraceTrunk() && FindFacing() && TraceArms() && Place(fit);
     }
 
-private:
+  private:
     double UpOf(D3 p) const { return floor_ - p.z; }
     D3 AtHeight(D3 p, double up) const { return {p.x, p.y, floor_ - up}; }
     double H(double share) const { return share * height_; }
@@ -448,15 +472,15 @@ private:
     bool Place(FigureFit& fit);
 
     struct Leg {
-        D3 foot;                    // the footprint's centre on the floor
-        std::vector<Section> cuts;  // up the leg, a hundredth of the height apart, from the floor
-        size_t ankleLevel = 0;      // the cut just above the foot
+        D3 foot;                   // the footprint's centre on the floor
+        std::vector<Section> cuts; // up the leg, a hundredth of the height apart, from the floor
+        size_t ankleLevel = 0;     // the cut just above the foot
         D3 hip, knee, ankle;
     };
     struct Arm {
-        std::vector<Section> cuts;  // from the hand's tip in, to the armpit
-        std::vector<double> arcs;   // the cuts' distances from the first, along the arm
-        D3 line;                    // the upper arm's direction, inwards
+        std::vector<Section> cuts; // from the hand's tip in, to the armpit
+        std::vector<double> arcs;  // the cuts' distances from the first, along the arm
+        D3 line;                   // the upper arm's direction, inwards
         D3 shoulder, elbow, wrist;
     };
     // Cuts square to the vertical, level by level from first towards last,
@@ -473,12 +497,12 @@ private:
     double floor_ = 0.0, height_ = 0.0;
     std::vector<D3> points_;
     std::vector<double> weights_;
-    std::array<Leg, 2> legs_{};  // [0] and [1] until the facing tells left from right
+    std::array<Leg, 2> legs_{}; // [0] and [1] until the facing tells left from right
     double crotch_ = 0.0;
-    D3 across_, forwards_;  // the character's left and facing, horizontal
-    std::vector<Section> trunk_;  // from the crotch up, kStep apart
+    D3 across_, forwards_;       // the character's left and facing, horizontal
+    std::vector<Section> trunk_; // from the crotch up, kStep apart
     double neck_ = 0.0, top_ = 0.0;
-    std::array<Arm, 2> arms_{};   // left, right
+    std::array<Arm, 2> arms_{}; // left, right
 };
 
 bool ShapeFitter::FindFeet()
@@ -516,7 +540,8 @@ bool ShapeFitter::FindFeet()
             stack.pop_back();
             const int ci = c % nx, cj = c / nx;
             print.weight += mass[size_t(c)];
-            print.centre = print.centre + D3{low.x + (ci + 0.5) * cell, low.y + (cj + 0.5) * cell, 0.0} * mass[size_t(c)];
+            print.centre =
+                print.centre + D3{low.x + (ci + 0.5) * cell, low.y + (cj + 0.5) * cell, 0.0} * mass[size_t(c)];
             for (int dj = -1; dj <= 1; ++dj)
                 for (int di = -1; di <= 1; ++di) {
                     const int i = ci + di, j = cj + dj;
@@ -700,8 +725,8 @@ bool ShapeFitter::TraceTrunk()
 {
     const double step = H(0.01), reach = H(0.7);
     const int first = int(crotch_ / step) + 1;
-    Climb(Lerp(legs_[0].cuts.back().centre, legs_[1].cuts.back().centre, 0.5), first, int(height_ / step), 1, 12,
-          reach, [&](int h, const Section& c) {
+    Climb(Lerp(legs_[0].cuts.back().centre, legs_[1].cuts.back().centre, 0.5), first, int(height_ / step), 1, 12, reach,
+          [&](int h, const Section& c) {
               trunk_.resize(size_t(h - first + 1));
               trunk_.back() = c;
           });
@@ -741,7 +766,7 @@ bool ShapeFitter::TraceArm(D3 tip, D3 towards, D3 out, D3 axis, double hipWidth,
     for (int n = 0; n < 150; ++n) {
         const Section c = Cut(p, along, H(0.15));
         if (arm.cuts.empty() && n < 12 && (c.hits < 8 || !mesh_.Inside(c.centre))) {
-            p = p + along * H(0.005);  // not yet in the hand
+            p = p + along * H(0.005); // not yet in the hand
             continue;
         }
         // Lost, or a cut much wider than the arm before it: the chest's. A
@@ -864,8 +889,7 @@ bool ShapeFitter::TraceHangingArm(int side, D3 out, D3 axis, double hipWidth, Ar
         if (up < crotch_ - H(0.25) || up > neck_ - H(0.1))
             continue;
         const Level& l = level[std::min(size_t(std::max(up, 0.0) / step), levels - 1)];
-        if (Dot(points_[i], out) > l.reach + H(0.015) &&
-            std::fabs(Dot(points_[i] - l.centre, forwards_)) <= l.depth)
+        if (Dot(points_[i], out) > l.reach + H(0.015) && std::fabs(Dot(points_[i] - l.centre, forwards_)) <= l.depth)
             clear.emplace_back(up, i);
     }
     std::sort(clear.begin(), clear.end());
@@ -940,8 +964,8 @@ void ShapeFitter::PlaceArm(Arm& arm) const
         flat = flat || arm.cuts[wrist].Flatness() > 1.6;
         ++wrist;
     }
-    const double wristArc = arm.arcs[wrist] < 0.45 * length ? arm.arcs[wrist] + kWristIn * arm.cuts[wrist].radius
-                                                            : 0.25 * length;
+    const double wristArc =
+        arm.arcs[wrist] < 0.45 * length ? arm.arcs[wrist] + kWristIn * arm.cuts[wrist].radius : 0.25 * length;
     arm.wrist = at(wristArc);
     // The elbow a little short of halfway from the wrist to the shoulder.
     arm.elbow = at(wristArc + 0.47 * (length - wristArc));
@@ -999,9 +1023,9 @@ bool ShapeFitter::Place(FigureFit& fit)
 
     // The left-right line from the pairs of joints, the longest counting most.
     D3 left;
-    for (auto [l, r] : {std::pair{kHandNeg, kHandPos}, std::pair{kElbowNeg, kElbowPos},
-                        std::pair{kShoulderNeg, kShoulderPos}, std::pair{kHipNeg, kHipPos},
-                        std::pair{kKneeNeg, kKneePos}})
+    for (auto [l, r] :
+         {std::pair{kHandNeg, kHandPos}, std::pair{kElbowNeg, kElbowPos}, std::pair{kShoulderNeg, kShoulderPos},
+          std::pair{kHipNeg, kHipPos}, std::pair{kKneeNeg, kKneePos}})
         left = left + (FromVec(fit.joint[size_t(l)]) - FromVec(fit.joint[size_t(r)]));
     left.z = 0.0;
     if (Dot(left, across_) <= 0.0)

@@ -27,9 +27,25 @@ constexpr int32_t kHairColour = 37;
 constexpr int32_t kCloth = 100;
 
 enum Bone : int32_t {
-    kHips, kSpine, kChest, kNeckBone, kHeadBone,
-    kLeftArm, kLeftForeArm, kLeftHand, kRightArm, kRightForeArm, kRightHand,
-    kLeftUpLeg, kLeftLeg, kLeftFoot, kLeftToe, kRightUpLeg, kRightLeg, kRightFoot, kRightToe,
+    kHips,
+    kSpine,
+    kChest,
+    kNeckBone,
+    kHeadBone,
+    kLeftArm,
+    kLeftForeArm,
+    kLeftHand,
+    kRightArm,
+    kRightForeArm,
+    kRightHand,
+    kLeftUpLeg,
+    kLeftLeg,
+    kLeftFoot,
+    kLeftToe,
+    kRightUpLeg,
+    kRightLeg,
+    kRightFoot,
+    kRightToe,
     kBoneCount
 };
 
@@ -217,8 +233,8 @@ std::vector<Blob> SkinBlobs(const Skeleton& s)
     // The chest's side is the armpit's: the arm's head sits just outside it.
     blobs.push_back(Ellipsoid(At(0, -0.005 * b, s.shoulders - 0.1 * b), kRight, kForwards,
                               {0.12 * b * w * std::sqrt(g), 0.09 * b * g, 0.13 * b}, kChest));
-    blobs.push_back(Capsule(s.bone[kLeftArm] + At(0.02 * b, 0, 0.01 * b), s.bone[kRightArm] + At(-0.02 * b, 0, 0.01 * b),
-                            0.05 * b * g, 0.05 * b * g, kChest));
+    blobs.push_back(Capsule(s.bone[kLeftArm] + At(0.02 * b, 0, 0.01 * b),
+                            s.bone[kRightArm] + At(-0.02 * b, 0, 0.01 * b), 0.05 * b * g, 0.05 * b * g, kChest));
     blobs.push_back(Ellipsoid(At(0, 0, 0.5 * (s.crotch + s.shoulders) - 0.02 * b), kRight, kForwards,
                               {0.125 * b * w * g, 0.085 * b * g, 0.15 * b}, kSpine));
     blobs.push_back(Ellipsoid(At(0, -0.005 * b, s.crotch + 0.085 * b), kRight, kForwards,
@@ -226,17 +242,17 @@ std::vector<Blob> SkinBlobs(const Skeleton& s)
     blobs.push_back(Capsule(At(0, -0.01 * b, s.shoulders - 0.03 * b), At(0, -0.005 * b, s.chin + 0.1 * h),
                             0.045 * b * g, 0.04 * b * g, kNeckBone));
     blobs.push_back(Ellipsoid(s.headCentre, kRight, kForwards, {0.4 * h, 0.46 * h, 0.54 * h}, kHeadBone));
-    blobs.push_back(Ellipsoid(At(0, 0.12 * h, s.chin + 0.26 * h), kRight, kForwards, {0.28 * h, 0.3 * h, 0.28 * h},
-                              kHeadBone));
-    blobs.push_back(Ellipsoid(At(0, 0.46 * h, s.chin + 0.42 * h), kRight, kForwards, {0.06 * h, 0.08 * h, 0.1 * h},
-                              kHeadBone));
+    blobs.push_back(
+        Ellipsoid(At(0, 0.12 * h, s.chin + 0.26 * h), kRight, kForwards, {0.28 * h, 0.3 * h, 0.28 * h}, kHeadBone));
+    blobs.push_back(
+        Ellipsoid(At(0, 0.46 * h, s.chin + 0.42 * h), kRight, kForwards, {0.06 * h, 0.08 * h, 0.1 * h}, kHeadBone));
     if (spec.bust)
         for (double side : {-1.0, 1.0})
             blobs.push_back(Ellipsoid(At(side * 0.065 * b * w, 0.06 * b * g, s.shoulders - 0.14 * b), kRight, kForwards,
                                       {0.055 * b, 0.055 * b, 0.05 * b}, kChest));
     // Limbs.
     for (int k = 0; k < 2; ++k) {
-        const int32_t o = k == 0 ? 0 : 3;  // right arm bones follow the left's
+        const int32_t o = k == 0 ? 0 : 3; // right arm bones follow the left's
         const P3 shoulder = s.bone[size_t(kLeftArm + o)], elbow = s.bone[size_t(kLeftForeArm + o)];
         const P3 wrist = s.bone[size_t(kLeftHand + o)], tip = s.handTip[size_t(k)];
         blobs.push_back(Capsule(shoulder, elbow, 0.05 * b * g, 0.038 * b * g, kLeftArm + o));
@@ -277,9 +293,10 @@ std::vector<Blob> SkinBlobs(const Skeleton& s)
         // The foot: from the heel to the toes along the floor, the ankle joined to its back half.
         const P3 heel = s.heel[size_t(k)], toe = s.toeTip[size_t(k)];
         const P3 heelBall{heel.x, heel.y, -footRadius}, toeBall{toe.x, toe.y, -footRadius * 0.8};
-        blobs.push_back(Capsule(heelBall + kForwards * footRadius, toeBall, footRadius, footRadius * 0.75, kLeftToe + l));
-        blobs.push_back(Capsule(ankle, heelBall + kForwards * (2 * footRadius), 0.035 * b * g, footRadius,
-                                kLeftFoot + l));
+        blobs.push_back(
+            Capsule(heelBall + kForwards * footRadius, toeBall, footRadius, footRadius * 0.75, kLeftToe + l));
+        blobs.push_back(
+            Capsule(ankle, heelBall + kForwards * (2 * footRadius), 0.035 * b * g, footRadius, kLeftFoot + l));
     }
     return blobs;
 }
@@ -300,7 +317,7 @@ double Field(const std::vector<Blob>& blobs, P3 p, double smooth)
 // into polygons by marching tetrahedra; every vertex belongs to the bone of
 // the nearest blob at the grid point inside it.
 class Skin {
-public:
+  public:
     Skin(const std::vector<Blob>& blobs, double cell, double smooth) : blobs_(blobs), cell_(cell), smooth_(smooth) {}
 
     void Build(Mesh& mesh, std::vector<int32_t>& bones)
@@ -309,7 +326,7 @@ public:
         Polygonise(mesh, bones);
     }
 
-private:
+  private:
     size_t Index(int i, int j, int k) const { return (size_t(k) * size_t(ny_) + size_t(j)) * size_t(nx_) + size_t(i); }
     P3 Point(int i, int j, int k) const { return origin_ + P3{i * cell_, j * cell_, k * cell_}; }
 
@@ -361,10 +378,7 @@ private:
         }
     }
 
-    static bool Joined(int32_t a, int32_t b)
-    {
-        return a == b || kBones[a].parent == b || kBones[b].parent == a;
-    }
+    static bool Joined(int32_t a, int32_t b) { return a == b || kBones[a].parent == b || kBones[b].parent == a; }
 
     void Polygonise(Mesh& mesh, std::vector<int32_t>& bones)
     {
@@ -455,12 +469,20 @@ private:
 int PieceOf(int32_t bone)
 {
     switch (bone) {
-    case kHeadBone: return 1;
-    case kLeftHand: return 2;
-    case kRightHand: return 3;
-    case kLeftFoot: case kLeftToe: return 4;
-    case kRightFoot: case kRightToe: return 5;
-    default: return 0;
+    case kHeadBone:
+        return 1;
+    case kLeftHand:
+        return 2;
+    case kRightHand:
+        return 3;
+    case kLeftFoot:
+    case kLeftToe:
+        return 4;
+    case kRightFoot:
+    case kRightToe:
+        return 5;
+    default:
+        return 0;
     }
 }
 
@@ -504,8 +526,8 @@ void BuildPieces(const std::vector<Blob>& blobs, double cell, double smooth, Mes
 
 // A box from a to b (its length along them, plus `beyond` at each end),
 // `half` wide along `across` and `thick` along the third direction.
-void AddBox(Mesh& mesh, std::vector<int32_t>& bones, P3 a, P3 b, P3 across, double half, double thick,
-            double beyond, int32_t bone)
+void AddBox(Mesh& mesh, std::vector<int32_t>& bones, P3 a, P3 b, P3 across, double half, double thick, double beyond,
+            int32_t bone)
 {
     const P3 t = Unit(b - a);
     const P3 u = Unit(across - t * Dot(across, t));
@@ -537,8 +559,7 @@ void AddBlocks(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
 {
     const double b = s.body, h = s.head, w = s.spec.width, g = s.spec.girth;
     AddBox(mesh, bones, At(0, 0, s.chin), At(0, 0, 1.0), kRight, 0.4 * h, 0.45 * h, 0.0, kHeadBone);
-    AddBox(mesh, bones, At(0, 0, s.shoulders), At(0, 0, s.chin + 0.1 * h), kRight, 0.05 * b, 0.05 * b, 0.0,
-           kNeckBone);
+    AddBox(mesh, bones, At(0, 0, s.shoulders), At(0, 0, s.chin + 0.1 * h), kRight, 0.05 * b, 0.05 * b, 0.0, kNeckBone);
     AddBox(mesh, bones, At(0, 0, s.crotch), At(0, 0, s.shoulders + 0.02 * b), kRight, 0.155 * b * w, 0.09 * b * g, 0.0,
            kChest);
     for (int k = 0; k < 2; ++k) {
@@ -554,8 +575,8 @@ void AddBlocks(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
                kLeftUpLeg + l);
         AddBox(mesh, bones, knee, ankle, kRight, 0.05 * b * g, 0.05 * b * g, 0.0, kLeftLeg + l);
         const P3 heel = s.heel[size_t(k)], toe = s.toeTip[size_t(k)];
-        AddBox(mesh, bones, P3{heel.x, heel.y, -0.03 * b}, P3{toe.x, toe.y, -0.03 * b}, kRight,
-               0.045 * b, 0.03 * b, 0.0, kLeftFoot + l);
+        AddBox(mesh, bones, P3{heel.x, heel.y, -0.03 * b}, P3{toe.x, toe.y, -0.03 * b}, kRight, 0.045 * b, 0.03 * b,
+               0.0, kLeftFoot + l);
     }
 }
 
@@ -625,13 +646,23 @@ void AddClothes(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
 int32_t ColourOf(int32_t bone, const HumanoidSpec& spec)
 {
     switch (bone) {
-    case kHeadBone: case kNeckBone: case kLeftHand: case kRightHand:
+    case kHeadBone:
+    case kNeckBone:
+    case kLeftHand:
+    case kRightHand:
         return kSkin;
-    case kChest: case kSpine: case kLeftArm: case kRightArm:
+    case kChest:
+    case kSpine:
+    case kLeftArm:
+    case kRightArm:
         return kShirt;
-    case kLeftFoot: case kRightFoot: case kLeftToe: case kRightToe:
+    case kLeftFoot:
+    case kRightFoot:
+    case kLeftToe:
+    case kRightToe:
         return kShoe;
-    case kLeftForeArm: case kRightForeArm:
+    case kLeftForeArm:
+    case kRightForeArm:
         return spec.blocks ? kShirt : kSkin;
     default:
         return kTrousers;

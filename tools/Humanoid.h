@@ -18,22 +18,22 @@ enum class ArmPose { kT, kA, kDown };
 // limb segment), with clothes and hair as separate pieces.
 struct HumanoidSpec {
     ArmPose pose = ArmPose::kT;
-    double heads = 7.5;     // the height in head heights
-    double legs = 0.54;     // the crotch's height over the chin's
-    double width = 1.0;     // shoulders and hips, against an adult's
-    double girth = 1.0;     // limbs and trunk
-    double hands = 1.0;     // hand length
-    double forearm = 0.8;   // forearm over upper arm
-    bool skirt = false;     // to the knees
-    bool cape = false;      // from the shoulders to the calves
-    bool hair = false;      // a mass round the head, hanging to the shoulder blades, and two tails
+    double heads = 7.5;   // the height in head heights
+    double legs = 0.54;   // the crotch's height over the chin's
+    double width = 1.0;   // shoulders and hips, against an adult's
+    double girth = 1.0;   // limbs and trunk
+    double hands = 1.0;   // hand length
+    double forearm = 0.8; // forearm over upper arm
+    bool skirt = false;   // to the knees
+    bool cape = false;    // from the shoulders to the calves
+    bool hair = false;    // a mass round the head, hanging to the shoulder blades, and two tails
     bool boots = false;
     bool bust = false;
-    bool fingers = false;   // five fingers apart rather than a mitten (wants a fine grid)
-    bool pieces = false;    // head, hands and feet apart from the body, the faces hidden inside removed
-    bool blocks = false;    // boxes instead of a skin, clothes and hair
-    double facing = 0.0;    // turn about the vertical away from facing -y, radians
-    int cells = 110;        // the skin's grid: cells over the height
+    bool fingers = false; // five fingers apart rather than a mitten (wants a fine grid)
+    bool pieces = false;  // head, hands and feet apart from the body, the faces hidden inside removed
+    bool blocks = false;  // boxes instead of a skin, clothes and hair
+    double facing = 0.0;  // turn about the vertical away from facing -y, radians
+    int cells = 110;      // the skin's grid: cells over the height
 };
 
 // A bone of the character's rig: its head is where a rigger puts the joint.
@@ -41,7 +41,7 @@ struct HumanoidBone {
     std::string name;
     int32_t parent = -1;
     Vec3 head;
-    int joint = -1;  // the figure joint it stands for, or -1
+    int joint = -1; // the figure joint it stands for, or -1
 };
 
 // The character in scene axes (z down, the soles at z = 13.6, 17 units
@@ -50,12 +50,12 @@ struct Humanoid {
     std::vector<Vec3> vertices;
     std::vector<int32_t> vertexBone;
     std::vector<PolygonCorners> polygons;
-    std::vector<int32_t> colours;  // entries of the default colour table
+    std::vector<int32_t> colours; // entries of the default colour table
     std::vector<HumanoidBone> bones;
     // The fitted joints (kFittedJoints) where a rigger puts them; the
     // others are left at the origin.
     std::array<Vec3, kFigureJoints> joints{};
-    double turn = 0.0;  // about the vertical, brings the character to face -y
+    double turn = 0.0; // about the vertical, brings the character to face -y
 };
 
 Humanoid MakeHumanoid(const HumanoidSpec& spec);
