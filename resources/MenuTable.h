@@ -72,6 +72,7 @@ inline constexpr MenuItem kSkeletonItems[] = {
     {ItemKind::Command, kCmdFitSkeleton, "Ajuster le squelette au modèle"},
     {ItemKind::Command, kCmdMirrorFromLeft, "Symétrie : côté gauche vers côté droit"},
     {ItemKind::Command, kCmdMirrorFromRight, "Symétrie : côté droit vers côté gauche"},
+    {ItemKind::Check, kCmdMirrorEdit, "Miroir"},
     {ItemKind::Check, kCmdGroupBinding, "Lier les vertices par groupe"},
     {ItemKind::Command, kCmdResetNodes, "Replacer les points au repos\tC"},
     kSeparator,
