@@ -264,7 +264,8 @@ void DesignGroups(CBodyDoc& doc, const Figure& figure, const std::vector<int>& t
             }
             bad = k;
         }
-        while (good > 0 && bad - good > 1 && bad <= order.size()) {
+        // To a half percent: the last few members are not worth a pass each.
+        while (good > 0 && bad - good > std::max<size_t>(1, order.size() / 200) && bad <= order.size()) {
             const size_t k = (good + bad) / 2;
             (holds(k) ? good : bad) = k;
         }

@@ -423,33 +423,44 @@ bool ArmJoints(const Tree& tree, const std::vector<int>& chain, std::array<int, 
 // opposite sides, outside the legs. Sides come later, from the facing.
 bool LimbsByShape(const Tree& tree, Limbs& limbs, std::array<int, 2>& legEnds)
 {
-    const int n = tree.Size();
-    std::vector<int> order = Bones(n);
+    // The legs: of the lowest ends, the first two on different branches that
+    // reach about as low and hang as legs do (a tail or a skirt does not).
+    std::vector<int> order = Bones(tree.Size());
     std::sort(order.begin(), order.end(), [&](int a, int b) { return tree.Head(a).z > tree.Head(b).z; });
-    if (order.empty())
-        return false;
-    const int foot0 = order[0];
-    int foot1 = -1;
-    for (int b : order)
-        if (b != foot0 && !tree.IsAncestor(b, foot0) && !tree.IsAncestor(foot0, b) && tree.CommonAncestor(foot0, b) >= 0) {
-            foot1 = b;
-            break;
+    order.resize(std::min<size_t>(order.size(), 12));
+    bool found = false;
+    for (size_t i = 0; i < order.size() && !found; ++i)
+        for (size_t j = i + 1; j < order.size() && !found; ++j) {
+            const int a = order[i], b = order[j], top = tree.CommonAncestor(a, b);
+            if (top < 0 || top == a || top == b)
+                continue;
+            const double reach = tree.Head(a).z - tree.Head(top).z;
+            Limbs legs;
+            found = reach > 0.0 && tree.Head(a).z - tree.Head(b).z < 0.15 * reach &&
+                    LegJoints(tree, tree.Path(top, a), legs.bone[0]) && LegJoints(tree, tree.Path(top, b), legs.bone[1]);
+            if (found) {
+                limbs = legs;
+                limbs.hips = top;
+                legEnds = {a, b};
+            }
         }
-    if (foot1 < 0)
-        return false;
-    limbs.hips = tree.CommonAncestor(foot0, foot1);
-    legEnds = {foot0, foot1};
-    if (!LegJoints(tree, tree.Path(limbs.hips, foot0), limbs.bone[0]) ||
-        !LegJoints(tree, tree.Path(limbs.hips, foot1), limbs.bone[1]))
+    if (!found)
         return false;
 
+    // The hands: furthest sideways from the hips, on chains that climb well
+    // above them first (not the legs, nor a skirt or a tail hanging from the hips).
     const Vec3 centre = tree.Head(limbs.hips);
+    const double chestHeight = centre.z - 0.25 * (tree.Head(limbs.bone[0][5]).z - centre.z);
     auto candidate = [&](int b) {
         for (const auto& side : limbs.bone)
             if (b == side[3] || tree.IsAncestor(side[3], b))
                 return false;
-        return b != limbs.hips && !tree.IsAncestor(b, limbs.hips);
+        for (int up = tree.Parent(b); up >= 0; up = tree.Parent(up))
+            if (tree.Head(up).z < chestHeight)
+                return !tree.IsAncestor(b, limbs.hips);
+        return false;
     };
+    const int n = tree.Size();
     int hand0 = -1, hand1 = -1;
     for (int b = 0; b < n; ++b)
         if (candidate(b) && (hand0 < 0 || Across(tree.Head(b), centre) > Across(tree.Head(hand0), centre)))
@@ -679,7 +690,7 @@ Vec3 HeadCentre(const Context& c, int head, const Vec3& neck)
 bool MapRig(const CBodyDoc& doc, FigureFit& fit, RigMap& map)
 {
     // No humanoid has so many bones: a file that claims so is not read through.
-    constexpr size_t kMostBones = 20000;
+    constexpr size_t kMostBones = 10000;
     const ModelRig& rig = doc.rig;
     const int n = int(rig.bones.size());
     if (n < 6 || rig.bones.size() > kMostBones)

@@ -185,6 +185,8 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
         {"--render " + in + " " + (dir / "folder.png"), (dir / "folder.png") + strings::kCannotWrite},
 
         {"--convert " + (dir / "bad.glb") + " " + (dir / "out.abd"), strings::kBadFormat},
+        // A mesh that is no character: nothing is written.
+        {"--convert " + eight + " " + (dir / "out.abd") + " --command 32864", strings::kCannotFitSkeleton},
     };
     for (const auto& c : cases) {
         const RunResult run = Quillo(c.args);
