@@ -230,24 +230,6 @@ bool ConvertAndFit(const std::string& in, const std::string& out)
     return RunCommandLine(6, argv, none, none) == 0;
 }
 
-// The character's own joints in its judging frame: turned to face -y, as a
-// fitted scene stands, and measured as the fitted figure is.
-std::array<Vec3, kFigureJoints> TruthJoints(const Humanoid& h)
-{
-    RecordingMessages messages;
-    CBodyDoc doc(messages);
-    doc.ResetScene();
-    const double c = std::cos(h.turn), s = std::sin(h.turn);
-    auto turned = [&](const Vec3& v) { return Vec3::FromDouble(v.x * c - v.y * s, v.x * s + v.y * c, v.z); };
-    doc.vertexCount = int32_t(h.vertices.size());
-    doc.GrowMesh();
-    for (size_t v = 0; v < h.vertices.size(); ++v)
-        doc.restVertices[v] = turned(h.vertices[v]);
-    for (int j : kFittedJoints)
-        JointNode(doc.FirstFigure(), j).restPosition = turned(h.joints[size_t(j)]);
-    return JudgedJoints(doc);
-}
-
 struct Score {
     double mean = 0.0, worst = 0.0;
 };
@@ -280,7 +262,7 @@ void BM_FitAccuracy(benchmark::State& state)
                     ++failed;
                     continue;
                 }
-                const Score score = Judge(TruthJoints(c.body), JudgedJoints(doc));
+                const Score score = Judge(JudgedTruth(c.body), JudgedJoints(doc));
                 std::printf("%-20s %-6s %8.2f %8.2f\n", c.name.c_str(), from, score.mean * 100, score.worst * 100);
                 sum += score.mean;
                 worstMean = std::max(worstMean, score.mean);

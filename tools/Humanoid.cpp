@@ -5,6 +5,9 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "platform/Messages.h"
+#include "scene/FigureFit.h"
+#include "tools/RiggedFigure.h"
 #include "tools/Tubes.h"
 
 namespace qm {
@@ -530,6 +533,9 @@ void AddBox(Mesh& mesh, std::vector<int32_t>& bones, P3 a, P3 b, P3 across, doub
             int32_t bone)
 {
     const P3 t = Unit(b - a);
+    // An across along the box's length would leave no width: the floor's normal serves.
+    if (std::fabs(Dot(Unit(across), t)) > 0.99)
+        across = kUp;
     const P3 u = Unit(across - t * Dot(across, t));
     const P3 v = CrossOf(t, u);
     const P3 start = a - t * beyond, end = b + t * beyond;
@@ -767,6 +773,25 @@ std::vector<NamedObject> NonHumanoidSet()
         {"table", meshOf({}, table)},
         {"two-legged arch", meshOf({}, arch)},
     };
+}
+
+std::array<Vec3, kFigureJoints> JudgedTruth(const Humanoid& character)
+{
+    // Turned to face -y, as a fitted scene stands, and measured as the
+    // fitted figure is.
+    RecordingMessages messages;
+    CBodyDoc doc(messages);
+    doc.ResetScene();
+    const double c = std::cos(character.turn), s = std::sin(character.turn);
+    auto turned = [&](const Vec3& v) { return Vec3::FromDouble(v.x * c - v.y * s, v.x * s + v.y * c, v.z); };
+    doc.vertexCount = int32_t(character.vertices.size());
+    if (doc.GrowMesh())
+        return {};
+    for (size_t v = 0; v < character.vertices.size(); ++v)
+        doc.restVertices[v] = turned(character.vertices[v]);
+    for (int j : kFittedJoints)
+        JointNode(doc.FirstFigure(), j).restPosition = turned(character.joints[size_t(j)]);
+    return JudgedJoints(doc);
 }
 
 bool LoadHumanoid(CBodyDoc& doc, const Humanoid& character)

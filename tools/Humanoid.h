@@ -60,6 +60,11 @@ struct Humanoid {
 
 Humanoid MakeHumanoid(const HumanoidSpec& spec);
 
+// The character's own joints in the frame a fit is judged in (JudgedJoints):
+// its left, facing and up, from its box centre across and its lowest point,
+// in units of its height.
+std::array<Vec3, kFigureJoints> JudgedTruth(const Humanoid& character);
+
 // Replaces doc's scene with the character, as an import leaves a mesh:
 // default colours, figure 0 in its default rest pose, bound by bone with
 // group binding on. False when the mesh did not fit in memory.
