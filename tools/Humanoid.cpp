@@ -622,9 +622,10 @@ void AddClothes(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
     }
     if (spec.hair) {
         Part mass;
-        mass.keys = {{At(0, -0.08 * h, s.chin + 0.3 * h), 0.44 * h, 0.5 * h},
-                     {At(0, -0.04 * h, s.chin + 0.62 * h), 0.5 * h, 0.58 * h},
-                     {At(0, 0, s.chin + 0.98 * h), 0.34 * h, 0.4 * h}};
+        // Round the back and top of the head, the face left open.
+        mass.keys = {{At(0, -0.22 * h, s.chin + 0.3 * h), 0.44 * h, 0.38 * h},
+                     {At(0, -0.16 * h, s.chin + 0.62 * h), 0.5 * h, 0.5 * h},
+                     {At(0, -0.06 * h, s.chin + 0.98 * h), 0.34 * h, 0.4 * h}};
         mass.across = kRight;
         mass.grid = {24, 10, 4};
         mass.caps = {0.05 * h, 0.15 * h};
@@ -644,6 +645,7 @@ void AddClothes(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
                          {At(side * 0.6 * h, -0.12 * b * g - 0.05 * b, s.crotch + 0.15 * b), 0.04 * b, 0.04 * b}};
             tail.across = kRight;
             tail.grid = {12, 12, 3};
+            tail.caps = {0.05 * h, 0.03 * b};
             add(tail, kHeadBone, kHairColour);
         }
     }
