@@ -61,6 +61,13 @@ D3 FromVec(const Vec3& v)
 
 // Scene axes: z points down.
 constexpr D3 kUp{0.0, 0.0, -1.0};
+
+// Bounds on the work for one mesh, far beyond what any character needs:
+// points sampled on the surface, triangles filed in the ray grid's cells, and
+// triangles tested against rays. A mesh past them is no character to fit.
+constexpr double kMaxSamples = 2e6;
+constexpr uint64_t kMaxEntries = 40'000'000;
+constexpr uint64_t kMaxTests = 2'000'000'000;
 // Where a rigger puts the joints against what the surface shows, in the
 // sizes measured there: the arm's head just outside the armpit (in arm
 // radii), the thigh's head over the crotch (in thigh depths), the wrist in
@@ -72,34 +79,35 @@ constexpr double kWristIn = 0.5;
 // The mesh as triangles in a uniform grid, for casting rays through it.
 class RayMesh {
   public:
-    explicit RayMesh(const CBodyDoc& doc)
+    explicit RayMesh(const CBodyDoc& doc) : vertices_(doc.restVertices)
     {
         const int vertices = std::min<int>(doc.vertexCount, int(doc.restVertices.size()));
-        auto corner = [&](int32_t index, D3& out) {
-            if (index < 0 || index >= vertices)
-                return false;
-            out = FromVec(doc.restVertices[size_t(index)]);
-            return std::isfinite(out.x) && std::isfinite(out.y) && std::isfinite(out.z);
-        };
+        std::vector<uint8_t> usable(size_t(std::max(vertices, 0)), 0);
+        for (int v = 0; v < vertices; ++v) {
+            const Vec3& p = doc.restVertices[size_t(v)];
+            usable[size_t(v)] = std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+        }
+        auto good = [&](int32_t index) { return index >= 0 && index < vertices && usable[size_t(index)]; };
         const int polygons = std::min<int>(doc.polygonCount, int(doc.polygonCorners.size()));
         for (int p = 0; p < polygons; ++p) {
             const PolygonCorners& c = doc.polygonCorners[size_t(p)];
-            D3 q[4];
-            if (!corner(c[0], q[0]) || !corner(c[1], q[1]) || !corner(c[2], q[2]) || !corner(c[3], q[3]))
+            if (!good(c[0]) || !good(c[1]) || !good(c[2]) || !good(c[3]))
                 continue;
-            Add(q[0], q[1], q[2]);
+            Add(c[0], c[1], c[2]);
             if (c[3] != c[2] && c[3] != c[0])
-                Add(q[0], q[2], q[3]);
+                Add(c[0], c[2], c[3]);
         }
         if (tris_.empty())
             return;
-        low_ = high_ = tris_[0].a;
-        for (const Tri& t : tris_)
-            for (D3 p : {t.a, t.a + t.e1, t.a + t.e2}) {
+        low_ = high_ = Corner(tris_[0][0]);
+        for (const auto& t : tris_)
+            for (int32_t i : t) {
+                const D3 p = Corner(i);
                 low_ = {std::min(low_.x, p.x), std::min(low_.y, p.y), std::min(low_.z, p.z)};
                 high_ = {std::max(high_.x, p.x), std::max(high_.y, p.y), std::max(high_.z, p.z)};
             }
-        BuildGrid();
+        if (!BuildGrid())
+            tris_.clear();
     }
 
     bool Empty() const { return tris_.empty(); }
@@ -150,15 +158,22 @@ class RayMesh {
         return crossings;
     }
 
-    // The stretches of the ray within the body, from its origin (inside or
-    // not) to the edge of the box; faces that coincide count as one.
-    std::vector<std::pair<double, double>> InsideSpans(D3 origin, D3 dir, double tolerance) const
+    // The stretches of the ray within the body, to the edge of the box, from
+    // an origin known to be outside or inside it; faces that coincide count as
+    // one. A hole in the surface (a neck left open under a head apart) loses a
+    // crossing: a stretch then ends at the last one.
+    std::vector<std::pair<double, double>> InsideSpans(D3 origin, D3 dir, bool inside, double tolerance) const
     {
         const auto crossings = Crossings(origin, dir);
+        // What the ray must cross to get out: counted from the far end when
+        // the mesh is whole round it, else from its first crossing.
         int winding = 0;
-        for (const auto& c : crossings)
-            winding += c.second;
-        // winding is now the origin's own: what the ray must cross to get out.
+        if (inside) {
+            for (const auto& c : crossings)
+                winding += c.second;
+            if (winding == 0 && !crossings.empty())
+                winding = crossings.front().second;
+        }
         std::vector<std::pair<double, double>> spans;
         double entered = 0.0;
         for (size_t i = 0; i < crossings.size();) {
@@ -171,6 +186,8 @@ class RayMesh {
             else if (before != 0 && winding == 0)
                 spans.emplace_back(entered, t);
         }
+        if (winding != 0 && !crossings.empty() && crossings.back().first > entered)
+            spans.emplace_back(entered, crossings.back().first);
         return spans;
     }
 
@@ -188,17 +205,23 @@ class RayMesh {
         return votes >= 2;
     }
 
-    // Points spread evenly over the surface, about spacing apart, each with
-    // the area it stands for: the shape's measure, whatever the mesh's density.
+    // Points spread evenly over the surface, about spacing apart (more
+    // widely when the surface is vast: there are at most kMaxSamples), each
+    // with the area it stands for: the shape's measure, whatever the mesh's
+    // density.
     void Sample(double spacing, std::vector<D3>& points, std::vector<double>& weights) const
     {
-        for (const Tri& t : tris_) {
-            const double area = 0.5 * Norm(Cross(t.e1, t.e2));
-            if (!(area > 0.0))
-                continue;
+        double area = 0.0;
+        for (const auto& corners : tris_) {
+            const Tri t = Triangle(corners);
+            area += 0.5 * Norm(Cross(t.e1, t.e2));
+        }
+        spacing = std::max(spacing, std::sqrt(2.0 * area / kMaxSamples));
+        for (const auto& corners : tris_) {
+            const Tri t = Triangle(corners);
             const double longest = std::max({Norm(t.e1), Norm(t.e2), Norm(t.e2 - t.e1)});
             const int n = std::clamp(int(std::ceil(longest / spacing)), 1, 64);
-            const double w = area / double(n * n);
+            const double w = 0.5 * Norm(Cross(t.e1, t.e2)) / double(n * n);
             // The centres of the n x n small triangles the edges' divisions make.
             for (int i = 0; i < n; ++i)
                 for (int j = 0; i + j < n; ++j) {
@@ -212,16 +235,27 @@ class RayMesh {
         }
     }
 
+    // Whether the rays cast so far have had more triangles to test than a
+    // character of any size could need: the answers are then worthless.
+    bool Exhausted() const { return tests_ > kMaxTests; }
+
   private:
     struct Tri {
         D3 a, e1, e2; // a corner and the two edges from it
     };
 
-    void Add(D3 a, D3 b, D3 c)
+    D3 Corner(int32_t i) const { return FromVec(vertices_[size_t(i)]); }
+    Tri Triangle(const std::array<int32_t, 3>& t) const
     {
-        const Tri t{a, b - a, c - a};
+        const D3 a = Corner(t[0]);
+        return {a, Corner(t[1]) - a, Corner(t[2]) - a};
+    }
+
+    void Add(int32_t a, int32_t b, int32_t c)
+    {
+        const Tri t = Triangle({a, b, c});
         if (Norm(Cross(t.e1, t.e2)) > 0.0)
-            tris_.push_back(t);
+            tris_.push_back({a, b, c});
     }
 
     // Moeller-Trumbore. sign: +1 where the ray leaves the polygon's outside
@@ -249,7 +283,9 @@ class RayMesh {
         return true;
     }
 
-    void BuildGrid()
+    // False when the triangles would fill the grid's cells beyond
+    // kMaxEntries (huge polygons over and over): no character is made so.
+    bool BuildGrid()
     {
         const D3 extent = high_ - low_;
         const double largest = std::max({extent.x, extent.y, extent.z});
@@ -260,9 +296,9 @@ class RayMesh {
         for (int i = 0; i < 3; ++i)
             n_[i] = std::clamp(int(std::ceil((i == 0 ? extent.x : i == 1 ? extent.y : extent.z) / cell_)), 1, 256);
         const size_t cells = size_t(n_[0]) * size_t(n_[1]) * size_t(n_[2]);
-        std::vector<uint32_t> count(cells + 1, 0);
-        auto forCells = [&](const Tri& t, auto&& f) {
-            int lo[3], hi[3];
+        // The cells each triangle's box overlaps.
+        auto range = [&](const std::array<int32_t, 3>& corners, int lo[3], int hi[3]) {
+            const Tri t = Triangle(corners);
             const D3 b = t.a + t.e1, c = t.a + t.e2;
             const double mins[3] = {std::min({t.a.x, b.x, c.x}), std::min({t.a.y, b.y, c.y}),
                                     std::min({t.a.z, b.z, c.z})};
@@ -273,12 +309,25 @@ class RayMesh {
                 lo[i] = std::clamp(int((mins[i] - origin[i]) / cell_), 0, n_[i] - 1);
                 hi[i] = std::clamp(int((maxs[i] - origin[i]) / cell_), 0, n_[i] - 1);
             }
+        };
+        auto forCells = [&](const std::array<int32_t, 3>& corners, auto&& f) {
+            int lo[3], hi[3];
+            range(corners, lo, hi);
             for (int k = lo[2]; k <= hi[2]; ++k)
                 for (int j = lo[1]; j <= hi[1]; ++j)
                     for (int i = lo[0]; i <= hi[0]; ++i)
                         f((size_t(k) * size_t(n_[1]) + size_t(j)) * size_t(n_[0]) + size_t(i));
         };
-        for (const Tri& t : tris_)
+        uint64_t entries = 0;
+        for (const auto& t : tris_) {
+            int lo[3], hi[3];
+            range(t, lo, hi);
+            entries += uint64_t(hi[0] - lo[0] + 1) * uint64_t(hi[1] - lo[1] + 1) * uint64_t(hi[2] - lo[2] + 1);
+        }
+        if (entries > kMaxEntries)
+            return false;
+        std::vector<uint32_t> count(cells + 1, 0);
+        for (const auto& t : tris_)
             forCells(t, [&](size_t c) { ++count[c + 1]; });
         for (size_t c = 0; c < cells; ++c)
             count[c + 1] += count[c];
@@ -287,16 +336,21 @@ class RayMesh {
         for (uint32_t i = 0; i < tris_.size(); ++i)
             forCells(tris_[i], [&](size_t c) { cellTris_[count[c]++] = i; });
         stamp_.assign(tris_.size(), 0);
+        return true;
     }
 
     template <class F> void ForTriangles(int cell, F&& f) const
     {
-        for (uint32_t k = cellStart_[size_t(cell)]; k < cellStart_[size_t(cell) + 1]; ++k) {
+        const uint32_t end = cellStart_[size_t(cell) + 1];
+        tests_ += end - cellStart_[size_t(cell)];
+        if (Exhausted())
+            return;
+        for (uint32_t k = cellStart_[size_t(cell)]; k < end; ++k) {
             const uint32_t i = cellTris_[k];
             if (stamp_[i] == ray_)
                 continue;
             stamp_[i] = ray_;
-            f(tris_[i]);
+            f(Triangle(tris_[i]));
         }
     }
 
@@ -353,13 +407,15 @@ class RayMesh {
         }
     }
 
-    std::vector<Tri> tris_;
+    const std::vector<Vec3>& vertices_;
+    std::vector<std::array<int32_t, 3>> tris_;
     D3 low_, high_;
     double cell_ = 1.0;
     int n_[3] = {1, 1, 1};
     std::vector<uint32_t> cellStart_, cellTris_;
     mutable std::vector<uint32_t> stamp_;
     mutable uint32_t ray_ = 0;
+    mutable uint64_t tests_ = 0;
 };
 
 // A cross-section of a limb or of the trunk, found by rays from a point
@@ -415,7 +471,8 @@ class ShapeFitter {
         if (!(height_ > 0.0) || !std::isfinite(height_))
             return false;
         mesh_.Sample(height_ / 150.0, points_, weights_);
-        return FindFeet() && FindCrotch() && TraceLegs() && TraceTrunk() && FindFacing() && TraceArms() && Place(fit);
+        return FindFeet() && FindCrotch() && TraceLegs() && TraceTrunk() && FindFacing() && TraceArms() &&
+               Place(fit) && !mesh_.Exhausted();
     }
 
   private:
@@ -599,7 +656,7 @@ bool ShapeFitter::FindCrotch()
     for (double f : {-0.02, -0.01, 0.0, 0.01, 0.02}) {
         const D3 start = AtHeight(middle + forwards_ * H(f), -H(0.01));
         double longest = 0.0, crotch = -1.0;
-        for (const auto& [in, out] : mesh_.InsideSpans(start, kUp, H(1e-5)))
+        for (const auto& [in, out] : mesh_.InsideSpans(start, kUp, false, H(1e-5)))
             if (out - in > longest) {
                 longest = out - in;
                 crotch = in - H(0.01);
@@ -763,12 +820,21 @@ bool ShapeFitter::TraceArm(D3 tip, D3 towards, D3 out, D3 axis, double hipWidth,
         }
     D3 along = Unit(towards - tip);
     D3 p = sum * (1.0 / mass);
-    for (int n = 0; n < 150; ++n) {
+    for (int n = 0, gap = 0; n < 150; ++n) {
         const Section c = Cut(p, along, H(0.15));
-        if (arm.cuts.empty() && n < 12 && (c.hits < 8 || !mesh_.Inside(c.centre))) {
+        if (arm.cuts.empty() && (c.hits < 8 || !mesh_.Inside(c.centre))) {
+            if (n >= 12)
+                return false;
             p = p + along * H(0.005); // not yet in the hand
             continue;
         }
+        // A gap or two between the parts of a jointed limb is stepped over.
+        if (c.hits < 8 && gap < 3) {
+            ++gap;
+            p = p + along * H(0.01);
+            continue;
+        }
+        gap = 0;
         // Lost, or a cut much wider than the arm before it: the chest's. A
         // hanging arm ends so; one held out must have reached its armpit first.
         const bool steep = std::fabs(Dot(arm.line, kUp)) > 0.75;
@@ -938,7 +1004,7 @@ void ShapeFitter::PlaceArm(Arm& arm) const
         in = std::min((kArmpitIn * r + (1.3 * r + H(0.005)) * sine) / cosine, 3.0 * r);
     } else {
         // Hanging: the shoulder is under the top of the shoulder, up the arm's line.
-        const auto spans = mesh_.InsideSpans(pit.centre, arm.line, H(1e-5));
+        const auto spans = mesh_.InsideSpans(pit.centre, arm.line, true, H(1e-5));
         if (!spans.empty())
             in = std::max(spans.front().second - r, 0.0);
     }

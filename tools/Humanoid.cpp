@@ -573,13 +573,15 @@ void AddBlocks(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
         const P3 shoulder = s.bone[size_t(kLeftArm + o)], elbow = s.bone[size_t(kLeftForeArm + o)];
         const P3 wrist = s.bone[size_t(kLeftHand + o)];
         AddBox(mesh, bones, shoulder, elbow, kForwards, 0.045 * b * g, 0.045 * b * g, 0.045 * b * g, kLeftArm + o);
-        AddBox(mesh, bones, elbow, wrist, kForwards, 0.038 * b * g, 0.038 * b * g, 0.0, kLeftForeArm + o);
-        AddBox(mesh, bones, wrist, s.handTip[size_t(k)], kForwards, 0.03 * b, 0.015 * b, 0.0, kLeftHand + o);
+        // A robot's forearm, hand and shin stand a little apart from the parts they hang from.
+        const double gap = s.spec.gaps ? -0.012 : 0.0;
+        AddBox(mesh, bones, elbow, wrist, kForwards, 0.038 * b * g, 0.038 * b * g, gap, kLeftForeArm + o);
+        AddBox(mesh, bones, wrist, s.handTip[size_t(k)], kForwards, 0.03 * b, 0.015 * b, gap, kLeftHand + o);
         const P3 hip = s.bone[size_t(kLeftUpLeg + l)], knee = s.bone[size_t(kLeftLeg + l)];
         const P3 ankle = s.bone[size_t(kLeftFoot + l)];
         AddBox(mesh, bones, P3{hip.x, hip.y, -s.crotch}, knee, kRight, 0.06 * b * g, 0.065 * b * g, 0.0,
                kLeftUpLeg + l);
-        AddBox(mesh, bones, knee, ankle, kRight, 0.05 * b * g, 0.05 * b * g, 0.0, kLeftLeg + l);
+        AddBox(mesh, bones, knee, ankle, kRight, 0.05 * b * g, 0.05 * b * g, gap, kLeftLeg + l);
         const P3 heel = s.heel[size_t(k)], toe = s.toeTip[size_t(k)];
         AddBox(mesh, bones, P3{heel.x, heel.y, -0.03 * b}, P3{toe.x, toe.y, -0.03 * b}, kRight, 0.045 * b, 0.03 * b,
                0.0, kLeftFoot + l);
@@ -916,6 +918,13 @@ std::vector<NamedHumanoid> HumanoidSet()
     blocksT.heads = 5.0;
     blocksT.facing = 90 * kDegree;
     add("blocks-T-left", blocksT);
+    HumanoidSpec robot = blocks;
+    robot.gaps = true;
+    robot.pose = ArmPose::kA;
+    robot.heads = 6.0;
+    robot.width = 1.1;
+    robot.facing = 110 * kDegree;
+    add("robot-A-gaps", robot);
     HumanoidSpec blocksA = blocks;
     blocksA.pose = ArmPose::kA;
     blocksA.heads = 3.0;

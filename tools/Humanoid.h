@@ -32,6 +32,7 @@ struct HumanoidSpec {
     bool fingers = false; // five fingers apart rather than a mitten (wants a fine grid)
     bool pieces = false;  // head, hands and feet apart from the body, the faces hidden inside removed
     bool blocks = false;  // boxes instead of a skin, clothes and hair
+    bool gaps = false;    // blocks a little apart, as a robot's jointed parts
     double facing = 0.0;  // turn about the vertical away from facing -y, radians
     int cells = 110;      // the skin's grid: cells over the height
 };
