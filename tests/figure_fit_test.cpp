@@ -93,7 +93,8 @@ TEST_F(FigureFitTest, SavedFittedSceneBindsTheSameWhenLoaded)
 // A character known by its shape alone (a mesh as OBJ, no bones), facing +x
 // in its file: fitted on import within what is asked of a fit from the shape
 // (limb joints 3.5 % of the height off on average, none 10 %), so turned to
-// face the front; the command fits it again to the same joints.
+// face the front; the command fits it again to the same joints, within half
+// a hundredth of the height (the shape is cut level by level).
 TEST_F(FigureFitTest, ShapeAloneFitsACharacterFacingSidewaysAndTurnsItToTheFront)
 {
     HumanoidSpec spec;
@@ -121,7 +122,7 @@ TEST_F(FigureFitTest, ShapeAloneFitsACharacterFacingSidewaysAndTurnsItToTheFront
     EXPECT_TRUE(again.fitted && !again.fromRig);
     const auto judged = JudgedJoints(doc);
     for (int j = 0; j < kFigureJoints; ++j)
-        EXPECT_LT(Distance(judged[size_t(j)], imported[size_t(j)]), 0.002) << "joint " << j;
+        EXPECT_LT(Distance(judged[size_t(j)], imported[size_t(j)]), 0.005) << "joint " << j;
     EXPECT_TRUE(messages.shown.empty());
 }
 
