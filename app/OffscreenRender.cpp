@@ -82,7 +82,7 @@ int Render(const RenderRequest& request)
             return 1;
     }
     if (!WritePngRgb(request.out, surface.Width(), surface.Height(), surface.ReadRgb())) {
-        scene.messages.ShowMessage(FullPath(request.out) + strings::kCannotWrite);
+        scene.messages.ShowMessage({strings::kCannotWrite, FullPath(request.out)});
         return 1;
     }
     return 0;

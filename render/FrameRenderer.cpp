@@ -28,7 +28,6 @@ namespace {
 
 constexpr double kNear = 0.1;
 constexpr double kFar = 400.0;
-constexpr char kNoContext[] = "OpenGLの初期化に失敗しました";
 
 } // namespace
 
@@ -62,7 +61,7 @@ FrameRenderer::FrameRenderer(GlSurface& surface, Clock& clock, MessageSink& mess
 bool FrameRenderer::InitGL()
 {
     if (!surface_.MakeCurrent()) {
-        messages_.ShowMessage(kNoContext);
+        messages_.ShowMessage(strings::kNoContext);
         contextReady_ = false;
         return false;
     }
