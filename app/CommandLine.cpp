@@ -80,26 +80,19 @@ void TranslateHelp(CLI::App& app)
 // option or the words that the parser names ("--frames: ...", "... expected: b").
 std::string ParseErrorText(const CLI::ParseError& e)
 {
-    struct Wording {
-        const char* error;
-        const char* text;
-        bool namesOption;
-    };
-    static constexpr Wording kWordings[] = {
-        {"ExtrasError", QM_TEXT("unexpected arguments: %s"), false},
-        {"ArgumentMismatch", QM_TEXT("%s: wrong number of values"), true},
-        {"ValidationError", QM_TEXT("%s: value out of range"), true},
-        {"ConversionError", QM_TEXT("not a number: %s"), false},
-    };
     const std::string what = e.what();
-    for (const Wording& w : kWordings) {
-        if (e.get_name() != w.error)
-            continue;
-        const size_t colon = what.find(": ");
-        if (colon == std::string::npos)
-            break;
-        return TrFill(w.text, {w.namesOption ? what.substr(0, colon) : what.substr(colon + 2)});
-    }
+    const size_t colon = what.find(": ");
+    if (colon == std::string::npos)
+        return what;
+    const std::string option = what.substr(0, colon), words = what.substr(colon + 2);
+    if (dynamic_cast<const CLI::ExtrasError*>(&e))
+        return TrFill("unexpected arguments: %s", {words});
+    if (dynamic_cast<const CLI::ConversionError*>(&e))
+        return TrFill("not a number: %s", {words});
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e))
+        return TrFill("%s: wrong number of values", {option});
+    if (dynamic_cast<const CLI::ValidationError*>(&e))
+        return TrFill("%s: value out of range", {option});
     return what;
 }
 

@@ -12,6 +12,7 @@
 #include "platform/Keyboard.h"
 #include "platform/OsMesaSurface.h"
 #include "platform/SettingsLocation.h"
+#include "platform/Translation.h"
 #include "render/FrameMemory.h"
 #include "render/FrameRenderer.h"
 #include "render/ViewFrames.h"
@@ -61,6 +62,7 @@ int Render(const RenderRequest& request)
     }
     SteadyClock clock;
     FrameRenderer renderer(surface, clock, scene.messages, *scene.doc, view.Options(), view.State());
+    renderer.SetOverlayWords(Tr(strings::kOverlayCounts), Tr(strings::kOverlayRate));
     ViewFrames frames(renderer);
     view.SetFrameSink(&frames);
     view.SetProjection(&renderer);

@@ -8,6 +8,9 @@
 #include <wx/display.h>
 #include <wx/utils.h>
 
+#include "platform/Translation.h"
+#include "resources/Strings.h"
+
 namespace qm {
 
 namespace {
@@ -51,6 +54,7 @@ ViewCanvas::ViewCanvas(wxWindow* parent, CBodyView& view, MessageSink& messages)
 {
     view_.SetFrameSink(&frames_);
     view_.SetProjection(&renderer_);
+    renderer_.SetOverlayWords(Tr(strings::kOverlayCounts), Tr(strings::kOverlayRate));
     Bind(wxEVT_PAINT, &ViewCanvas::OnPaint, this);
     Bind(wxEVT_SIZE, &ViewCanvas::OnSize, this);
     Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& e) { OnKey(e, true); });

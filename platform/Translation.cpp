@@ -1,6 +1,7 @@
 #include "platform/Translation.h"
 
 #include <algorithm>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <system_error>
 
 #include <wx/filefn.h>
+#include <wx/utils.h>
 #include <wx/translation.h>
 
 namespace qm {
@@ -32,8 +34,15 @@ void AddLanguage(std::string entry, std::vector<std::string>& languages)
             languages.push_back(name);
 }
 
+std::string Environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
 // Where the catalogs are: share/locale beside the executable's folder (the
-// build tree lays them out so too), then the installation's.
+// build tree lays them out so too), then the installation's, then the
+// toolkit's for its own catalog.
 std::vector<std::string> CatalogFolders()
 {
     std::vector<std::string> folders;
@@ -42,6 +51,7 @@ std::vector<std::string> CatalogFolders()
     if (!error)
         folders.push_back((executable.parent_path().parent_path() / "share" / "locale").string());
     folders.push_back(QM_LOCALEDIR);
+    folders.push_back(wxGetInstallPrefix().utf8_string() + "/share/locale");
     return folders;
 }
 
@@ -90,6 +100,25 @@ private:
     std::vector<std::string> folders_;
 };
 
+// The toolkit's own texts (file dialogs) come from the C library's gettext,
+// which ignores LANGUAGE while the locale is C: so it is when no locale is set,
+// or the one set is not installed, as in a fresh container. Messages then
+// follow C.UTF-8, which is always there, and LANGUAGE, which names the chosen
+// language unless the user named some; nothing else of the locale changes,
+// so numbers are read and written as before.
+void LetToolkitFollow(const std::string& language)
+{
+    const std::string locale = Environment("LC_ALL") + Environment("LC_MESSAGES") + Environment("LANG");
+    if (locale_t available = newlocale(LC_ALL_MASK, "", nullptr)) {
+        freelocale(available);
+        if (!locale.empty())
+            return;
+    }
+    setenv("LC_MESSAGES", "C.UTF-8", 1);
+    std::setlocale(LC_MESSAGES, "C.UTF-8");
+    setenv("LANGUAGE", language.c_str(), 0);
+}
+
 } // namespace
 
 std::vector<std::string> RequestedLanguages(const std::function<std::string(const char* name)>& environment)
@@ -122,17 +151,15 @@ std::string ChooseLanguage(const std::vector<std::string>& requested, const std:
 Translations::Translations()
 {
     auto loader = std::make_unique<FolderLoader>(CatalogFolders());
-    language_ = ChooseLanguage(RequestedLanguages([](const char* name) {
-                                   const char* value = std::getenv(name);
-                                   return std::string(value ? value : "");
-                               }),
-                               loader->Available(kDomain));
+    language_ = ChooseLanguage(RequestedLanguages(Environment), loader->Available(kDomain));
     if (language_.empty())
         return;
+    LetToolkitFollow(language_);
     auto translations = std::make_unique<wxTranslations>();
     translations->SetLoader(loader.release());
     translations->SetLanguage(language_);
     translations->AddCatalog(kDomain);
+    translations->AddStdCatalog();
     wxTranslations::Set(translations.release());
 }
 
@@ -157,7 +184,7 @@ std::string Tr(const char* text)
 
 std::string Tr(const Message& message)
 {
-    return message.aboutFile ? Compose(Tr(message.text), message.path) : Tr(message.text);
+    return message.aboutFile ? Fill(Tr(message.text), {message.path}) : Tr(message.text);
 }
 
 std::string TrWildcard(const std::string& wildcard)
@@ -175,24 +202,7 @@ std::string TrWildcard(const std::string& wildcard)
 
 std::string TrFill(const char* text, std::initializer_list<std::string> values)
 {
-    const std::string format = Tr(text);
-    std::string filled;
-    size_t next = 0;
-    for (size_t i = 0; i < format.size(); ++i) {
-        if (format[i] != '%' || i + 1 == format.size()) {
-            filled += format[i];
-        } else if (format[i + 1] == 's') {
-            filled += next < values.size() ? values.begin()[next++] : std::string();
-            ++i;
-        } else if (format[i + 1] >= '1' && format[i + 1] <= '9' && format.compare(i + 2, 2, "$s") == 0) {
-            const size_t n = size_t(format[i + 1] - '1');
-            filled += n < values.size() ? values.begin()[n] : std::string();
-            i += 3;
-        } else {
-            filled += format[i];
-        }
-    }
-    return filled;
+    return Fill(Tr(text), values);
 }
 
 } // namespace qm

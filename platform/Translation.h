@@ -49,8 +49,7 @@ std::string Tr(const Message& message);
 // Each '|'-separated part of a file dialog's wildcard translated: the labels
 // have catalog entries, the patterns none.
 std::string TrWildcard(const std::string& wildcard);
-// A translated text with the values in the places of its "%s" (in order) or
-// "%1$s", "%2$s" (where the translation reorders them).
+// A translated text with the values in their places (see Fill).
 std::string TrFill(const char* text, std::initializer_list<std::string> values);
 
 } // namespace qm

@@ -31,6 +31,17 @@ constexpr double kFar = 400.0;
 
 } // namespace
 
+void FrameRenderer::SetOverlayWords(const std::string& counts, const std::string& rate)
+{
+    const auto drawable = [](const std::string& text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '%' || OverlayFontHas(c); });
+    };
+    if (drawable(counts) && drawable(rate)) {
+        overlayCounts_ = counts;
+        overlayRate_ = rate;
+    }
+}
+
 Vec3 CameraEyeFor(const SceneViewState& view)
 {
     const double az = view.cameraAzimuth, el = view.cameraElevation, d = view.cameraDistance;
@@ -311,12 +322,12 @@ FrameRenderer::FrameResult FrameRenderer::RenderFrame()
     }
     StampFrame();
     if (sw.drawCount) {
-        char line[64];
-        std::snprintf(line, sizeof line, "%d poly / %d vertex", stats_.polygons, stats_.vertices);
-        DrawOverlayText(10, 10, line, clientWidth_, clientHeight_);
+        DrawOverlayText(10, 10, Fill(overlayCounts_, {std::to_string(stats_.polygons), std::to_string(stats_.vertices)}),
+                        clientWidth_, clientHeight_);
         if (stats_.hasFps) {
-            std::snprintf(line, sizeof line, "%5.1f FPS", stats_.fps);
-            DrawOverlayText(10, 40, line, clientWidth_, clientHeight_);
+            char rate[32];
+            std::snprintf(rate, sizeof rate, "%5.1f", stats_.fps);
+            DrawOverlayText(10, 40, Fill(overlayRate_, {rate}), clientWidth_, clientHeight_);
         }
     }
     surface_.Present();

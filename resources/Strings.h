@@ -6,7 +6,10 @@
 // language has a catalog.
 namespace qm::strings {
 
+// A message about a file is given the file's full path: a translation may
+// place it with "%s" even where the program's own text does not name it.
 inline constexpr const char kOutOfMemory[] = QM_TEXT("メモリ不足です");
+// TRANSLATORS: the file's full path goes where you write %s.
 inline constexpr const char kBadFormat[] = QM_TEXT("データフォーマットが異常です");
 inline constexpr AboutFile kCannotOpen{QM_TEXT("%sが開けません")};
 inline constexpr AboutFile kCannotWrite{QM_TEXT("%sに書き込めません")};
@@ -19,6 +22,10 @@ inline constexpr const char kCannotUnlink[] = QM_TEXT("そのリンクは切る�
 inline constexpr const char kWeldOutOfMemory[] = QM_TEXT("メモリが足りません");
 inline constexpr const char kWrongFormat[] = QM_TEXT("フォーマットが違います");
 inline constexpr const char kBadData[] = QM_TEXT("データ異常");
+
+// The overlay's two lines: the counts, and the frame rate.
+inline constexpr const char kOverlayCounts[] = QM_TEXT("%s poly / %s vertex");
+inline constexpr const char kOverlayRate[] = QM_TEXT("%s FPS");
 
 // Without a GL context nothing can be drawn; the program ends after this.
 inline constexpr const char kNoContext[] = QM_TEXT("OpenGLの初期化に失敗しました");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 // Marks a text for the translation catalogs (po/): xgettext collects what
@@ -16,17 +17,32 @@ struct AboutFile {
     const char* format;
 };
 
-// text with path in the place of its "%s".
-inline std::string Compose(const std::string& text, const std::string& path)
+// text with the values in the places of its "%s" (in order) or "%1$s",
+// "%2$s" (where a translation reorders them).
+inline std::string Fill(const std::string& text, std::initializer_list<std::string> values)
 {
-    const size_t at = text.find("%s");
-    return at == std::string::npos ? text : text.substr(0, at) + path + text.substr(at + 2);
+    std::string filled;
+    size_t next = 0;
+    const auto value = [&](size_t n) { return n < values.size() ? values.begin()[n] : std::string(); };
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "%s") == 0) {
+            filled += value(next++);
+            i += 1;
+        } else if (text[i] == '%' && i + 3 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9' &&
+                   text.compare(i + 2, 2, "$s") == 0) {
+            filled += value(size_t(text[i + 1] - '1'));
+            i += 3;
+        } else {
+            filled += text[i];
+        }
+    }
+    return filled;
 }
 
 // The message about path in the program's own words, untranslated.
 inline std::string operator+(const std::string& path, AboutFile text)
 {
-    return Compose(text.format, path);
+    return Fill(text.format, {path});
 }
 
 } // namespace qm

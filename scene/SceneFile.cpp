@@ -159,7 +159,7 @@ bool CornersInRange(BinaryReader corners, size_t polygons, int32_t vertexCount)
 // Says why a load was refused; the scene and the view are as they were.
 LoadResult Refuse(CBodyDoc& doc, LoadResult why, const std::string& name)
 {
-    doc.Messages().ShowMessage(why == LoadResult::BadFormat ? Message(strings::kBadFormat)
+    doc.Messages().ShowMessage(why == LoadResult::BadFormat ? Message(AboutFile{strings::kBadFormat}, name)
                                                             : Message(strings::kTruncated, name));
     return why;
 }
