@@ -13,6 +13,7 @@
 #include "render/AnimeShading.h"
 #include "resources/Strings.h"
 #include "render/FrameMemory.h"
+#include "render/OverlayText.h"
 #include "scene/BodyDoc.h"
 #include "view/BodyView.h"
 #include "view/ViewOptions.h"
@@ -67,8 +68,12 @@ public:
     // a wording whose letters the overlay's font lacks leaves the program's own.
     void SetOverlayWords(const std::string& counts, const std::string& rate);
 
-    // The selection rectangle drawn over the following frames; null for none.
+    // The selection rectangle drawn over the following frames, in pointer
+    // units; null for none.
     void SetSelectionRect(const ScreenRect* rect);
+    // What the overlay shows in the middle of the view while the scene has no
+    // mesh; an empty picture for nothing.
+    void SetStartHint(OverlayPicture hint) { startHint_ = std::move(hint); }
 
     void SetupCamera(bool shadow, bool noScale, int pass);
     void JitteredFrustum(double left, double right, double bottom, double top, double zNear, double zFar,
@@ -76,8 +81,8 @@ public:
     void JitteredPerspective(double fovy, double aspect, double zNear, double zFar, double pixdx, double pixdy,
                              double eyedx, double eyedy, double focus);
 
-    // Scene point to window (x, y from the top, depth), and back, with the
-    // matrices the last frame left.
+    // Scene point to window (x, y pointer units from the top, depth), and
+    // back, with the matrices the last frame left.
     Vec3 ProjectPoint(const Vec3& p) const override;
     Vec3 UnprojectPoint(const Vec3& w) const override;
     double Aspect() const override;
@@ -105,6 +110,9 @@ private:
     void SetLightAndMaterial();
     void DrawPass(int pass);
     void StampFrame();
+    void DrawOverlay();
+    // Overlay pixels per pointer unit, whole.
+    int PointZoom() const;
     void ReadPicture();
 
     GlSurface& surface_;
@@ -126,6 +134,7 @@ private:
     float edgeWidthWorld_ = 0.0f;
     BandColourTable bandColours_{};
     std::optional<ScreenRect> selectionRect_;
+    OverlayPicture startHint_;
     bool capture_ = false;
     std::vector<uint8_t> picture_;  // the frame asked for by RenderFrameToRgb
 

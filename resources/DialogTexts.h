@@ -2,8 +2,8 @@
 
 #include "resources/Translatable.h"
 
-// Texts of the about box, the keyboard-shortcut sheet and the file dialogs,
-// marked for the catalogs.
+// Texts of the about box, the keyboard-shortcut sheet, the file dialogs and
+// the empty view, marked for the catalogs.
 namespace qm::dialogs {
 
 inline constexpr const char kAboutTitle[] = QM_TEXT("A propos de Quillomark");
@@ -53,5 +53,10 @@ inline constexpr const char kSaveImageTitle[] = QM_TEXT("Enregistrer l'image");
 inline constexpr const char kWindowTitle[] = "Quillomark";
 // A scene that has no file yet.
 inline constexpr const char kUntitled[] = QM_TEXT("Default");
+
+// Shown in the middle of the view while the scene has no mesh; one line of
+// the view for each line here.
+inline constexpr const char kStartHint[] = QM_TEXT(
+    "Pour commencer :\nFichier > Ouvrir... une scène\nFichier > Importer un modèle...\nou déposez un fichier ici");
 
 } // namespace qm::dialogs
