@@ -67,7 +67,7 @@ constexpr D3 kUp{0.0, 0.0, -1.0};
 // triangles tested against rays. A mesh past them is no character to fit.
 constexpr double kMaxSamples = 2e6;
 constexpr uint64_t kMaxEntries = 40'000'000;
-constexpr uint64_t kMaxTests = 2'000'000'000;
+constexpr uint64_t kMaxTests = 300'000'000;
 // Where a rigger puts the joints against what the surface shows, in the
 // sizes measured there: the arm's head just outside the armpit (in arm
 // radii), the thigh's head over the crotch (in thigh depths), the wrist in
@@ -557,7 +557,7 @@ class ShapeFitter {
     std::array<Leg, 2> legs_{}; // [0] and [1] until the facing tells left from right
     double crotch_ = 0.0;
     D3 across_, forwards_;       // the character's left and facing, horizontal
-    std::vector<Section> trunk_; // from the crotch up, kStep apart
+    std::vector<Section> trunk_; // from the crotch up, a hundredth of the height apart
     double neck_ = 0.0, top_ = 0.0;
     std::array<Arm, 2> arms_{}; // left, right
 };
@@ -1045,8 +1045,8 @@ bool ShapeFitter::Place(FigureFit& fit)
         fit.joint[size_t(joint)] = Vec3::FromDouble(p.x, p.y, p.z);
         fit.placed.set(size_t(joint));
     };
-    // Legs: the ankle at the top of the foot, the hip a thigh's half depth
-    // over the crotch on the line of the thigh, the knee halfway between.
+    // Legs: the ankle at the top of the foot, the hip over the crotch on the
+    // line of the thigh, the knee halfway between.
     for (int k = 0; k < 2; ++k) {
         Leg& leg = legs_[size_t(k)];
         const size_t last = leg.cuts.size() - 1;
