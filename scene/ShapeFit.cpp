@@ -874,7 +874,10 @@ bool ShapeFitter::TraceArm(D3 tip, D3 towards, D3 out, D3 axis, double hipWidth,
             D3 inwards = Unit(Cross(arm.line, forwards_));
             if (Dot(inwards, kUp) + Dot(inwards, out) > 0.0)
                 inwards = inwards * -1.0;
-            if (std::fabs(Dot(arm.line, kUp)) <= 0.75 && mesh_.Inside(c.centre + inwards * (c.radius * 1.3 + H(0.005))))
+            // Something under the arm far out beside the hips is no chest (a
+            // hanging sleeve, a strand of hair).
+            if (std::fabs(Dot(arm.line, kUp)) <= 0.75 && Dot(c.centre - axis, out) < 1.8 * hipWidth &&
+                mesh_.Inside(c.centre + inwards * (c.radius * 1.3 + H(0.005))))
                 return ArmLike(arm);
         }
         p = c.centre + along * H(0.01);
