@@ -214,13 +214,11 @@ class Tree {
 public:
     explicit Tree(const ModelRig& rig) : rig_(rig), depth_(rig.bones.size(), -1), children_(rig.bones.size())
     {
-        for (size_t b = 0; b < rig.bones.size(); ++b) {
-            const int32_t p = rig.bones[b].parent;
-            if (p >= 0 && size_t(p) < rig.bones.size() && size_t(p) != b)
-                children_[size_t(p)].push_back(int(b));
-        }
         for (size_t b = 0; b < rig.bones.size(); ++b)
             Depth(int(b));
+        for (int b = 0; b < Size(); ++b)
+            if (Parent(b) >= 0)
+                children_[size_t(Parent(b))].push_back(b);
     }
 
     int Size() const { return int(rig_.bones.size()); }
@@ -265,7 +263,7 @@ private:
     {
         std::vector<int> chain;
         int at = b;
-        while (at >= 0 && depth_[size_t(at)] < 0 && chain.size() <= rig_.bones.size()) {
+        while (at >= 0 && depth_[size_t(at)] == -1) {
             depth_[size_t(at)] = -2;  // on the way
             chain.push_back(at);
             const int32_t p = rig_.bones[size_t(at)].parent;
