@@ -390,6 +390,17 @@ bool LegJoints(const Tree& tree, const std::vector<int>& chain, std::array<int, 
     return true;
 }
 
+// Whether two legs are as long as each other and stand out from their hips
+// to opposite sides, as a pair of legs does and a leg and a tail do not.
+bool Mirrored(const Tree& tree, int hips, const std::array<int, 6>& a, const std::array<int, 6>& b)
+{
+    const double lengthA = Distance(tree.Head(a[3]), tree.Head(a[5])), lengthB = Distance(tree.Head(b[3]), tree.Head(b[5]));
+    Vec3 outA = tree.Head(a[3]) - tree.Head(hips), outB = tree.Head(b[3]) - tree.Head(hips);
+    outA.z = outB.z = 0.0f;
+    const double apart = outA.Dot(outB) / std::max(outA.Length() * outB.Length(), 1e-30);
+    return std::fabs(lengthA - lengthB) < 0.25 * std::max(lengthA, lengthB) && apart < -0.7;
+}
+
 // The shoulder, elbow and wrist of a chain from the chest to a hand: the
 // wrist is the head of the bone the fingers branch from, or else the upper
 // arm and forearm are the two consecutive bones that reach furthest.
@@ -435,7 +446,8 @@ bool LimbsByShape(const Tree& tree, Limbs& limbs, std::array<int, 2>& legEnds)
             const double reach = tree.Head(a).z - tree.Head(top).z;
             Limbs legs;
             found = reach > 0.0 && tree.Head(a).z - tree.Head(b).z < 0.15 * reach &&
-                    LegJoints(tree, tree.Path(top, a), legs.bone[0]) && LegJoints(tree, tree.Path(top, b), legs.bone[1]);
+                    LegJoints(tree, tree.Path(top, a), legs.bone[0]) && LegJoints(tree, tree.Path(top, b), legs.bone[1]) &&
+                    Mirrored(tree, top, legs.bone[0], legs.bone[1]);
             if (found) {
                 limbs = legs;
                 limbs.hips = top;
