@@ -9,6 +9,9 @@ inline constexpr const char kBadFormat[] = "データフォーマットが異常
 inline constexpr const char kCannotOpen[] = "が開けません";
 inline constexpr const char kCannotWrite[] = "に書き込めません";
 inline constexpr const char kTruncated[] = "は途中で切れています";
+// Appended to the names of a model's textures that could not be used.
+inline constexpr const char kNotFound[] = "が見つかりません";
+inline constexpr const char kTimedOut[] = "制限時間内に終わりませんでした";
 
 inline constexpr const char kAlreadyLinked[] = "その制御点間は既にリンクされています";
 inline constexpr const char kCannotUnlink[] = "そのリンクは切ることができません";
