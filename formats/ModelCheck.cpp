@@ -540,6 +540,33 @@ bool FbxAcceptable(std::string_view bytes)
     return true;
 }
 
+// ---- PMX: the library allocates the vertices and corners its header
+// counts before reading them; each count must fit in the bytes that follow.
+bool PmxAcceptable(std::string_view bytes)
+{
+    if (!StartsWith(bytes, "PMX ") || bytes.size() < 9)
+        return false;
+    const uint64_t globals = uint8_t(bytes[8]);
+    if (globals < 8 || 9 + globals > bytes.size())
+        return false;
+    const uint64_t extraUvs = uint8_t(bytes[10]), vertexIndex = uint8_t(bytes[11]), boneIndex = uint8_t(bytes[14]);
+    uint64_t at = 9 + globals;
+    for (int text = 0; text < 4; ++text) {  // names and comments
+        const int32_t length = Little<int32_t>(bytes, at);
+        if (length < 0 || uint64_t(length) > bytes.size() - std::min<uint64_t>(at + 4, bytes.size()))
+            return false;
+        at += 4 + uint64_t(length);
+    }
+    const int32_t vertices = Little<int32_t>(bytes, at);
+    const uint64_t smallestVertex = 32 + 16 * extraUvs + 1 + boneIndex + 4;
+    if (vertices < 0 || at + 4 > bytes.size() || uint64_t(vertices) * smallestVertex > bytes.size() - at - 4)
+        return false;
+    at += 4 + uint64_t(vertices) * smallestVertex;
+    // The corners follow the vertices, which may be larger than the smallest.
+    const int32_t corners = Little<int32_t>(bytes, at);
+    return at + 4 > bytes.size() || (corners >= 0 && uint64_t(corners) * std::max<uint64_t>(vertexIndex, 1) <= bytes.size());
+}
+
 bool StlAcceptable(std::string_view bytes)
 {
     if (bytes.size() >= 84 && 84 + 50 * uint64_t(Little<uint32_t>(bytes, 80)) == bytes.size())
@@ -571,7 +598,7 @@ ModelReadStatus CheckModelBytes(std::string_view bytes, const std::string& exten
     if (extension == "dae")
         return CheckCollada(bytes);
     if (extension == "pmx")
-        return Status(StartsWith(bytes, "PMX "));
+        return Status(PmxAcceptable(bytes));
     if (extension == "3ds")
         return Status(bytes.size() >= 6 && Little<uint16_t>(bytes, 0) == 0x4D4D && Little<uint32_t>(bytes, 2) >= 6 &&
                       Little<uint32_t>(bytes, 2) <= bytes.size());
