@@ -436,9 +436,18 @@ ModelReadStatus CheckCollada(std::string_view bytes)
     std::vector<std::pair<int, size_t>> open;  // the node elements around the current one, with their depths
     std::vector<size_t> roots;
     int status;
+    std::string element;  // the name of the last element begun
     while ((status = xmlTextReaderRead(reader.get())) == 1) {
-        if (xmlTextReaderNodeType(reader.get()) != XML_READER_TYPE_ELEMENT)
+        const int type = xmlTextReaderNodeType(reader.get());
+        // Index lists hold whole numbers only: the library takes anything else for a huge count.
+        if (type == XML_READER_TYPE_TEXT && (element == "p" || element == "vcount" || element == "v" || element == "h")) {
+            const char* text = reinterpret_cast<const char*>(xmlTextReaderConstValue(reader.get()));
+            if (text && std::string_view(text).find_first_not_of("0123456789 \t\r\n") != std::string_view::npos)
+                return ModelReadStatus::kBadFormat;
+        }
+        if (type != XML_READER_TYPE_ELEMENT)
             continue;
+        element = reinterpret_cast<const char*>(xmlTextReaderConstLocalName(reader.get()));
         const int depth = xmlTextReaderDepth(reader.get());
         if (depth > kDeepestXml)
             return ModelReadStatus::kBadFormat;
