@@ -8,6 +8,7 @@
 #include <wx/stattext.h>
 
 #include "app/AppIcon.h"
+#include "platform/Translation.h"
 #include "resources/DialogTexts.h"
 
 namespace qm {
@@ -16,7 +17,7 @@ namespace {
 
 wxString U(const char* text)
 {
-    return wxString::FromUTF8(text);
+    return wxString::FromUTF8(Tr(text));
 }
 
 } // namespace
@@ -33,7 +34,7 @@ void ShowAboutBox(wxWindow* parent)
     texts->Add(name, 0, wxBOTTOM, 6);
     texts->Add(new wxStaticText(&dialog, wxID_ANY, U(dialogs::kAboutNotice)));
     row->Add(texts, 1, wxALL | wxALIGN_CENTER_VERTICAL, 12);
-    auto* ok = new wxButton(&dialog, wxID_OK, "OK");
+    auto* ok = new wxButton(&dialog, wxID_OK, U(dialogs::kOk));
     ok->SetDefault();
     row->Add(ok, 0, wxALL | wxALIGN_TOP, 12);
     dialog.SetSizerAndFit(row);
@@ -56,7 +57,7 @@ void ShowShortcutsSheet(wxWindow* parent)
     }
     auto* column = new wxBoxSizer(wxVERTICAL);
     column->Add(grid, 1, wxALL, 14);
-    auto* ok = new wxButton(&dialog, wxID_OK, "OK");
+    auto* ok = new wxButton(&dialog, wxID_OK, U(dialogs::kOk));
     ok->SetDefault();
     column->Add(ok, 0, wxALIGN_RIGHT | wxRIGHT | wxBOTTOM, 14);
     dialog.SetSizerAndFit(column);

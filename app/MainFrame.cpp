@@ -21,6 +21,7 @@
 #include "formats/PngFile.h"
 #include "formats/ModelFiles.h"
 #include "platform/Files.h"
+#include "platform/Translation.h"
 #include "platform/wx/WxMessages.h"
 #include "resources/DialogTexts.h"
 #include "resources/MenuTable.h"
@@ -36,9 +37,15 @@ constexpr char kRecentFiles[] = "Recent File List";
 constexpr int kRecentCount = 9;
 constexpr int kDefaultWidth = 400, kDefaultHeight = 430;
 
+// A text of the program's in the user's language.
 wxString U(const char* text)
 {
-    return wxString::FromUTF8(text);
+    return wxString::FromUTF8(Tr(text));
+}
+
+wxString Wildcard(const char* wildcard)
+{
+    return wxString::FromUTF8(TrWildcard(wildcard));
 }
 
 std::string Utf8(const wxString& text)
@@ -73,7 +80,7 @@ template <size_t N> wxString ModelWildcard(const char* const (&extensions)[N])
         shown += (shown.empty() ? "" : ";") + lower;
         patterns += (patterns.empty() ? "" : ";") + lower + ";" + lower.Upper();
     }
-    return U(dialogs::kModelFilesLabel) + " (" + shown + ")|" + patterns + U(dialogs::kAllFilesFilter);
+    return U(dialogs::kModelFilesLabel) + " (" + shown + ")|" + patterns + Wildcard(dialogs::kAllFilesFilter);
 }
 
 } // namespace
@@ -200,7 +207,9 @@ void CMainFrame::SaveRecentFiles()
 
 void CMainFrame::UpdateTitle()
 {
-    SetTitle(wxString::FromUTF8(view_.Document().Title()) + " - " + U(dialogs::kWindowTitle));
+    const std::string& title = view_.Document().Title();
+    SetTitle((title == dialogs::kUntitled ? U(dialogs::kUntitled) : wxString::FromUTF8(title)) + " - " +
+             U(dialogs::kWindowTitle));
 }
 
 bool CMainFrame::OpenFile(const std::string& path)
@@ -211,7 +220,7 @@ bool CMainFrame::OpenFile(const std::string& path)
 bool CMainFrame::OpenFileAs(const std::string& path, FileKind kind)
 {
     if (kind == FileKind::Unknown) {
-        messages_.ShowMessage(FullPath(path) + strings::kCannotOpen);
+        messages_.ShowMessage({strings::kCannotOpen, FullPath(path)});
         ForgetRecentFile(path);
         return false;
     }
@@ -242,7 +251,7 @@ bool CMainFrame::OpenFileAs(const std::string& path, FileKind kind)
         // file it came from.
         if (doc.MeshRevision() != revisionBefore) {
             scenePath_.clear();
-            doc.SetTitle("Default");
+            doc.SetTitle(dialogs::kUntitled);
         }
         if (kind == FileKind::Scene)
             ForgetRecentFile(path);
@@ -293,8 +302,8 @@ bool CMainFrame::SaveAs()
     wxFileName name(wxString::FromUTF8(view_.Document().Title()));
     if (name.GetExt().Lower() == "abd")
         name.ClearExt();
-    wxFileDialog dialog(this, U("Enregistrer Sous"), DialogFolder(), name.GetFullName() + ".abd",
-                        U(dialogs::kSceneWildcard), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    wxFileDialog dialog(this, U(dialogs::kSaveAsTitle), DialogFolder(), name.GetFullName() + ".abd",
+                        Wildcard(dialogs::kSceneWildcard), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK)
         return false;
     std::string path = Utf8(dialog.GetPath());
@@ -340,9 +349,9 @@ void CMainFrame::ExportWithDialog(const wxString& wildcard, const char* defaultN
 
 void CMainFrame::SaveImageWithDialog()
 {
-    const std::string path = AskPathToWrite(U("Enregistrer l'image"),
+    const std::string path = AskPathToWrite(U(dialogs::kSaveImageTitle),
                                             wxString::FromUTF8(view_.Document().Title()) + ".png",
-                                            U(dialogs::kPngWildcard), "png");
+                                            Wildcard(dialogs::kPngWildcard), "png");
     if (path.empty())
         return;
     int width = 0, height = 0;
@@ -350,7 +359,7 @@ void CMainFrame::SaveImageWithDialog()
     if (picture.empty())
         return;  // no GL context: the user has been told
     if (!WritePngRgb(path, width, height, picture))
-        messages_.ShowMessage(FullPath(path) + strings::kCannotWrite);
+        messages_.ShowMessage({strings::kCannotWrite, FullPath(path)});
 }
 
 void CMainFrame::StartAnotherCopy()
@@ -390,7 +399,7 @@ void CMainFrame::RunCommandUnguarded(int id)
         UpdateTitle();
         return;
     case kCmdFileOpen: {
-        wxFileDialog dialog(this, U("Ouvrir"), DialogFolder(), wxEmptyString, U(dialogs::kSceneWildcard),
+        wxFileDialog dialog(this, U(dialogs::kOpenTitle), DialogFolder(), wxEmptyString, Wildcard(dialogs::kSceneWildcard),
                             wxFD_OPEN | wxFD_FILE_MUST_EXIST);
         if (dialog.ShowModal() == wxID_OK)
             OpenFile(Utf8(dialog.GetPath()));
@@ -406,13 +415,13 @@ void CMainFrame::RunCommandUnguarded(int id)
         SaveAs();
         return;
     case kCmdImportDxf:
-        ImportWithDialog(U(dialogs::kDxfWildcard), FileKind::Dxf);
+        ImportWithDialog(Wildcard(dialogs::kDxfWildcard), FileKind::Dxf);
         return;
     case kCmdImportRok:
-        ImportWithDialog(U(dialogs::kRokWildcard), FileKind::Rok);
+        ImportWithDialog(Wildcard(dialogs::kRokWildcard), FileKind::Rok);
         return;
     case kCmdExportDxf:
-        ExportWithDialog(U(dialogs::kDxfWildcard), dialogs::kDefaultDxfName, "dxf", FileKind::Dxf);
+        ExportWithDialog(Wildcard(dialogs::kDxfWildcard), dialogs::kDefaultDxfName, "dxf", FileKind::Dxf);
         return;
     case kCmdImportModel:
         ImportWithDialog(ModelWildcard(kModelImportExtensions), FileKind::Model, U(dialogs::kImportModelTitle));

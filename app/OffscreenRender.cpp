@@ -16,6 +16,7 @@
 #include "platform/Keyboard.h"
 #include "platform/OsMesaSurface.h"
 #include "platform/SettingsLocation.h"
+#include "platform/Translation.h"
 #include "render/FrameMemory.h"
 #include "render/FrameRenderer.h"
 #include "render/ViewFrames.h"
@@ -44,10 +45,11 @@ bool FrameMemoryAvailable(int width, int height)
 // exit status 1.
 void EndAfter(double seconds)
 {
+    // Worded now: nothing but writing and leaving is safe in the signal handler.
+    static const std::string text = Tr(strings::kTimedOut) + "\n";
     struct sigaction action {};
     action.sa_handler = [](int) {
-        (void)!write(STDERR_FILENO, strings::kTimedOut, sizeof strings::kTimedOut - 1);
-        (void)!write(STDERR_FILENO, "\n", 1);
+        (void)!write(STDERR_FILENO, text.data(), text.size());
         _exit(1);
     };
     sigaction(SIGALRM, &action, nullptr);
@@ -86,6 +88,7 @@ int Render(const RenderRequest& request)
     }
     SteadyClock clock;
     FrameRenderer renderer(surface, clock, scene.messages, *scene.doc, view.Options(), view.State());
+    renderer.SetOverlayWords(Tr(strings::kOverlayCounts), Tr(strings::kOverlayRate));
     ViewFrames frames(renderer);
     view.SetFrameSink(&frames);
     view.SetProjection(&renderer);
@@ -107,7 +110,7 @@ int Render(const RenderRequest& request)
             return 1;
     }
     if (!WritePngRgb(request.out, surface.Width(), surface.Height(), surface.ReadRgb())) {
-        scene.messages.ShowMessage(FullPath(request.out) + strings::kCannotWrite);
+        scene.messages.ShowMessage({strings::kCannotWrite, FullPath(request.out)});
         return 1;
     }
     return 0;

@@ -147,7 +147,7 @@ ExchangeResult ExportModel(CBodyDoc& doc, const std::string& path)
     }
     if (written)
         return ExchangeResult::kOk;
-    doc.Messages().ShowMessage(FullPath(path) + strings::kCannotWrite);
+    doc.Messages().ShowMessage({strings::kCannotWrite, FullPath(path)});
     return ExchangeResult::kCannotOpen;
 }
 

@@ -57,7 +57,7 @@ void WarnOfMissingTextures(CBodyDoc& doc, const std::vector<std::string>& names)
         std::replace_if(name.begin(), name.end(), [](unsigned char c) { return c < ' ' || c == 0x7f; }, '?');
         list += (i ? "、" : "") + name;
     }
-    doc.Messages().ShowWarning(list + (names.size() > kListed ? "…" : "") + strings::kNotFound);
+    doc.Messages().ShowWarning({strings::kNotFound, list + (names.size() > kListed ? "…" : "")});
 }
 
 } // namespace
@@ -102,7 +102,7 @@ ExchangeResult ImportModelWith(CBodyDoc& doc, const std::string& path,
         return result;
     }
     case ModelReadStatus::kNoReader:
-        doc.Messages().ShowMessage(std::string("quillo-model-reader") + strings::kCannotOpen);
+        doc.Messages().ShowMessage({strings::kCannotOpen, "quillo-model-reader"});
         return ExchangeResult::kCannotOpen;
     case ModelReadStatus::kCannotOpen:
         ReportCannotOpen(doc, path);
@@ -113,7 +113,7 @@ ExchangeResult ImportModelWith(CBodyDoc& doc, const std::string& path,
     case ModelReadStatus::kBadFormat:
         break;
     }
-    doc.Messages().ShowMessage(strings::kBadFormat);
+    doc.Messages().ShowMessage({AboutFile{strings::kBadFormat}, FullPath(path)});
     return ExchangeResult::kWrongFormat;
 }
 
