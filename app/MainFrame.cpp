@@ -119,6 +119,7 @@ CMainFrame::CMainFrame(CBodyView& view, SettingsStore& settings, std::string set
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(canvas_, 1, wxEXPAND);
     SetSizer(sizer);
+    CreateStatusBar();  // where warnings are shown
 
     BuildMenus();
     LoadRecentFiles();
@@ -228,6 +229,7 @@ bool CMainFrame::OpenFileAs(const std::string& path, FileKind kind)
     bool ok;
     {
         wxBusyCursor wait;
+        SetStatusText(wxEmptyString);  // the last file's warnings
         ok = ReadFileAs(doc, path, kind);
     }
     lastFolder_ = FolderOf(FullPath(path));

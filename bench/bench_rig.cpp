@@ -68,6 +68,11 @@ std::vector<Case> Cases()
     cm.shape.centimetres = true;
     cm.shape.meshNodeScale = 0.01;
     cases.push_back(cm);
+    for (int n : {0, 4, 7}) {
+        Case extras{"extra bones", Shape(BoneNaming(n), 60, 90 * n)};
+        extras.shape.extraBones = true;
+        cases.push_back(extras);
+    }
     Case hung{"hung", Shape(BoneNaming::kNumbered, 0, 0)};
     hung.shape.hungForearms = true;
     cases.push_back(hung);

@@ -214,13 +214,11 @@ class Tree {
 public:
     explicit Tree(const ModelRig& rig) : rig_(rig), depth_(rig.bones.size(), -1), children_(rig.bones.size())
     {
-        for (size_t b = 0; b < rig.bones.size(); ++b) {
-            const int32_t p = rig.bones[b].parent;
-            if (p >= 0 && size_t(p) < rig.bones.size() && size_t(p) != b)
-                children_[size_t(p)].push_back(int(b));
-        }
         for (size_t b = 0; b < rig.bones.size(); ++b)
             Depth(int(b));
+        for (int b = 0; b < Size(); ++b)
+            if (Parent(b) >= 0)
+                children_[size_t(Parent(b))].push_back(b);
     }
 
     int Size() const { return int(rig_.bones.size()); }
@@ -265,7 +263,7 @@ private:
     {
         std::vector<int> chain;
         int at = b;
-        while (at >= 0 && depth_[size_t(at)] < 0 && chain.size() <= rig_.bones.size()) {
+        while (at >= 0 && depth_[size_t(at)] == -1) {
             depth_[size_t(at)] = -2;  // on the way
             chain.push_back(at);
             const int32_t p = rig_.bones[size_t(at)].parent;
@@ -392,6 +390,17 @@ bool LegJoints(const Tree& tree, const std::vector<int>& chain, std::array<int, 
     return true;
 }
 
+// Whether two legs are as long as each other and stand out from their hips
+// to opposite sides, as a pair of legs does and a leg and a tail do not.
+bool Mirrored(const Tree& tree, int hips, const std::array<int, 6>& a, const std::array<int, 6>& b)
+{
+    const double lengthA = Distance(tree.Head(a[3]), tree.Head(a[5])), lengthB = Distance(tree.Head(b[3]), tree.Head(b[5]));
+    Vec3 outA = tree.Head(a[3]) - tree.Head(hips), outB = tree.Head(b[3]) - tree.Head(hips);
+    outA.z = outB.z = 0.0f;
+    const double apart = outA.Dot(outB) / std::max(outA.Length() * outB.Length(), 1e-30);
+    return std::fabs(lengthA - lengthB) < 0.25 * std::max(lengthA, lengthB) && apart < -0.7;
+}
+
 // The shoulder, elbow and wrist of a chain from the chest to a hand: the
 // wrist is the head of the bone the fingers branch from, or else the upper
 // arm and forearm are the two consecutive bones that reach furthest.
@@ -437,7 +446,8 @@ bool LimbsByShape(const Tree& tree, Limbs& limbs, std::array<int, 2>& legEnds)
             const double reach = tree.Head(a).z - tree.Head(top).z;
             Limbs legs;
             found = reach > 0.0 && tree.Head(a).z - tree.Head(b).z < 0.15 * reach &&
-                    LegJoints(tree, tree.Path(top, a), legs.bone[0]) && LegJoints(tree, tree.Path(top, b), legs.bone[1]);
+                    LegJoints(tree, tree.Path(top, a), legs.bone[0]) && LegJoints(tree, tree.Path(top, b), legs.bone[1]) &&
+                    Mirrored(tree, top, legs.bone[0], legs.bone[1]);
             if (found) {
                 limbs = legs;
                 limbs.hips = top;

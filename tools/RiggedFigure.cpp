@@ -176,9 +176,18 @@ struct Skeleton {
     Quat frame[kRoles];  // each bone's turn in the bind pose, arbitrary as in real files
 };
 
+// A bone beyond the body's own: its name after its parent's, its parent
+// (a role, or kRoles + an earlier extra) and its head.
+struct Extra {
+    std::string suffix;
+    int parent;
+    P3 head;
+};
+
 // Everything of the character in its own frame: x its left, y up, z its front.
 struct Character {
     Skeleton bones;
+    std::vector<Extra> extras;
     MeshPart body;                   // skinned
     MeshPart hung[2 * 2];            // forearm, hand of each side, when hung
     MeshPart hat;                    // hung under the head
@@ -242,6 +251,21 @@ Character Build(const RiggedFigureShape& s)
                sides, rings / 2, kLFoot + o, kLToes + o);
     }
     c.hat.Tube({0, H - 0.01 * H, 0}, {0, H + 0.03 * H, 0}, 0.09 * H, 0.06 * H, 8, 1, kHeadBone);
+    if (s.extraBones) {
+        for (int role : {kLUpperArm, kLLowerArm, kLUpperLeg, kRUpperArm, kRLowerArm, kRUpperLeg}) {
+            const int child = role == kLUpperLeg ? kLLowerLeg : role == kRUpperLeg ? kRLowerLeg : role + 1;
+            c.extras.push_back({"Twist", role, (h[role] + h[child]) * 0.5});
+        }
+        for (int k = 0; k < 4; ++k)
+            c.extras.push_back({"Tail" + std::to_string(k + 1), k == 0 ? int(kHips) : kRoles + int(c.extras.size()) - 1,
+                                {0, hipY * (1.0 - k / 3.0), -0.08 - 0.08 * k}});
+        for (int k = 0; k < 4; ++k) {
+            const P3 out{0.14 * std::sin(k * kPi / 2), 0, 0.14 * std::cos(k * kPi / 2)};
+            c.extras.push_back({"Skirt" + std::to_string(k) + "_1", kHips, out + P3{0, hipY, 0}});
+            c.extras.push_back({"Skirt" + std::to_string(k) + "_2", kRoles + int(c.extras.size()) - 1,
+                                out * 1.2 + P3{0, hipY - 0.15, 0}});
+        }
+    }
     return c;
 }
 
@@ -350,11 +374,11 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
     }
     const double units = shape.centimetres ? 100.0 : 1.0;
     const Placement place{Quat::About({0, 1, 0}, shape.facing * kPi / 180.0), shape.height * units};
-    Quat global[kRoles];
-    P3 head[kRoles];
+    std::vector<Quat> global(kRoles);
+    std::vector<P3> head(kRoles);
     for (int r = 0; r < kRoles; ++r) {
-        global[r] = place.facing * c.bones.frame[r];
-        head[r] = place(c.bones.head[r]);
+        global[size_t(r)] = place.facing * c.bones.frame[r];
+        head[size_t(r)] = place(c.bones.head[r]);
     }
 
     Buffer buffer;
@@ -377,6 +401,24 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
             node["children"] = children[size_t(r)];
         nodes.push_back(node);
     }
+
+    // The extra bones, frames as their parents', named after them.
+    const int firstExtra = int(nodes.size());
+    for (size_t k = 0; k < c.extras.size(); ++k) {
+        const Extra& e = c.extras[k];
+        const int parent = e.parent;
+        global.push_back(global[size_t(parent)]);
+        head.push_back(place(e.head));
+        const std::string name = shape.naming == BoneNaming::kNumbered
+                                     ? "Bone." + std::to_string(100 + k)
+                                     : (e.parent < kRoles && e.suffix == "Twist" ? BoneName(shape.naming, parent) : std::string()) + e.suffix;
+        nlohmann::json node = Trs(global[size_t(parent)].Inverse().Rotate(head.back() - head[size_t(parent)]), Quat{});
+        node["name"] = name;
+        nodes.push_back(node);
+        nodes[size_t(parent + 1)]["children"].push_back(int(nodes.size() - 1));
+    }
+    const int boneCount = kRoles + int(c.extras.size());
+    (void)firstExtra;
 
     auto addMeshNode = [&](const MeshPart& part, int bone, bool skinned) {
         // A hung part is stored in its bone's frame, as it hangs there.
@@ -405,16 +447,16 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
 
     // Inverse bind matrices, column-major: the inverse of each bone's bind pose.
     std::vector<float> inverseBind;
-    for (int r = 0; r < kRoles; ++r) {
-        const Quat q = global[r].Inverse();
-        const P3 t = q.Rotate(head[r]) * -1.0;
+    for (int r = 0; r < boneCount; ++r) {
+        const Quat q = global[size_t(r)].Inverse();
+        const P3 t = q.Rotate(head[size_t(r)]) * -1.0;
         const P3 columns[3] = {q.Rotate({1, 0, 0}), q.Rotate({0, 1, 0}), q.Rotate({0, 0, 1})};
         for (const P3& col : columns)
             inverseBind.insert(inverseBind.end(), {float(col.x), float(col.y), float(col.z), 0.0f});
         inverseBind.insert(inverseBind.end(), {float(t.x), float(t.y), float(t.z), 1.0f});
     }
     std::vector<int> joints;
-    for (int r = 0; r < kRoles; ++r)
+    for (int r = 0; r < boneCount; ++r)
         joints.push_back(r + 1);
     nlohmann::json gltf = {
         {"asset", {{"version", "2.0"}, {"generator", "quillomark rigged figure"}}},
@@ -422,7 +464,7 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
         {"scenes", {{{"nodes", {0, body}}}}},
         {"nodes", nodes},
         {"meshes", meshes},
-        {"skins", {{{"joints", joints}, {"inverseBindMatrices", buffer.Add(inverseBind, kRoles, "MAT4", 5126, true)}}}},
+        {"skins", {{{"joints", joints}, {"inverseBindMatrices", buffer.Add(inverseBind, boneCount, "MAT4", 5126, true)}}}},
     };
     if (shape.vrm == 1) {
         nlohmann::json bones = nlohmann::json::array();

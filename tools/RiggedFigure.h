@@ -27,6 +27,7 @@ struct RiggedFigureShape {
     bool centimetres = false;   // skeleton and mesh in centimetres under a 0.01 scale
     double meshNodeScale = 1.0; // a scale on the skinned mesh's own node, which glTF ignores
     bool hungForearms = false;  // forearms and hands as meshes hung under their bones, the nodes posed arms-down
+    bool extraBones = false;    // twist bones, a tail down to the floor and a skirt, weighing on nothing
     int detail = 8;             // mesh resolution: sides around each limb; vertices grow as its square
 };
 

@@ -23,6 +23,7 @@ int main(int argc, char** argv)
     app.add_option("--mesh-scale", shape.meshNodeScale, "scale on the skinned mesh's node");
     app.add_flag("--centimetres", shape.centimetres);
     app.add_flag("--hung", shape.hungForearms, "forearms hung under posed bones");
+    app.add_flag("--extras", shape.extraBones, "twist bones, a tail and a skirt");
     CLI11_PARSE(app, argc, argv);
     const std::map<std::string, BoneNaming> names = {
         {"mixamo", BoneNaming::kMixamo}, {"humanoid", BoneNaming::kHumanoid}, {"vroid", BoneNaming::kVRoid},
