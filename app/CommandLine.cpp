@@ -102,13 +102,17 @@ struct ViewedBatchScene {
     }
 };
 
-// Writing over the file being read would lose it.
-int RefuseToOverwriteInput(const std::string& in, const std::string& out)
+// Writing over the file being read, or over a file that its reading reads,
+// would lose it.
+int RefuseToOverwriteInput(const std::string& in, const std::string& out, FileKind kind)
 {
-    if (!SameFile(in, out))
-        return 0;
-    std::fprintf(stderr, "%s%s\n", FullPath(out).c_str(), strings::kCannotWrite);
-    return 1;
+    for (const std::string& file : FilesWritten(out, kind)) {
+        if (ReadingMayRead(in, file)) {
+            std::fprintf(stderr, "%s%s\n", FullPath(file).c_str(), strings::kCannotWrite);
+            return 1;
+        }
+    }
+    return 0;
 }
 
 int Convert(const CLI::App& app, const std::string& in, const std::string& out, const BatchCommands& commands)
@@ -117,7 +121,7 @@ int Convert(const CLI::App& app, const std::string& in, const std::string& out, 
         return UsageError(app, "cannot read '" + in + "': quillo reads " + Readable() + " files");
     if (!CanWrite(out))
         return UsageError(app, "cannot write '" + out + "': quillo writes " + Writable() + " files");
-    if (const int status = RefuseToOverwriteInput(in, out))
+    if (const int status = RefuseToOverwriteInput(in, out, KindByName(out)))
         return status;
     ViewedBatchScene batch;
     if (const int status = batch.Open(in, commands))
@@ -293,7 +297,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
                                            "'");
             request.settings.emplace_back(key, set.substr(eq + 1));
         }
-        if (const int status = RefuseToOverwriteInput(request.in, request.out))
+        if (const int status = RefuseToOverwriteInput(request.in, request.out, FileKind::Unknown))
             return status;
         return FailingWhenOutOfMemory([&] { return render(request); });
     }

@@ -1,5 +1,8 @@
 #include "app/FileKinds.h"
 
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <string_view>
 
 #include "formats/DxfExport.h"
@@ -91,7 +94,38 @@ const KindEntry* EntryOf(FileKind kind)
     return nullptr;
 }
 
+bool ContainsIgnoringCase(std::string_view text, std::string_view word)
+{
+    const auto same = [](char a, char b) { return std::tolower((unsigned char)a) == std::tolower((unsigned char)b); };
+    return !word.empty() && std::search(text.begin(), text.end(), word.begin(), word.end(), same) != text.end();
+}
+
 } // namespace
+
+std::vector<std::string> FilesWritten(const std::string& path, FileKind kind)
+{
+    std::vector<std::string> files{path};
+    if (kind == FileKind::Model)
+        for (std::string& side : ModelSideFiles(path))
+            files.push_back(std::move(side));
+    return files;
+}
+
+bool ReadingMayRead(const std::string& in, const std::string& file)
+{
+    if (SameFile(in, file))
+        return true;
+    std::error_code error;
+    FileBytes bytes;
+    if (KindOf(in) != FileKind::Model || !std::filesystem::exists(file, error) || !bytes.Open(in))
+        return false;
+    const std::filesystem::path full = std::filesystem::weakly_canonical(file, error);
+    const std::filesystem::path folder = std::filesystem::weakly_canonical(in, error).parent_path();
+    const std::string_view text(reinterpret_cast<const char*>(bytes.Data()), bytes.Size());
+    const bool below = std::mismatch(folder.begin(), folder.end(), full.begin(), full.end()).first == folder.end();
+    return (below && ContainsIgnoringCase(text, full.filename().string())) ||
+           ContainsIgnoringCase(text, full.string());
+}
 
 FileKind KindByName(const std::string& path)
 {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "formats/Exchange.h"
 
@@ -40,11 +41,16 @@ bool IsModelExportExtension(std::string_view extension);
 // told (cannot open, or bad format).
 ExchangeResult ImportModel(CBodyDoc& doc, const std::string& path);
 
+// The files an export to path writes beside it (an OBJ's .mtl, a glTF's
+// .bin), named as the exporter names them.
+std::vector<std::string> ModelSideFiles(const std::string& path);
+
 // Writes the mesh's rest positions, axes turned back, as OBJ (with an MTL of
 // the colours used beside it), glTF (.gltf with its .bin, or .glb; one
 // material per colour used, triangles), binary STL or PLY (with face
 // colours), by the extension of path. The document is not changed. On
-// failure the user is told (path followed by the cannot-write text).
+// failure the user is told (the file that could not be written, followed by
+// the cannot-write text), and no file has been written.
 ExchangeResult ExportModel(CBodyDoc& doc, const std::string& path);
 
 } // namespace qm
