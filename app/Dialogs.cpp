@@ -3,12 +3,14 @@
 #include <wx/artprov.h>
 #include <wx/button.h>
 #include <wx/dialog.h>
+#include <wx/msgdlg.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
 #include "app/AppIcon.h"
 #include "resources/DialogTexts.h"
+#include "resources/Strings.h"
 
 namespace qm {
 
@@ -20,6 +22,24 @@ wxString U(const char* text)
 }
 
 } // namespace
+
+SaveAnswer AskToSaveChanges(wxWindow* parent, const std::string& name)
+{
+    wxMessageDialog question(parent, wxString::FromUTF8(name + strings::kSaveChanges), U(dialogs::kWindowTitle),
+                             wxYES_NO | wxCANCEL | wxICON_QUESTION);
+    const int answer = question.ShowModal();
+    return answer == wxID_YES ? SaveAnswer::Save : answer == wxID_NO ? SaveAnswer::Discard : SaveAnswer::Cancel;
+}
+
+bool AskToReplace(wxWindow* parent, const std::vector<std::string>& files)
+{
+    std::string text;
+    for (const std::string& file : files)
+        text += file + "\n";
+    wxMessageDialog question(parent, wxString::FromUTF8(text + strings::kReplaceFiles), U(dialogs::kWindowTitle),
+                             wxYES_NO | wxNO_DEFAULT | wxICON_WARNING);
+    return question.ShowModal() == wxID_YES;
+}
 
 void ShowAboutBox(wxWindow* parent)
 {

@@ -37,7 +37,6 @@ inline constexpr const char kDefaultDxfName[] = "default.dxf";
 // The model dialogs list the formats' patterns after this label.
 inline constexpr const char kModelFilesLabel[] = "Modèles 3D";
 inline constexpr const char kAllFilesFilter[] = "|Tous Fich.(*.*) |*";
-inline constexpr const char kDefaultModelName[] = "default.glb";
 inline constexpr const char kImportModelTitle[] = "Importer un modèle";
 inline constexpr const char kExportModelTitle[] = "Exporter le modèle";
 

@@ -10,6 +10,10 @@ inline constexpr const char kCannotOpen[] = "が開けません";
 inline constexpr const char kCannotWrite[] = "に書き込めません";
 inline constexpr const char kTruncated[] = "は途中で切れています";
 
+// Follows the scene's name, and the files' full paths each on its line.
+inline constexpr const char kSaveChanges[] = " への変更を保存しますか?";
+inline constexpr const char kReplaceFiles[] = "は既に存在します。置き換えますか?";
+
 inline constexpr const char kAlreadyLinked[] = "その制御点間は既にリンクされています";
 inline constexpr const char kCannotUnlink[] = "そのリンクは切ることができません";
 

@@ -181,6 +181,7 @@ void CommitPoseAndRebind(Figure& figure, bool commit)
         }
     }
     figure.document->BindMeshToNodes();
+    figure.document->MarkModified();
     if (commit) {
         ResetFigurePose(figure, true);
         UpdateDerivedJoints(figure, false);

@@ -291,9 +291,11 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
 
 TEST_F(CommandLineTest, UsageErrorsExitTwo)
 {
-    const std::string in = WriteScene("in.abd", 1), png = dir / "out.png";
+    const std::string in = WriteScene("in.abd", 1), png = dir / "out.png", numbers = dir / "numbers";
+    test::SetFileText(numbers, "1\n2\n3\n4\n");  // no DXF for want of a name
     for (const std::string& args :
          {"--convert " + in, "--convert " + in + " out.xyz", std::string("--convert in.xyz out.abd"),
+          "--convert " + numbers + " " + (dir / "o.abd"),
           std::string("--frobnicate"), "--convert " + in + " " + (dir / "quad.rok"), // ROK and FBX are read only
           "--convert " + in + " " + (dir / "quad.fbx"),
           "--render " + in + " " + png + " --set NoSuchKey=1", "--render " + in + " " + png + " --size 320by200",
