@@ -1,12 +1,19 @@
 #include "app/ViewCanvas.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <thread>
 
 #include <wx/dcclient.h>
 #include <wx/display.h>
+#include <wx/graphics.h>
+#include <wx/image.h>
+#include <wx/intl.h>
+#include <wx/settings.h>
 #include <wx/utils.h>
+
+#include "resources/DialogTexts.h"
 
 namespace qm {
 
@@ -28,6 +35,50 @@ std::optional<Key> KeyOf(int code)
     }
 }
 
+// The start-up hint as the overlay shows it: its lines centred on a light
+// panel, in the menus' font at the desktop's scale.
+OverlayPicture HintPicture(const wxString& text, double scale)
+{
+    const wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT).Scaled(static_cast<float>(scale));
+    const wxArrayString lines = wxSplit(text, '\n', '\0');
+    wxImage image(1, 1);
+    std::vector<double> widths;
+    double width = 0, lineHeight = 0;
+    {
+        const std::unique_ptr<wxGraphicsContext> measure(wxGraphicsContext::Create(image));
+        measure->SetFont(font, *wxBLACK);
+        for (const wxString& line : lines) {
+            double w = 0, h = 0;
+            measure->GetTextExtent(line.empty() ? wxString(" ") : line, &w, &h);
+            widths.push_back(w);
+            width = std::max(width, w);
+            lineHeight = std::max(lineHeight, h);
+        }
+    }
+    const double margin = lineHeight;
+    OverlayPicture picture;
+    picture.width = static_cast<int>(std::ceil(width + 2 * margin));
+    picture.height = static_cast<int>(std::ceil(lineHeight * double(lines.size()) + 2 * margin));
+    image.Create(picture.width, picture.height);
+    image.InitAlpha();
+    std::fill_n(image.GetAlpha(), size_t(picture.width) * size_t(picture.height), 0);
+    {
+        const std::unique_ptr<wxGraphicsContext> gc(wxGraphicsContext::Create(image));
+        gc->SetPen(*wxTRANSPARENT_PEN);
+        gc->SetBrush(wxBrush(wxColour(255, 255, 255, 200)));
+        gc->DrawRoundedRectangle(0, 0, picture.width, picture.height, margin / 2);
+        gc->SetFont(font, wxColour(40, 40, 40));
+        for (size_t i = 0; i < lines.size(); ++i)
+            gc->DrawText(lines[i], (picture.width - widths[i]) / 2, margin + lineHeight * double(i));
+    }  // the context writes its pixels back as it ends
+    picture.rgba.resize(size_t(picture.width) * size_t(picture.height) * 4);
+    for (size_t i = 0, n = picture.rgba.size() / 4; i < n; ++i) {
+        std::copy_n(image.GetData() + i * 3, 3, &picture.rgba[i * 4]);
+        picture.rgba[i * 4 + 3] = image.GetAlpha()[i];
+    }
+    return picture;
+}
+
 } // namespace
 
 ViewCanvas::ViewCanvas(wxWindow* parent, CBodyView& view, MessageSink& messages)
@@ -38,6 +89,11 @@ ViewCanvas::ViewCanvas(wxWindow* parent, CBodyView& view, MessageSink& messages)
     view_.SetProjection(&renderer_);
     Bind(wxEVT_PAINT, &ViewCanvas::OnPaint, this);
     Bind(wxEVT_SIZE, &ViewCanvas::OnSize, this);
+    // Moved to a display of another scale: the same size in points, other pixels.
+    Bind(wxEVT_DPI_CHANGED, [this](wxDPIChangedEvent& e) {
+        renderer_.OnSize(Width(), Height());
+        e.Skip();
+    });
     Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& e) { OnKey(e, true); });
     Bind(wxEVT_KEY_UP, [this](wxKeyEvent& e) { OnKey(e, false); });
     Bind(wxEVT_KILL_FOCUS, &ViewCanvas::OnKillFocus, this);
@@ -59,6 +115,10 @@ void ViewCanvas::RenderFrame()
 {
     if (ContextFailed())
         return;
+    if (hintScale_ != PixelsPerPoint()) {
+        hintScale_ = PixelsPerPoint();
+        renderer_.SetStartHint(HintPicture(wxGetTranslation(wxString::FromUTF8(dialogs::kStartHint)), hintScale_));
+    }
     frames_.RenderFrame();
     firstFrameDrawn_ = firstFrameDrawn_ || frames_.LastResult() == FrameRenderer::FrameResult::Drawn;
 }
@@ -101,8 +161,7 @@ void ViewCanvas::OnPaint(wxPaintEvent&)
 
 void ViewCanvas::OnSize(wxSizeEvent& event)
 {
-    const wxSize size = GetClientSize();
-    renderer_.OnSize(size.x, size.y);
+    renderer_.OnSize(Width(), Height());
     Refresh(false);
     event.Skip();
 }

@@ -26,7 +26,7 @@ public:
     bool FirstFrameDrawn() const { return firstFrameDrawn_; }
     bool ContextFailed() const { return frames_.LastResult() == FrameRenderer::FrameResult::NoContext; }
     // Draws a frame and returns its picture without the overlay, RGB rows of
-    // the client size, top row first; empty when nothing could be drawn.
+    // the client size in pixels, top row first; empty when nothing could be drawn.
     std::vector<uint8_t> Picture(int& width, int& height);
 
 private:
@@ -51,6 +51,7 @@ private:
     FrameRenderer renderer_;
     ViewFrames frames_{renderer_};
     bool firstFrameDrawn_ = false;
+    double hintScale_ = 0;  // the scale the start-up hint was drawn for
     std::chrono::steady_clock::duration framePeriod_{};  // found at the first step
     std::chrono::steady_clock::time_point nextFrame_;     // the next frame's earliest start
 };

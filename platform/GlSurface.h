@@ -14,6 +14,9 @@ public:
     virtual int Width() const = 0;
     virtual int Height() const = 0;
     virtual bool HasAccumBuffer() const = 0;
+    // Surface pixels per pointer unit: 2 on a desktop scaled to 200 %, where
+    // Width and Height count the surface's own pixels.
+    virtual double PixelsPerPoint() const { return 1.0; }
 };
 
 } // namespace qm

@@ -28,6 +28,13 @@ std::string NameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Under /usr the package manager owns every file: settings written there by
+// root would outlive the package.
+bool InstalledBySystem(const std::string& path)
+{
+    return path.rfind("/usr/", 0) == 0 && path.rfind("/usr/local/", 0) != 0;
+}
+
 std::string GetEnvironment(const char* name)
 {
     const char* value = std::getenv(name);
@@ -51,7 +58,7 @@ std::string LocateSettingsFile(const SettingsLocationInputs& inputs)
     std::string fileName = kDefaultFileName;
     if (!inputs.executablePath.empty()) {
         const std::string beside = SettingsFileBesideExecutable(inputs.executablePath);
-        if (inputs.folderIsWritable && inputs.folderIsWritable(FolderOf(beside)))
+        if (!InstalledBySystem(beside) && inputs.folderIsWritable && inputs.folderIsWritable(FolderOf(beside)))
             return beside;
         fileName = NameOf(beside);
     }

@@ -26,8 +26,9 @@ struct SettingsLocationInputs {
 
 // A named file wins. Otherwise the file beside the executable, so that a copy
 // unpacked anywhere keeps its settings with it; when that folder is not
-// writable (a system-wide install), the same file name in
-// $XDG_CONFIG_HOME/quillomark/, by default ~/.config/quillomark/.
+// writable or lies under /usr (other than /usr/local: a system-wide install),
+// the same file name in $XDG_CONFIG_HOME/quillomark/, by default
+// ~/.config/quillomark/.
 std::string LocateSettingsFile(const SettingsLocationInputs& inputs);
 
 // Where the located settings file takes its first contents from while it does

@@ -183,19 +183,22 @@ struct CurrentTransform {
 
 } // namespace
 
+// In pointer units, as the mouse handlers get them; GL works in the surface's pixels.
 Vec3 FrameRenderer::ProjectPoint(const Vec3& p) const
 {
     const CurrentTransform t;
     GLdouble wx = 0, wy = 0, wz = 0;
     gluProject(p.x, p.y, p.z, t.model, t.projection, t.viewport, &wx, &wy, &wz);
-    return Vec3::FromDouble(wx, clientHeight_ - wy, wz);
+    const double perPoint = surface_.PixelsPerPoint();
+    return Vec3::FromDouble(wx / perPoint, (clientHeight_ - wy) / perPoint, wz);
 }
 
 Vec3 FrameRenderer::UnprojectPoint(const Vec3& w) const
 {
     const CurrentTransform t;
     GLdouble x = 0, y = 0, z = 0;
-    gluUnProject(w.x, clientHeight_ - double(w.y), w.z, t.model, t.projection, t.viewport, &x, &y, &z);
+    const double perPoint = surface_.PixelsPerPoint();
+    gluUnProject(w.x * perPoint, clientHeight_ - w.y * perPoint, w.z, t.model, t.projection, t.viewport, &x, &y, &z);
     return Vec3::FromDouble(x, y, z);
 }
 
@@ -253,7 +256,7 @@ void FrameRenderer::DrawPass(int pass)
         RenderOutline(doc_, sw, edgeWidthWorld_);
     // The skeleton goes over the mesh while it is being fitted.
     if (view_.skeletonEditMode && sw.showSkeleton)
-        RenderSkeleton(doc_);
+        RenderSkeleton(doc_, PointZoom());
     stats_.polygons = doc_.polygonCount;
     stats_.vertices = doc_.vertexCount;
     glFinish();
@@ -305,21 +308,7 @@ FrameRenderer::FrameResult FrameRenderer::RenderFrame()
     if (capture_)
         ReadPicture();
 
-    // The overlay goes on the finished image, before it is shown.
-    if (selectionRect_) {
-        const ScreenRect& r = *selectionRect_;
-        DrawOverlayRectangle(r.x0, r.y0, r.x1, r.y1, clientWidth_, clientHeight_);
-    }
-    StampFrame();
-    if (sw.drawCount) {
-        char line[64];
-        std::snprintf(line, sizeof line, "%d poly / %d vertex", stats_.polygons, stats_.vertices);
-        DrawOverlayText(10, 10, line, clientWidth_, clientHeight_);
-        if (stats_.hasFps) {
-            std::snprintf(line, sizeof line, "%5.1f FPS", stats_.fps);
-            DrawOverlayText(10, 40, line, clientWidth_, clientHeight_);
-        }
-    }
+    DrawOverlay();
     surface_.Present();
     // The capture textures and the buffers get their storage while drawing;
     // told once, and the frame does not count as drawn.
@@ -333,6 +322,36 @@ FrameRenderer::FrameResult FrameRenderer::RenderFrame()
         return FrameResult::OutOfMemory;
     }
     return FrameResult::Drawn;
+}
+
+// On the finished image, after any picture was taken of it, before it is
+// shown; laid out in pointer units, so that it reads at the same size on a
+// scaled desktop.
+void FrameRenderer::DrawOverlay()
+{
+    const int zoom = PointZoom();
+    if (selectionRect_) {
+        const ScreenRect& r = *selectionRect_;
+        DrawOverlayRectangle(r.x0 * zoom, r.y0 * zoom, r.x1 * zoom, r.y1 * zoom, clientWidth_, clientHeight_, zoom);
+    }
+    if (doc_.polygonCount == 0)
+        DrawOverlayPicture((clientWidth_ - startHint_.width) / 2, (clientHeight_ - startHint_.height) / 2, startHint_,
+                           clientWidth_, clientHeight_);
+    StampFrame();
+    if (options_.Switches().drawCount) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%d poly / %d vertex", stats_.polygons, stats_.vertices);
+        DrawOverlayText(10 * zoom, 10 * zoom, line, clientWidth_, clientHeight_, zoom);
+        if (stats_.hasFps) {
+            std::snprintf(line, sizeof line, "%5.1f FPS", stats_.fps);
+            DrawOverlayText(10 * zoom, 40 * zoom, line, clientWidth_, clientHeight_, zoom);
+        }
+    }
+}
+
+int FrameRenderer::PointZoom() const
+{
+    return std::max(1, static_cast<int>(std::lround(surface_.PixelsPerPoint())));
 }
 
 void FrameRenderer::SetSelectionRect(const ScreenRect* rect)

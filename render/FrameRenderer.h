@@ -11,6 +11,7 @@
 #include "platform/Messages.h"
 #include "render/AnimeShading.h"
 #include "render/FrameMemory.h"
+#include "render/OverlayText.h"
 #include "scene/BodyDoc.h"
 #include "view/BodyView.h"
 #include "view/ViewOptions.h"
@@ -61,8 +62,12 @@ public:
     // client size, top row first. Empty when no frame could be drawn.
     std::vector<uint8_t> RenderFrameToRgb();
 
-    // The selection rectangle drawn over the following frames; null for none.
+    // The selection rectangle drawn over the following frames, in pointer
+    // units; null for none.
     void SetSelectionRect(const ScreenRect* rect);
+    // What the overlay shows in the middle of the view while the scene has no
+    // mesh; an empty picture for nothing.
+    void SetStartHint(OverlayPicture hint) { startHint_ = std::move(hint); }
 
     void SetupCamera(bool shadow, bool noScale, int pass);
     void JitteredFrustum(double left, double right, double bottom, double top, double zNear, double zFar,
@@ -70,8 +75,8 @@ public:
     void JitteredPerspective(double fovy, double aspect, double zNear, double zFar, double pixdx, double pixdy,
                              double eyedx, double eyedy, double focus);
 
-    // Scene point to window (x, y from the top, depth), and back, with the
-    // matrices the last frame left.
+    // Scene point to window (x, y pointer units from the top, depth), and
+    // back, with the matrices the last frame left.
     Vec3 ProjectPoint(const Vec3& p) const override;
     Vec3 UnprojectPoint(const Vec3& w) const override;
     double Aspect() const override;
@@ -99,6 +104,9 @@ private:
     void SetLightAndMaterial();
     void DrawPass(int pass);
     void StampFrame();
+    void DrawOverlay();
+    // Overlay pixels per pointer unit, whole.
+    int PointZoom() const;
     void ReadPicture();
 
     GlSurface& surface_;
@@ -119,6 +127,7 @@ private:
     float edgeWidthWorld_ = 0.0f;
     BandColourTable bandColours_{};
     std::optional<ScreenRect> selectionRect_;
+    OverlayPicture startHint_;
     bool capture_ = false;
     std::vector<uint8_t> picture_;  // the frame asked for by RenderFrameToRgb
 

@@ -3,9 +3,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
-#include <cstring>
 
 namespace qm {
 
@@ -46,22 +44,7 @@ constexpr GlyphDesign kDesigns[] = {
     {'S', {".####", "#....", "#....", ".###.", "....#", "....#", "####."}},
 };
 
-constexpr int kScale = 2;
-constexpr int kRowBytes = (kOverlayGlyphWidth + 7) / 8;
-using GlyphBitmap = std::array<uint8_t, kRowBytes * kOverlayGlyphHeight>;
-
-// glBitmap's layout: bottom row first, most significant bit leftmost.
-GlyphBitmap Expand(const GlyphDesign& design)
-{
-    GlyphBitmap bits{};
-    for (int row = 0; row < kOverlayGlyphHeight; ++row) {
-        const char* source = design.rows[6 - row / kScale];
-        for (int col = 0; col < kOverlayGlyphWidth; ++col)
-            if (source[col / kScale] == '#')
-                bits[static_cast<size_t>(row * kRowBytes + col / 8)] |= static_cast<uint8_t>(0x80 >> (col % 8));
-    }
-    return bits;
-}
+constexpr int kScale = 2;  // design pixels to overlay pixels at zoom 1
 
 const GlyphDesign* Find(char c)
 {
@@ -69,18 +52,6 @@ const GlyphDesign* Find(char c)
         if (d.c == c)
             return &d;
     return nullptr;
-}
-
-const GlyphBitmap* Glyph(char c)
-{
-    static const auto bitmaps = [] {
-        std::array<GlyphBitmap, std::size(kDesigns)> all{};
-        for (size_t i = 0; i < all.size(); ++i)
-            all[i] = Expand(kDesigns[i]);
-        return all;
-    }();
-    const GlyphDesign* d = Find(c);
-    return d ? &bitmaps[static_cast<size_t>(d - kDesigns)] : nullptr;
 }
 
 } // namespace
@@ -92,13 +63,13 @@ bool OverlayFontHas(char c)
 
 namespace {
 
-// Window pixels for the overlay, bottom-left origin, nothing lit, textured or
+// Window pixels for the overlay, top-left origin, nothing lit, textured or
 // depth-tested; GL state and both matrices come back as they were.
 class OverlayPixels {
 public:
     OverlayPixels(int width, int height)
     {
-        glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TRANSFORM_BIT | GL_LINE_BIT);
+        glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TRANSFORM_BIT | GL_COLOR_BUFFER_BIT | GL_PIXEL_MODE_BIT);
         glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
         glDisable(GL_LIGHTING);
         glDisable(GL_TEXTURE_2D);
@@ -108,7 +79,7 @@ public:
         glMatrixMode(GL_PROJECTION);
         glPushMatrix();
         glLoadIdentity();
-        glOrtho(0, width, 0, height, -1, 1);
+        glOrtho(0, width, height, 0, -1, 1);
         glMatrixMode(GL_MODELVIEW);
         glPushMatrix();
         glLoadIdentity();
@@ -125,40 +96,67 @@ public:
     OverlayPixels& operator=(const OverlayPixels&) = delete;
 };
 
-} // namespace
-
-void DrawOverlayText(int x, int y, const std::string& text, int width, int height)
+// Integer corners cover whole pixels, so every glyph and side is sharp.
+void FillPixels(int x, int y, int w, int h)
 {
-    if (width <= 0 || height <= 0)
-        return;
-    const OverlayPixels pixels(width, height);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
-    glColor3f(0, 0, 0);
-    glRasterPos2i(x, height - y - kOverlayGlyphHeight);
-    static const GlyphBitmap blank{};
-    for (char c : text) {
-        const GlyphBitmap* g = Glyph(c);
-        glBitmap(kOverlayGlyphWidth, kOverlayGlyphHeight, 0, 0, kOverlayAdvance, 0, (g ? *g : blank).data());
-    }
+    glVertex2i(x, y);
+    glVertex2i(x + w, y);
+    glVertex2i(x + w, y + h);
+    glVertex2i(x, y + h);
 }
 
-void DrawOverlayRectangle(int x0, int y0, int x1, int y1, int width, int height)
+} // namespace
+
+void DrawOverlayText(int x, int y, const std::string& text, int width, int height, int zoom)
 {
     if (width <= 0 || height <= 0)
         return;
     const OverlayPixels pixels(width, height);
-    glLineWidth(1.0f);
-    glColor3f(1, 1, 1);
-    // Through the pixel centres, so that each side is one pixel wide.
-    const float left = float(std::min(x0, x1)) + 0.5f, right = float(std::max(x0, x1)) + 0.5f;
-    const float top = float(height - std::min(y0, y1)) - 0.5f, bottom = float(height - std::max(y0, y1)) - 0.5f;
-    glBegin(GL_LINE_LOOP);
-    glVertex2f(left, top);
-    glVertex2f(right, top);
-    glVertex2f(right, bottom);
-    glVertex2f(left, bottom);
+    const int cell = kScale * zoom;
+    glColor3f(0, 0, 0);
+    glBegin(GL_QUADS);
+    for (size_t i = 0; i < text.size(); ++i) {
+        const GlyphDesign* g = Find(text[i]);
+        const int left = x + static_cast<int>(i) * kOverlayAdvance * zoom;
+        for (int row = 0; g && row < 7; ++row)
+            for (int col = 0; col < 5; ++col)
+                if (g->rows[row][col] == '#')
+                    FillPixels(left + col * cell, y + row * cell, cell, cell);
+    }
     glEnd();
+}
+
+void DrawOverlayRectangle(int x0, int y0, int x1, int y1, int width, int height, int thickness)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    const OverlayPixels pixels(width, height);
+    glColor3f(1, 1, 1);
+    const int left = std::min(x0, x1), right = std::max(x0, x1), top = std::min(y0, y1), bottom = std::max(y0, y1);
+    const int across = right - left + thickness, down = bottom - top + thickness;
+    glBegin(GL_QUADS);
+    FillPixels(left, top, across, thickness);
+    FillPixels(left, bottom, across, thickness);
+    FillPixels(left, top, thickness, down);
+    FillPixels(right, top, thickness, down);
+    glEnd();
+}
+
+void DrawOverlayPicture(int x, int y, const OverlayPicture& picture, int width, int height)
+{
+    if (width <= 0 || height <= 0 || picture.width <= 0 ||
+        picture.rgba.size() != size_t(picture.width) * size_t(picture.height) * 4)
+        return;
+    const OverlayPixels pixels(width, height);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    // A raster position outside the window would draw nothing: the picture
+    // stays within it, cut at the right and bottom when too large.
+    glRasterPos2i(std::max(x, 0), std::max(y, 0));
+    glPixelZoom(1.0f, -1.0f);  // its rows run top down
+    glDrawPixels(picture.width, picture.height, GL_RGBA, GL_UNSIGNED_BYTE, picture.rgba.data());
 }
 
 } // namespace qm

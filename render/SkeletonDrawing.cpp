@@ -24,7 +24,7 @@ void Points(const CBodyDoc& doc, float size, float r, float g, float b, int32_t 
 
 } // namespace
 
-void RenderSkeleton(const CBodyDoc& doc)
+void RenderSkeleton(const CBodyDoc& doc, int zoom)
 {
     glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_POINT_BIT | GL_LINE_BIT);
     glDisable(GL_LIGHTING);
@@ -32,7 +32,7 @@ void RenderSkeleton(const CBodyDoc& doc)
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
 
-    glLineWidth(2.0f);
+    glLineWidth(2.0f * zoom);
     glColor3f(1.0f, 0.9f, 0.3f);
     glBegin(GL_LINES);
     for (const SceneLink& l : doc.pools.links) {
@@ -43,9 +43,9 @@ void RenderSkeleton(const CBodyDoc& doc)
     }
     glEnd();
 
-    Points(doc, 10.0f, 0.1f, 0.3f, 1.0f, &SceneNode::pinned);    // pinned: a blue ring under the node
-    Points(doc, 6.0f, 1.0f, 1.0f, 1.0f, nullptr);                // every node in use
-    Points(doc, 6.0f, 1.0f, 0.15f, 0.15f, &SceneNode::selected); // selected: red
+    Points(doc, 10.0f * zoom, 0.1f, 0.3f, 1.0f, &SceneNode::pinned);    // pinned: a blue ring under the node
+    Points(doc, 6.0f * zoom, 1.0f, 1.0f, 1.0f, nullptr);                // every node in use
+    Points(doc, 6.0f * zoom, 1.0f, 0.15f, 0.15f, &SceneNode::selected); // selected: red
     glPopAttrib();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// Texts of the about box, the keyboard-shortcut sheet and the file dialogs.
+// Texts of the about box, the keyboard-shortcut sheet, the file dialogs and
+// the empty view.
 namespace qm::dialogs {
 
 inline constexpr const char kAboutTitle[] = "A propos de Quillomark";
@@ -41,5 +42,10 @@ inline constexpr const char kImportModelTitle[] = "Importer un modèle";
 inline constexpr const char kExportModelTitle[] = "Exporter le modèle";
 
 inline constexpr const char kWindowTitle[] = "Quillomark";
+
+// Shown in the middle of the view while the scene has no mesh; one line of
+// the view for each line here.
+inline constexpr const char kStartHint[] =
+    "Pour commencer :\nFichier > Ouvrir... une scène\nFichier > Importer un modèle...\nou déposez un fichier ici";
 
 } // namespace qm::dialogs

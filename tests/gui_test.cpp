@@ -86,21 +86,22 @@ Picture ReadXwd(const std::string& bytes)
     return pixels;
 }
 
-// The box around the pixels below the menu bar that differ from the
-// background at the left edge, and how many they are: where the model is drawn.
+// The box around the pixels below the menu bar (menuRows high) that differ
+// from the background at the left edge, and how many they are: where the
+// model is drawn.
 struct ModelBox {
     int x0 = 1 << 30, x1 = -1, y0 = 1 << 30, y1 = -1, count = 0;
     double filled = 0;  // the larger of the box's width and height fractions
-    ModelBox(const Picture& p, int width)
+    ModelBox(const Picture& p, int width, size_t menuRows = 45)
     {
-        const size_t top = size_t(width) * 45;
+        const size_t top = size_t(width) * menuRows;
         for (size_t i = top; i < p.size(); ++i)
             if (p[i] != p[top + 2]) {
                 x0 = std::min(x0, int(i % size_t(width))), x1 = std::max(x1, int(i % size_t(width)));
                 y0 = std::min(y0, int(i / size_t(width))), y1 = std::max(y1, int(i / size_t(width)));
                 ++count;
             }
-        filled = std::max(double(x1 - x0) / width, double(y1 - y0) / double(p.size() / size_t(width) - 45));
+        filled = std::max(double(x1 - x0) / width, double(y1 - y0) / double(p.size() / size_t(width) - menuRows));
     }
 };
 
@@ -528,6 +529,54 @@ TEST_F(GuiTest, WheelRightAndMiddleDragsMoveTheCameraAndFBringsTheModelBack)
     };
     EXPECT_EQ(whiteOnTopSide(held), 50);
     EXPECT_EQ(whiteOnTopSide(viewer.Settled()), 0);
+}
+
+// On a desktop scaled to 200 %, the view's pixels are the display's: the
+// scene fills them, a click picks the joint under the pointer, and pictures
+// are saved at that size, without the empty view's hint.
+TEST_F(GuiTest, AtTwiceTheScaleTheSceneFillsTheViewAndAClickPicksTheJointUnderThePointer)
+{
+    SetFileText(ini, "[View]\nDrawCount=0\nDrawGround=0\nDrawShadow=0\n");
+    setenv("GDK_SCALE", "2", 1);
+    Viewer viewer({"--settings", ini}, folder);
+    unsetenv("GDK_SCALE");
+    ASSERT_TRUE(viewer.WaitForWindow("Quillomark"));
+    const int width = std::stoi(viewer.Geometry());
+    EXPECT_EQ(width, 800) << "400 points";
+    const Picture empty = viewer.Settled();
+    const auto middle = empty.begin() + std::ptrdiff_t(empty.size() / 2);
+    EXPECT_GT(Colours(Picture(middle - 60 * width, middle + 60 * width)), 3u) << "the hint's text in the middle";
+    const std::string saved = folder / "empty.png";
+    ASSERT_TRUE(viewer.FileDialog("Enregistrer l'image...", "ctrl+a", saved));
+    WaitUntil([&] { return std::filesystem::exists(saved); });
+    const test::RgbPicture picture = test::ReadPng(saved);
+    EXPECT_EQ(picture.width, width);
+    EXPECT_TRUE(picture.rgb.size() > 3 && std::equal(picture.rgb.begin() + 3, picture.rgb.end(), picture.rgb.begin()))
+        << "the background alone";
+
+    ASSERT_TRUE(viewer.FileDialog("Ouvrir...", "", QM_SAMPLE_FIGURE));
+    ASSERT_TRUE(viewer.WaitForWindow("figure.abd - Quillomark"));
+    const ModelBox box(viewer.Settled(), width, 100);
+    EXPECT_NEAR(box.x0 + box.x1, width, width / 10) << "centred, not in the lower left quarter";
+    EXPECT_LT(box.y0, 400) << "the head in the upper half";
+
+    // Skeleton edit mode; the first node drawn whole (a white square of 12
+    // pixels) is clicked, and turns red, selected.
+    viewer.Keys("F10 Right Right Down Return");
+    const Picture skeleton = viewer.Settled();
+    const auto white = [&](int x, int y) { return skeleton[size_t(y * width + x)] == 0xffffffu; };
+    int node = -1;
+    for (int at = 100 * width; node < 0 && at + 13 * width < int(skeleton.size()); ++at) {
+        bool square = !white(at % width - 1, at / width) && !white(at % width + 12, at / width);
+        for (int i = 0; square && i < 144; ++i)
+            square = white(at % width + i % 12, at / width + i / 12);
+        node = square ? at + 6 * width + 6 : -1;
+    }
+    ASSERT_GE(node, 0) << "no node drawn";
+    Shell("xdotool mousemove --window " + viewer.Id() + " " + std::to_string(node % width) + " " +
+          std::to_string(node / width) + " click 1");
+    EXPECT_EQ(viewer.Settled()[size_t(node)], 0xff2626u) << "red";
+    EXPECT_EQ(viewer.Close(), 0);
 }
 
 // The file commands as a user meets them: a damaged scene from the recent

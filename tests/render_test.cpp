@@ -33,6 +33,22 @@ TEST_F(RenderTest, ClearsToBackColourAndOverlaysCounts)
     EXPECT_GT(BlackPixels(10, 40, 120, 54), 0);
 }
 
+// The start-up hint: in the middle of a view without a mesh, never in its picture.
+TEST_F(RenderTest, StartHintShowsUntilThereIsAMeshAndStaysOutOfPictures)
+{
+    Renderer().SetStartHint(OverlayPicture{4, 2, Image(4 * 2 * 4, 255)});
+    const auto middle = [&](const Image& rgb) {
+        const size_t at = (size_t(kHeight / 2) * kWidth + kWidth / 2) * 3;
+        return Pixel{rgb[at], rgb[at + 1], rgb[at + 2]};
+    };
+    const Image picture = Renderer().RenderFrameToRgb();
+    const Pixel bg = At(0, 0);
+    EXPECT_EQ(middle(picture), bg);
+    EXPECT_EQ(middle(surface->ReadRgb()).Sum(), 3 * 255) << "white, over the background";
+    AddSquare(Vec3(5, 0, 5), 0.5f, 1);  // away from the middle
+    EXPECT_EQ(middle(Draw()), bg);
+}
+
 TEST_F(RenderTest, MeshFollowsNodeZeroExceptInSkeletonEditMode)
 {
     Set("ShowSkeleton", "0");  // the mesh alone, without the skeleton drawn over it

@@ -148,7 +148,11 @@ TEST(SettingsLocationTest, OverrideThenExecutableFolderThenUserConfig)
                                   [](const std::string& folder) { return folder == "/home/u/src/build/app"; },
                                   [](const std::string&) { return false; }};
     EXPECT_EQ(LocateSettingsFile(inputs), "/home/u/src/build/app/quillo.ini");  // from a build tree
-    inputs.executablePath = "/usr/bin/quillo";  // installed where the user cannot write
+    inputs.executablePath = "/usr/local/bin/quillo";  // installed where the user cannot write
+    EXPECT_EQ(LocateSettingsFile(inputs), "/home/u/.config/quillomark/quillo.ini");
+    inputs.folderIsWritable = [](const std::string&) { return true; };
+    EXPECT_EQ(LocateSettingsFile(inputs), "/usr/local/bin/quillo.ini");  // by root, who installed it there
+    inputs.executablePath = "/usr/bin/quillo";  // the package manager's: root's settings go to root's folder
     EXPECT_EQ(LocateSettingsFile(inputs), "/home/u/.config/quillomark/quillo.ini");
     inputs.xdgConfigHome = "/home/u/cfg";
     EXPECT_EQ(LocateSettingsFile(inputs), "/home/u/cfg/quillomark/quillo.ini");

@@ -5,6 +5,7 @@
 
 #include <GL/gl.h>
 #include <GL/glx.h>
+#include <wx/math.h>
 #include <wx/utils.h>
 
 namespace qm {
@@ -123,14 +124,21 @@ bool GlxCanvas::MakeCurrent()
     return true;
 }
 
+// The toolkit lays out and reports the pointer in points; GL draws in the
+// window's pixels, which a scaled desktop multiplies.
+double GlxCanvas::PixelsPerPoint() const
+{
+    return GetContentScaleFactor();
+}
+
 int GlxCanvas::Width() const
 {
-    return GetClientSize().x;
+    return wxRound(GetClientSize().x * PixelsPerPoint());
 }
 
 int GlxCanvas::Height() const
 {
-    return GetClientSize().y;
+    return wxRound(GetClientSize().y * PixelsPerPoint());
 }
 
 } // namespace qm

@@ -31,6 +31,7 @@ public:
     int Width() const override;
     int Height() const override;
     bool HasAccumBuffer() const override { return accumBits_ > 0; }
+    double PixelsPerPoint() const override;
     // Whether each swap waits for the display's next refresh (swap interval
     // 1), as far as the driver says; known once the context exists.
     bool SwapsWithDisplay() const { return swapsWithDisplay_; }
