@@ -392,12 +392,6 @@ void FileBytes::ReadAhead(size_t length) const
         madvise(mapping_, length, MADV_WILLNEED);  // kernels before 5.14
 }
 
-bool MayReplaceFile(const std::string& path)
-{
-    Target target;
-    return Resolve(path, target);
-}
-
 bool ReplaceFilesAtomically(const std::vector<FileContents>& files, std::string* failed)
 {
     std::vector<Target> targets(files.size());
@@ -417,7 +411,7 @@ bool ReplaceFilesAtomically(const std::vector<FileContents>& files, std::string*
     // Past the size limit a write fails instead of ending the program.
     IgnoredFileSizeSignal ignored;
     std::vector<std::unique_ptr<Replacement>> prepared;
-    struct InReverse {  // temporary files held in turn are let go in turn
+    struct InReverse {  // each restores the signal mask it found
         std::vector<std::unique_ptr<Replacement>>& all;
         ~InReverse()
         {

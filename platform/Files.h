@@ -83,9 +83,6 @@ struct FileContents {
 // given) names the file that could not be written.
 bool ReplaceFilesAtomically(const std::vector<FileContents>& files, std::string* failed = nullptr);
 
-// Whether ReplaceFileAtomically would accept path, before any write.
-bool MayReplaceFile(const std::string& path);
-
 // Creates folder and any missing parents, private to the user as configuration
 // folders should be. True when the folder exists afterwards.
 bool CreateFolders(const std::string& folder);
