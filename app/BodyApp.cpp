@@ -9,6 +9,8 @@
 #include "app/MainFrame.h"
 #include "app/ViewCanvas.h"
 #include "platform/SettingsLocation.h"
+#include "platform/Translation.h"
+#include "resources/DialogTexts.h"
 #include "platform/wx/GlxCanvas.h"
 
 namespace qm {
@@ -29,7 +31,7 @@ bool CBodyApp::OnInit()
         doc_->OnNewDocument();
     } else {
         doc_->ResetScene();
-        doc_->SetTitle("Default");
+        doc_->SetTitle(dialogs::kUntitled);
     }
     frame_->Show();
     frame_->Canvas().SetFocus();
@@ -86,8 +88,9 @@ int CBodyApp::OnExit()
 int RunViewer(int argc, char** argv, const ViewerRequest& request)
 {
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
-        std::fprintf(stderr, "quillo: the viewer needs a display (DISPLAY is not set); "
-                             "--convert and --render work without one\n");
+        std::fprintf(stderr, "quillo: %s\n",
+                     Tr("the viewer needs a display (DISPLAY is not set); --convert and --render work without one")
+                         .c_str());
         return 1;
     }
     wxApp::SetInstance(new CBodyApp(request));

@@ -22,6 +22,7 @@
 #include "platform/IniFileSettings.h"
 #include "platform/Messages.h"
 #include "platform/SettingsLocation.h"
+#include "platform/Translation.h"
 #include "resources/Strings.h"
 #include "render/FrameMemory.h"
 #include "resources/Version.h"
@@ -42,19 +43,57 @@ int FailingWhenOutOfMemory(const std::function<int()>& run)
     try {
         return run();
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "%s\n", strings::kOutOfMemory);
+        StderrMessages().ShowMessage(strings::kOutOfMemory);
         return 1;
     }
 }
 
+// ".a, .b and .c" with the last word in the user's language.
+std::string Listed(const std::string& list)
+{
+    const size_t last = list.rfind(" and ");
+    return last == std::string::npos ? list : TrFill("%s and %s", {list.substr(0, last), list.substr(last + 5)});
+}
+
 std::string Readable()
 {
-    return ".abd, .dxf, .rok, " + ListExtensions(kModelImportExtensions);
+    return Listed(".abd, .dxf, .rok, " + ListExtensions(kModelImportExtensions));
 }
 
 std::string Writable()
 {
-    return ".abd, .dxf, " + ListExtensions(kModelExportExtensions);
+    return Listed(".abd, .dxf, " + ListExtensions(kModelExportExtensions));
+}
+
+// The help's own words in the user's language; "INT:INT in [...]" is how the
+// parser names --frames' values.
+void TranslateHelp(CLI::App& app)
+{
+    for (const char* label : {QM_TEXT("Usage"), QM_TEXT("OPTIONS"), QM_TEXT("Positionals"), QM_TEXT("TEXT"),
+                              QM_TEXT("INT:INT in [1 - 100000]")})
+        app.get_formatter()->label(label, Tr(label));
+    app.get_help_ptr()->description(Tr("Print this help message and exit"))->group(Tr("Options"));
+    app.option_defaults()->group(Tr("Options"));
+}
+
+// The parser's refusals, in the user's language: what is wrong, and the
+// option or the words that the parser names ("--frames: ...", "... expected: b").
+std::string ParseErrorText(const CLI::ParseError& e)
+{
+    const std::string what = e.what();
+    const size_t colon = what.find(": ");
+    if (colon == std::string::npos)
+        return what;
+    const std::string option = what.substr(0, colon), words = what.substr(colon + 2);
+    if (dynamic_cast<const CLI::ExtrasError*>(&e))
+        return TrFill("unexpected arguments: %s", {words});
+    if (dynamic_cast<const CLI::ConversionError*>(&e))
+        return TrFill("not a number: %s", {words});
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e))
+        return TrFill("%s: wrong number of values", {option});
+    if (dynamic_cast<const CLI::ValidationError*>(&e))
+        return TrFill("%s: value out of range", {option});
+    return what;
 }
 
 int UsageError(const CLI::App& app, const std::string& what)
@@ -108,7 +147,7 @@ int RefuseToOverwriteInput(const std::string& in, const std::string& out, FileKi
 {
     for (const std::string& file : FilesWritten(out, kind)) {
         if (ReadingMayRead(in, file)) {
-            std::fprintf(stderr, "%s%s\n", FullPath(file).c_str(), strings::kCannotWrite);
+            StderrMessages().ShowMessage({strings::kCannotWrite, FullPath(file)});
             return 1;
         }
     }
@@ -118,9 +157,9 @@ int RefuseToOverwriteInput(const std::string& in, const std::string& out, FileKi
 int Convert(const CLI::App& app, const std::string& in, const std::string& out, const BatchCommands& commands)
 {
     if (KindOf(in) == FileKind::Unknown)
-        return UsageError(app, "cannot read '" + in + "': quillo reads " + Readable() + " files");
+        return UsageError(app, TrFill("cannot read '%s': quillo reads %s files", {in, Readable()}));
     if (!CanWrite(out))
-        return UsageError(app, "cannot write '" + out + "': quillo writes " + Writable() + " files");
+        return UsageError(app, TrFill("cannot write '%s': quillo writes %s files", {out, Writable()}));
     if (const int status = RefuseToOverwriteInput(in, out, KindByName(out)))
         return status;
     ViewedBatchScene batch;
@@ -141,15 +180,20 @@ bool MayHoldPng(std::string name)
     return name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0;
 }
 
+std::string NoSuchCommand(int id)
+{
+    return TrFill("--command %s: no command has this id", {std::to_string(id)});
+}
+
 // Whether every --command id is one the view runs; the desktop's own
 // commands need the viewer window.
 std::optional<std::string> CommandsOutsideTheView(const std::vector<int>& ids)
 {
     for (const int id : ids) {
         if (!IsKnownCommand(id))
-            return "--command " + std::to_string(id) + ": no command has this id";
+            return NoSuchCommand(id);
         if (!CBodyView::Handles(id))
-            return "--command " + std::to_string(id) + ": this command needs the viewer window";
+            return TrFill("--command %s: this command needs the viewer window", {std::to_string(id)});
     }
     return std::nullopt;
 }
@@ -198,81 +242,96 @@ int DescribeScene(const ViewerRequest& request)
     for (const SceneLink& l : doc.pools.links)
         links += l.inUse ? 1 : 0;
     const SceneViewState& view = doc.ViewState();
-    std::printf("%s %s\n", kProgramName, kProgramVersion);
-    std::printf("Without a window; this is the scene the viewer would show:\n");
-    std::printf("  scene:    %s\n", path.empty() ? "new" : path.c_str());
-    std::printf("  mesh:     %d poly / %d vertex\n", doc.polygonCount, doc.vertexCount);
-    std::printf("  skeleton: %d nodes, %d links\n", nodes, links);
-    std::printf("  camera:   distance %g, target (%g, %g, %g)\n", view.cameraDistance, view.cameraTarget.x,
-                view.cameraTarget.y, view.cameraTarget.z);
+    const auto g = [](double value) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", value);
+        return std::string(text);
+    };
+    const std::string lines[] = {
+        std::string(kProgramName) + " " + kProgramVersion,
+        Tr("Without a window; this is the scene the viewer would show:"),
+        TrFill("  scene:    %s", {path.empty() ? Tr("new") : path}),
+        TrFill("  mesh:     %s poly / %s vertex", {std::to_string(doc.polygonCount), std::to_string(doc.vertexCount)}),
+        TrFill("  skeleton: %s nodes, %s links", {std::to_string(nodes), std::to_string(links)}),
+        TrFill("  camera:   distance %s, target (%s, %s, %s)",
+               {g(view.cameraDistance), g(view.cameraTarget.x), g(view.cameraTarget.y), g(view.cameraTarget.z)})};
+    for (const std::string& line : lines)
+        std::printf("%s\n", line.c_str());
     return 0;
 }
 
 int RunCommandLine(int argc, const char* const* argv, const RenderBackend& render, const ViewerBackend& viewer)
 {
-    CLI::App app{"Quillomark: a viewer for 3D character models.", "quillo"};
-    app.set_version_flag("--version", std::string(kProgramName) + " " + kProgramVersion, "Print the version and exit");
+    const Translations translations;
+    CLI::App app{Tr("Quillomark: a viewer for 3D character models."), "quillo"};
+    TranslateHelp(app);
+    app.set_version_flag("--version", std::string(kProgramName) + " " + kProgramVersion,
+                         Tr("Print the version and exit"))
+        ->group(Tr("Options"));
     std::vector<std::string> convert;
     app.add_option("--convert", convert,
-                   "Read IN (" + Readable() + ") and write OUT (" + Writable() +
-                       "); the types come from the extensions (IN's, where it has none, from its first bytes)")
+                   TrFill("Read IN (%s) and write OUT (%s); the types come from the extensions (IN's, where it has "
+                          "none, from its first bytes)",
+                          {Readable(), Writable()}))
         ->expected(2)
         ->type_name("IN OUT");
     std::vector<std::string> renderFiles;
-    app.add_option("--render", renderFiles, "Draw IN without a display and write the picture to OUT.png")
+    app.add_option("--render", renderFiles, Tr("Draw IN without a display and write the picture to OUT.png"))
         ->expected(2)
         ->type_name("IN OUT.png");
     std::string size = "640x480";
-    app.add_option("--size", size, "With --render: the picture's size")->type_name("WxH")->capture_default_str();
+    app.add_option("--size", size, Tr("With --render: the picture's size"))->type_name("WxH")->capture_default_str();
     int frames = RenderRequest{}.frames;
-    app.add_option("--frames", frames, "With --render: the number of frames drawn, the last one kept")
+    app.add_option("--frames", frames, Tr("With --render: the number of frames drawn, the last one kept"))
         ->capture_default_str()
         ->check(CLI::Range(1, 100000));
-    const CLI::Option* fit =
-        app.add_flag("--fit", "With --render: frame the model as \"Cadrer le modèle\" does instead of using the "
-                              "scene's camera; mesh and model files, which have none, are always framed");
+    const std::string fitText = TrFill("With --render: frame the model as \"%s\" does instead of using the scene's "
+                                       "camera; mesh and model files, which have none, are always framed",
+                                       {Tr("Cadrer le modèle")});
+    const CLI::Option* fit = app.add_flag("--fit", fitText);
     std::vector<std::string> sets;
-    app.add_option("--set", sets, "With --render: a view option for this run only (any switch or numeric key)")
+    app.add_option("--set", sets, Tr("With --render: a view option for this run only (any switch or numeric key)"))
         ->type_name("KEY=VALUE");
     std::string settingsFile;
-    app.add_option("--settings", settingsFile, "The settings file to use instead of the usual one")
+    app.add_option("--settings", settingsFile, Tr("The settings file to use instead of the usual one"))
         ->type_name("FILE");
     std::vector<int> commandIds;
     app.add_option("--command", commandIds,
-                   "Run a command of the view by its id after the file is opened; repeat it to run several in order")
+                   Tr("Run a command of the view by its id after the file is opened; repeat it to run several in "
+                      "order"))
         ->type_name("ID")
         ->allow_extra_args(false);
     std::string file;
-    app.add_option("FILE", file, "A scene to open");
-    app.footer("Exit status: 0 done, 1 a file could not be read or written, 2 a usage error.");
+    app.add_option("FILE", file, Tr("A scene to open"));
+    app.footer(Tr("Exit status: 0 done, 1 a file could not be read or written, 2 a usage error."));
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0)  // --help, --version
             return app.exit(e);
-        return UsageError(app, e.what());
+        return UsageError(app, translations.Language().empty() ? std::string(e.what()) : ParseErrorText(e));
     }
     if (!convert.empty() && !renderFiles.empty())
-        return UsageError(app, "--convert and --render are separate runs");
+        return UsageError(app, Tr("--convert and --render are separate runs"));
     const bool renderOnly = app.count("--size") || app.count("--frames") || !sets.empty() || fit->count();
     if (renderOnly && renderFiles.empty())
-        return UsageError(app, "--size, --frames, --set and --fit go with --render");
+        return UsageError(app, Tr("--size, --frames, --set and --fit go with --render"));
     const bool viewerRun = convert.empty() && renderFiles.empty();
     for (const int id : commandIds)
         if (viewerRun && !IsKnownCommand(id))
-            return UsageError(app, "--command " + std::to_string(id) + ": no command has this id");
+            return UsageError(app, NoSuchCommand(id));
     if (const std::optional<std::string> outside = CommandsOutsideTheView(commandIds); outside && !viewerRun)
         return UsageError(app, *outside);
     const BatchCommands commands{commandIds, settingsFile};
     if (!convert.empty()) {
         if (!file.empty())
-            return UsageError(app, "--convert takes no other file");
+            return UsageError(app, Tr("--convert takes no other file"));
         return FailingWhenOutOfMemory([&] { return Convert(app, convert[0], convert[1], commands); });
     }
     if (!renderFiles.empty()) {
         if (!file.empty())
-            return UsageError(app, "--render takes no other file");
+            return UsageError(app, Tr("--render takes no other file"));
         RenderRequest request;
         request.in = renderFiles[0];
         request.out = renderFiles[1];
@@ -280,21 +339,22 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
         request.settingsFile = settingsFile;
         request.commands = commandIds;
         if (!ParseSize(size, request.width, request.height))
-            return UsageError(app, "--size wants WIDTHxHEIGHT, for instance 800x600");
+            return UsageError(app, Tr("--size wants WIDTHxHEIGHT, for instance 800x600"));
         if (WorstCaseFrameBytes(request.width, request.height) > kFrameMemoryLimit)
-            return UsageError(app, "--size " + size + " could need more than 1 GB with every effect on; "
-                                   "4095x4095 is the largest square");
+            return UsageError(app, TrFill("--size %s could need more than 1 GB with every effect on; 4095x4095 is "
+                                          "the largest square",
+                                          {size}));
         if (KindOf(request.in) == FileKind::Unknown)
-            return UsageError(app, "cannot read '" + request.in + "': quillo reads " + Readable() + " files");
+            return UsageError(app, TrFill("cannot read '%s': quillo reads %s files", {request.in, Readable()}));
         if (!MayHoldPng(request.out))
-            return UsageError(app, "--render writes a PNG picture: name it '.png', not '" + request.out + "'");
+            return UsageError(app, TrFill("--render writes a PNG picture: name it '.png', not '%s'", {request.out}));
         request.fit = fit->count() > 0 || KindOf(request.in) != FileKind::Scene;
         for (const std::string& set : sets) {
             const size_t eq = set.find('=');
             const std::string key = set.substr(0, eq);
             if (eq == std::string::npos || !ViewOptions::SectionOf(key) || !IsNumber(set.substr(eq + 1)))
-                return UsageError(app, "--set wants KEY=VALUE with a view option's key and a number, not '" + set +
-                                           "'");
+                return UsageError(app, TrFill("--set wants KEY=VALUE with a view option's key and a number, not '%s'",
+                                              {set}));
             request.settings.emplace_back(key, set.substr(eq + 1));
         }
         if (const int status = RefuseToOverwriteInput(request.in, request.out, FileKind::Unknown))
@@ -309,8 +369,8 @@ int RunBatchCommands(CBodyView& view, const std::vector<int>& commands)
     for (const int id : commands) {
         std::optional<std::string> problem = CommandsOutsideTheView({id});
         if (!problem && !view.Execute(id))
-            problem = "--command " + std::to_string(id) +
-                      ": the command is disabled at this point, as its menu item would be greyed";
+            problem = TrFill("--command %s: the command is disabled at this point, as its menu item would be greyed",
+                             {std::to_string(id)});
         if (problem) {
             std::fprintf(stderr, "quillo: %s\n", problem->c_str());
             return 2;

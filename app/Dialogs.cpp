@@ -9,6 +9,7 @@
 #include <wx/stattext.h>
 
 #include "app/AppIcon.h"
+#include "platform/Translation.h"
 #include "resources/DialogTexts.h"
 #include "resources/Strings.h"
 
@@ -18,15 +19,15 @@ namespace {
 
 wxString U(const char* text)
 {
-    return wxString::FromUTF8(text);
+    return wxString::FromUTF8(Tr(text));
 }
 
 } // namespace
 
 SaveAnswer AskToSaveChanges(wxWindow* parent, const std::string& name)
 {
-    wxMessageDialog question(parent, wxString::FromUTF8(name + strings::kSaveChanges), U(dialogs::kWindowTitle),
-                             wxYES_NO | wxCANCEL | wxICON_QUESTION);
+    wxMessageDialog question(parent, wxString::FromUTF8(TrFill(strings::kSaveChanges, {name})),
+                             U(dialogs::kWindowTitle), wxYES_NO | wxCANCEL | wxICON_QUESTION);
     const int answer = question.ShowModal();
     return answer == wxID_YES ? SaveAnswer::Save : answer == wxID_NO ? SaveAnswer::Discard : SaveAnswer::Cancel;
 }
@@ -36,8 +37,8 @@ bool AskToReplace(wxWindow* parent, const std::vector<std::string>& files)
     std::string text;
     for (const std::string& file : files)
         text += file + "\n";
-    wxMessageDialog question(parent, wxString::FromUTF8(text + strings::kReplaceFiles), U(dialogs::kWindowTitle),
-                             wxYES_NO | wxNO_DEFAULT | wxICON_WARNING);
+    wxMessageDialog question(parent, wxString::FromUTF8(TrFill(strings::kReplaceFiles, {text})),
+                             U(dialogs::kWindowTitle), wxYES_NO | wxNO_DEFAULT | wxICON_WARNING);
     return question.ShowModal() == wxID_YES;
 }
 
@@ -53,7 +54,7 @@ void ShowAboutBox(wxWindow* parent)
     texts->Add(name, 0, wxBOTTOM, 6);
     texts->Add(new wxStaticText(&dialog, wxID_ANY, U(dialogs::kAboutNotice)));
     row->Add(texts, 1, wxALL | wxALIGN_CENTER_VERTICAL, 12);
-    auto* ok = new wxButton(&dialog, wxID_OK, "OK");
+    auto* ok = new wxButton(&dialog, wxID_OK, U(dialogs::kOk));
     ok->SetDefault();
     row->Add(ok, 0, wxALL | wxALIGN_TOP, 12);
     dialog.SetSizerAndFit(row);
@@ -76,7 +77,7 @@ void ShowShortcutsSheet(wxWindow* parent)
     }
     auto* column = new wxBoxSizer(wxVERTICAL);
     column->Add(grid, 1, wxALL, 14);
-    auto* ok = new wxButton(&dialog, wxID_OK, "OK");
+    auto* ok = new wxButton(&dialog, wxID_OK, U(dialogs::kOk));
     ok->SetDefault();
     column->Add(ok, 0, wxALIGN_RIGHT | wxRIGHT | wxBOTTOM, 14);
     dialog.SetSizerAndFit(column);

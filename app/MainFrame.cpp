@@ -22,6 +22,7 @@
 #include "formats/PngFile.h"
 #include "formats/ModelFiles.h"
 #include "platform/Files.h"
+#include "platform/Translation.h"
 #include "platform/wx/WxMessages.h"
 #include "resources/DialogTexts.h"
 #include "resources/MenuTable.h"
@@ -37,9 +38,15 @@ constexpr char kRecentFiles[] = "Recent File List";
 constexpr int kRecentCount = 9;
 constexpr int kDefaultWidth = 400, kDefaultHeight = 430;
 
+// A text of the program's in the user's language.
 wxString U(const char* text)
 {
-    return wxString::FromUTF8(text);
+    return wxString::FromUTF8(Tr(text));
+}
+
+wxString Wildcard(const char* wildcard)
+{
+    return wxString::FromUTF8(TrWildcard(wildcard));
 }
 
 std::string Utf8(const wxString& text)
@@ -74,7 +81,7 @@ template <size_t N> wxString ModelWildcard(const char* const (&extensions)[N])
         shown += (shown.empty() ? "" : ";") + lower;
         patterns += (patterns.empty() ? "" : ";") + lower + ";" + lower.Upper();
     }
-    return U(dialogs::kModelFilesLabel) + " (" + shown + ")|" + patterns + U(dialogs::kAllFilesFilter);
+    return U(dialogs::kModelFilesLabel) + " (" + shown + ")|" + patterns + Wildcard(dialogs::kAllFilesFilter);
 }
 
 } // namespace
@@ -201,17 +208,22 @@ void CMainFrame::SaveRecentFiles()
 void CMainFrame::UpdateTitle()
 {
     const CBodyDoc& doc = view_.Document();
-    const wxString title = (doc.IsModified() ? "*" : "") + wxString::FromUTF8(doc.Title()) + " - " +
-                           U(dialogs::kWindowTitle);
+    const wxString title = (doc.IsModified() ? "*" : "") + SceneTitle() + " - " + U(dialogs::kWindowTitle);
     if (title != GetTitle())
         SetTitle(title);
+}
+
+wxString CMainFrame::SceneTitle() const
+{
+    const std::string& title = view_.Document().Title();
+    return title == dialogs::kUntitled ? U(dialogs::kUntitled) : wxString::FromUTF8(title);
 }
 
 bool CMainFrame::MayReplaceScene()
 {
     if (!view_.Document().IsModified())
         return true;
-    switch (AskToSaveChanges(this, view_.Document().Title())) {
+    switch (AskToSaveChanges(this, Utf8(SceneTitle()))) {
     case SaveAnswer::Discard:
         return true;
     case SaveAnswer::Save:
@@ -238,7 +250,7 @@ bool CMainFrame::OpenFile(const std::string& path)
 bool CMainFrame::OpenFileAs(const std::string& path, FileKind kind)
 {
     if (kind == FileKind::Unknown) {
-        messages_.ShowMessage(FullPath(path) + strings::kCannotOpen);
+        messages_.ShowMessage({strings::kCannotOpen, FullPath(path)});
         ForgetRecentFile(path);
         return false;
     }
@@ -268,7 +280,7 @@ bool CMainFrame::OpenFileAs(const std::string& path, FileKind kind)
         // file it came from.
         if (doc.MeshRevision() != revisionBefore) {
             scenePath_.clear();
-            doc.SetTitle("Default");
+            doc.SetTitle(dialogs::kUntitled);
         }
         if (kind == FileKind::Scene)
             ForgetRecentFile(path);
@@ -297,7 +309,7 @@ wxString CMainFrame::DialogFolder() const
 
 wxString CMainFrame::SceneName() const
 {
-    wxFileName name(wxString::FromUTF8(view_.Document().Title()));
+    wxFileName name(SceneTitle());
     if (name.GetExt().Lower() == "abd")
         name.ClearExt();
     return name.GetFullName();
@@ -323,8 +335,8 @@ bool CMainFrame::SaveTo(const std::string& path)
 
 bool CMainFrame::SaveAs()
 {
-    const std::string path = AskPathToWrite(U("Enregistrer Sous"), SceneName() + ".abd", U(dialogs::kSceneWildcard),
-                                            "abd", FileKind::Scene);
+    const std::string path = AskPathToWrite(U(dialogs::kSaveAsTitle), SceneName() + ".abd",
+                                            Wildcard(dialogs::kSceneWildcard), "abd", FileKind::Scene);
     return !path.empty() && SaveTo(path);
 }
 
@@ -380,8 +392,8 @@ void CMainFrame::ExportWithDialog(const wxString& wildcard, const wxString& name
 
 void CMainFrame::SaveImageWithDialog()
 {
-    const std::string path = AskPathToWrite(U("Enregistrer l'image"), SceneName() + ".png", U(dialogs::kPngWildcard),
-                                            "png", FileKind::Unknown);
+    const std::string path = AskPathToWrite(U(dialogs::kSaveImageTitle), SceneName() + ".png",
+                                            Wildcard(dialogs::kPngWildcard), "png", FileKind::Unknown);
     if (path.empty())
         return;
     int width = 0, height = 0;
@@ -389,7 +401,7 @@ void CMainFrame::SaveImageWithDialog()
     if (picture.empty())
         return;  // no GL context: the user has been told
     if (!WritePngRgb(path, width, height, picture))
-        messages_.ShowMessage(FullPath(path) + strings::kCannotWrite);
+        messages_.ShowMessage({strings::kCannotWrite, FullPath(path)});
 }
 
 void CMainFrame::StartAnotherCopy()
@@ -431,7 +443,7 @@ void CMainFrame::RunCommandUnguarded(int id)
         UpdateTitle();
         return;
     case kCmdFileOpen: {
-        wxFileDialog dialog(this, U("Ouvrir"), DialogFolder(), wxEmptyString, U(dialogs::kSceneWildcard),
+        wxFileDialog dialog(this, U(dialogs::kOpenTitle), DialogFolder(), wxEmptyString, Wildcard(dialogs::kSceneWildcard),
                             wxFD_OPEN | wxFD_FILE_MUST_EXIST);
         if (dialog.ShowModal() == wxID_OK && MayReplaceScene())
             OpenFile(Utf8(dialog.GetPath()));
@@ -447,13 +459,13 @@ void CMainFrame::RunCommandUnguarded(int id)
         SaveAs();
         return;
     case kCmdImportDxf:
-        ImportWithDialog(U(dialogs::kDxfWildcard), FileKind::Dxf);
+        ImportWithDialog(Wildcard(dialogs::kDxfWildcard), FileKind::Dxf);
         return;
     case kCmdImportRok:
-        ImportWithDialog(U(dialogs::kRokWildcard), FileKind::Rok);
+        ImportWithDialog(Wildcard(dialogs::kRokWildcard), FileKind::Rok);
         return;
     case kCmdExportDxf:
-        ExportWithDialog(U(dialogs::kDxfWildcard), U(dialogs::kDefaultDxfName), "dxf", FileKind::Dxf);
+        ExportWithDialog(Wildcard(dialogs::kDxfWildcard), dialogs::kDefaultDxfName, "dxf", FileKind::Dxf);
         return;
     case kCmdImportModel:
         ImportWithDialog(ModelWildcard(kModelImportExtensions), FileKind::Model, U(dialogs::kImportModelTitle));

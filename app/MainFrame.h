@@ -65,7 +65,8 @@ private:
     bool MayReplaceScene();
     // Where file dialogs start: the scene's folder, else the last one used.
     wxString DialogFolder() const;
-    // The scene's name without the extension of its file.
+    // The scene's name as the title shows it, and without the extension of its file.
+    wxString SceneTitle() const;
     wxString SceneName() const;
     // The path chosen in a save dialog for a file of the kind, extension
     // added to a name that the kind would not be known by; the user is asked

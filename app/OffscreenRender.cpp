@@ -12,6 +12,7 @@
 #include "platform/Keyboard.h"
 #include "platform/OsMesaSurface.h"
 #include "platform/SettingsLocation.h"
+#include "platform/Translation.h"
 #include "render/FrameMemory.h"
 #include "render/FrameRenderer.h"
 #include "render/ViewFrames.h"
@@ -61,6 +62,7 @@ int Render(const RenderRequest& request)
     }
     SteadyClock clock;
     FrameRenderer renderer(surface, clock, scene.messages, *scene.doc, view.Options(), view.State());
+    renderer.SetOverlayWords(Tr(strings::kOverlayCounts), Tr(strings::kOverlayRate));
     ViewFrames frames(renderer);
     view.SetFrameSink(&frames);
     view.SetProjection(&renderer);
@@ -82,7 +84,7 @@ int Render(const RenderRequest& request)
             return 1;
     }
     if (!WritePngRgb(request.out, surface.Width(), surface.Height(), surface.ReadRgb())) {
-        scene.messages.ShowMessage(FullPath(request.out) + strings::kCannotWrite);
+        scene.messages.ShowMessage({strings::kCannotWrite, FullPath(request.out)});
         return 1;
     }
     return 0;

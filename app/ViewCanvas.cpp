@@ -13,7 +13,9 @@
 #include <wx/settings.h>
 #include <wx/utils.h>
 
+#include "platform/Translation.h"
 #include "resources/DialogTexts.h"
+#include "resources/Strings.h"
 
 namespace qm {
 
@@ -87,6 +89,7 @@ ViewCanvas::ViewCanvas(wxWindow* parent, CBodyView& view, MessageSink& messages)
 {
     view_.SetFrameSink(&frames_);
     view_.SetProjection(&renderer_);
+    renderer_.SetOverlayWords(Tr(strings::kOverlayCounts), Tr(strings::kOverlayRate));
     Bind(wxEVT_PAINT, &ViewCanvas::OnPaint, this);
     Bind(wxEVT_SIZE, &ViewCanvas::OnSize, this);
     // Moved to a display of another scale: the same size in points, other pixels.
@@ -117,7 +120,7 @@ void ViewCanvas::RenderFrame()
         return;
     if (hintScale_ != PixelsPerPoint()) {
         hintScale_ = PixelsPerPoint();
-        renderer_.SetStartHint(HintPicture(wxGetTranslation(wxString::FromUTF8(dialogs::kStartHint)), hintScale_));
+        renderer_.SetStartHint(HintPicture(wxString::FromUTF8(Tr(dialogs::kStartHint)), hintScale_));
     }
     frames_.RenderFrame();
     firstFrameDrawn_ = firstFrameDrawn_ || frames_.LastResult() == FrameRenderer::FrameResult::Drawn;

@@ -1,5 +1,4 @@
 #include <climits>
-#include <cstdio>
 #include <string>
 
 #include <unistd.h>
@@ -8,6 +7,7 @@
 #include "app/BodyApp.h"
 #endif
 #include "app/CommandLine.h"
+#include "platform/Messages.h"
 #include "resources/Strings.h"
 
 namespace {
@@ -23,7 +23,7 @@ int HandOverToRenderer(char** argv)
     std::string path(self, static_cast<size_t>(n));
     path = path.substr(0, path.find_last_of('/') + 1) + "quillo-render";
     execv(path.c_str(), argv);
-    std::fprintf(stderr, "%s%s\n", path.c_str(), qm::strings::kCannotOpen);
+    qm::StderrMessages().ShowMessage({qm::strings::kCannotOpen, path});
     return 1;
 }
 

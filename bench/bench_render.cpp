@@ -30,7 +30,7 @@ constexpr int kWidth = 800, kHeight = 600;
 
 class NoMessages : public MessageSink {
 public:
-    void ShowMessage(const std::string&) override {}
+    void ShowMessage(const Message&) override {}
 };
 
 // A sphere of about 100 000 quads in front of the camera.

@@ -63,7 +63,7 @@ void RestoreDefaultPoseAndBind(CBodyDoc& doc)
 
 void ReportCannotOpen(CBodyDoc& doc, const std::string& path)
 {
-    doc.Messages().ShowMessage(FullPath(path) + strings::kCannotOpen);
+    doc.Messages().ShowMessage({strings::kCannotOpen, FullPath(path)});
 }
 
 bool OpenForReading(CBodyDoc& doc, const std::string& path, std::ifstream& file)

@@ -179,7 +179,7 @@ ExchangeResult ExportModel(CBodyDoc& doc, const std::string& path)
         if (!files.empty() && ReplaceFilesAtomically(files, &failed))
             return ExchangeResult::kOk;
     }
-    doc.Messages().ShowMessage(FullPath(failed) + strings::kCannotWrite);
+    doc.Messages().ShowMessage({strings::kCannotWrite, FullPath(failed)});
     return ExchangeResult::kCannotOpen;
 }
 

@@ -82,7 +82,7 @@ ExchangeResult ImportModel(CBodyDoc& doc, const std::string& path)
     case ModelReadStatus::kBadFormat:
         break;
     }
-    doc.Messages().ShowMessage(strings::kBadFormat);
+    doc.Messages().ShowMessage({AboutFile{strings::kBadFormat}, FullPath(path)});
     return ExchangeResult::kWrongFormat;
 }
 

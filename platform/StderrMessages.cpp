@@ -1,12 +1,13 @@
 #include <cstdio>
 
 #include "platform/Messages.h"
+#include "platform/Translation.h"
 
 namespace qm {
 
-void StderrMessages::ShowMessage(const std::string& text)
+void StderrMessages::ShowMessage(const Message& message)
 {
-    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fprintf(stderr, "%s\n", Tr(message).c_str());
 }
 
 } // namespace qm

@@ -28,9 +28,19 @@ namespace {
 
 constexpr double kNear = 0.1;
 constexpr double kFar = 400.0;
-constexpr char kNoContext[] = "OpenGLの初期化に失敗しました";
 
 } // namespace
+
+void FrameRenderer::SetOverlayWords(const std::string& counts, const std::string& rate)
+{
+    const auto drawable = [](const std::string& text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '%' || OverlayFontHas(c); });
+    };
+    if (drawable(counts) && drawable(rate)) {
+        overlayCounts_ = counts;
+        overlayRate_ = rate;
+    }
+}
 
 Vec3 CameraEyeFor(const SceneViewState& view)
 {
@@ -62,7 +72,7 @@ FrameRenderer::FrameRenderer(GlSurface& surface, Clock& clock, MessageSink& mess
 bool FrameRenderer::InitGL()
 {
     if (!surface_.MakeCurrent()) {
-        messages_.ShowMessage(kNoContext);
+        messages_.ShowMessage(strings::kNoContext);
         contextReady_ = false;
         return false;
     }
@@ -339,12 +349,13 @@ void FrameRenderer::DrawOverlay()
                            clientWidth_, clientHeight_);
     StampFrame();
     if (options_.Switches().drawCount) {
-        char line[64];
-        std::snprintf(line, sizeof line, "%d poly / %d vertex", stats_.polygons, stats_.vertices);
-        DrawOverlayText(10 * zoom, 10 * zoom, line, clientWidth_, clientHeight_, zoom);
+        DrawOverlayText(10 * zoom, 10 * zoom,
+                        Fill(overlayCounts_, {std::to_string(stats_.polygons), std::to_string(stats_.vertices)}),
+                        clientWidth_, clientHeight_, zoom);
         if (stats_.hasFps) {
-            std::snprintf(line, sizeof line, "%5.1f FPS", stats_.fps);
-            DrawOverlayText(10 * zoom, 40 * zoom, line, clientWidth_, clientHeight_, zoom);
+            char rate[32];
+            std::snprintf(rate, sizeof rate, "%5.1f", stats_.fps);
+            DrawOverlayText(10 * zoom, 40 * zoom, Fill(overlayRate_, {rate}), clientWidth_, clientHeight_, zoom);
         }
     }
 }

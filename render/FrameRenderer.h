@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -10,6 +11,7 @@
 #include "platform/GlSurface.h"
 #include "platform/Messages.h"
 #include "render/AnimeShading.h"
+#include "resources/Strings.h"
 #include "render/FrameMemory.h"
 #include "render/OverlayText.h"
 #include "scene/BodyDoc.h"
@@ -61,6 +63,10 @@ public:
     // overlay (the counts and the selection rectangle): 8-bit RGB rows of the
     // client size, top row first. Empty when no frame could be drawn.
     std::vector<uint8_t> RenderFrameToRgb();
+
+    // The overlay's lines in the user's language (see strings::kOverlayCounts);
+    // a wording whose letters the overlay's font lacks leaves the program's own.
+    void SetOverlayWords(const std::string& counts, const std::string& rate);
 
     // The selection rectangle drawn over the following frames, in pointer
     // units; null for none.
@@ -115,6 +121,7 @@ private:
     CBodyDoc& doc_;
     const ViewOptions& options_;
     SceneViewState& view_;
+    std::string overlayCounts_ = strings::kOverlayCounts, overlayRate_ = strings::kOverlayRate;
 
     MeshArrays meshArrays_;
     bool reinit_ = true;

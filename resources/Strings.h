@@ -1,25 +1,38 @@
 #pragma once
 
-// The program's own message texts, shown as they stand.
+#include "resources/Translatable.h"
+
+// The program's own message texts, shown as they stand unless the user's
+// language has a catalog.
 namespace qm::strings {
 
-inline constexpr const char kOutOfMemory[] = "メモリ不足です";
-inline constexpr const char kBadFormat[] = "データフォーマットが異常です";
-// Appended directly to a file's full path.
-inline constexpr const char kCannotOpen[] = "が開けません";
-inline constexpr const char kCannotWrite[] = "に書き込めません";
-inline constexpr const char kTruncated[] = "は途中で切れています";
+// A message about a file is given the file's full path: a translation may
+// place it with "%s" even where the program's own text does not name it.
+inline constexpr const char kOutOfMemory[] = QM_TEXT("メモリ不足です");
+// TRANSLATORS: the file's full path goes where you write %s.
+inline constexpr const char kBadFormat[] = QM_TEXT("データフォーマットが異常です");
+inline constexpr AboutFile kCannotOpen{QM_TEXT("%sが開けません")};
+inline constexpr AboutFile kCannotWrite{QM_TEXT("%sに書き込めません")};
+inline constexpr AboutFile kTruncated{QM_TEXT("%sは途中で切れています")};
 
-// Follows the scene's name, and the files' full paths each on its line.
-inline constexpr const char kSaveChanges[] = " への変更を保存しますか?";
-inline constexpr const char kReplaceFiles[] = "は既に存在します。置き換えますか?";
+// TRANSLATORS: %s is the scene's name.
+inline constexpr const char kSaveChanges[] = QM_TEXT("%s への変更を保存しますか?");
+// TRANSLATORS: %s is the files' full paths, each on a line of its own.
+inline constexpr const char kReplaceFiles[] = QM_TEXT("%sは既に存在します。置き換えますか?");
 
-inline constexpr const char kAlreadyLinked[] = "その制御点間は既にリンクされています";
-inline constexpr const char kCannotUnlink[] = "そのリンクは切ることができません";
+inline constexpr const char kAlreadyLinked[] = QM_TEXT("その制御点間は既にリンクされています");
+inline constexpr const char kCannotUnlink[] = QM_TEXT("そのリンクは切ることができません");
 
 // Exchange formats.
-inline constexpr const char kWeldOutOfMemory[] = "メモリが足りません";
-inline constexpr const char kWrongFormat[] = "フォーマットが違います";
-inline constexpr const char kBadData[] = "データ異常";
+inline constexpr const char kWeldOutOfMemory[] = QM_TEXT("メモリが足りません");
+inline constexpr const char kWrongFormat[] = QM_TEXT("フォーマットが違います");
+inline constexpr const char kBadData[] = QM_TEXT("データ異常");
+
+// The overlay's two lines: the counts, and the frame rate.
+inline constexpr const char kOverlayCounts[] = QM_TEXT("%s poly / %s vertex");
+inline constexpr const char kOverlayRate[] = QM_TEXT("%s FPS");
+
+// Without a GL context nothing can be drawn; the program ends after this.
+inline constexpr const char kNoContext[] = QM_TEXT("OpenGLの初期化に失敗しました");
 
 } // namespace qm::strings

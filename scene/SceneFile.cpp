@@ -159,8 +159,8 @@ bool CornersInRange(BinaryReader corners, size_t polygons, int32_t vertexCount)
 // Says why a load was refused; the scene and the view are as they were.
 LoadResult Refuse(CBodyDoc& doc, LoadResult why, const std::string& name)
 {
-    doc.Messages().ShowMessage(why == LoadResult::BadFormat ? std::string(strings::kBadFormat)
-                                                            : name + strings::kTruncated);
+    doc.Messages().ShowMessage(why == LoadResult::BadFormat ? Message(AboutFile{strings::kBadFormat}, name)
+                                                            : Message(strings::kTruncated, name));
     return why;
 }
 
@@ -245,7 +245,7 @@ LoadResult LoadSceneFile(CBodyDoc& doc, const std::string& path)
 {
     FileBytes file;
     if (!file.Open(path)) {
-        doc.Messages().ShowMessage(FullPath(path) + strings::kCannotOpen);
+        doc.Messages().ShowMessage({strings::kCannotOpen, FullPath(path)});
         return LoadResult::CannotOpen;
     }
     // What the header and the counts say the scene takes is read ahead in one
@@ -305,7 +305,7 @@ bool SaveSceneFile(CBodyDoc& doc, const std::string& path)
         doc.ClearModified();
         return true;
     }
-    doc.Messages().ShowMessage(FullPath(path) + strings::kCannotWrite);
+    doc.Messages().ShowMessage({strings::kCannotWrite, FullPath(path)});
     return false;
 }
 

@@ -324,6 +324,28 @@ TEST_F(CommandLineTest, UsageErrorsExitTwo)
 #endif
 }
 
+// Messages and help in the language the environment names, also where that
+// locale is not installed or none is set; C keeps the program's own texts.
+TEST_F(CommandLineTest, MessagesAndHelpFollowTheLanguage)
+{
+    const std::string missing = dir / "missing.abd", args = "--convert " + missing + " " + (dir / "out.abd");
+    const struct {
+        std::string program, err, help;
+    } cases[] = {
+        {"env -u LANG -u LC_ALL LANGUAGE=fr " QUILLO_RENDER_BIN, "Impossible d'ouvrir " + missing + ". V",
+         "Utilisation: quillo [OPTIONS]"},
+        {"env -u LANGUAGE -u LC_ALL LANG=ja_JP.UTF-8 " QUILLO_BIN, missing + " を開けません。", "使い方: quillo [オプション]"},
+        {"env -u LC_ALL LANGUAGE=de:en_GB " QUILLO_BIN, "Cannot open " + missing + ". Check", "Print this help and exit"},
+        {"env LC_ALL=C LANGUAGE=ja " QUILLO_BIN, missing + strings::kCannotOpen + "\n", "Usage: quillo [OPTIONS]"},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = Run(c.program, args);
+        EXPECT_EQ(run.status, 1) << c.program;
+        EXPECT_EQ(run.err.find(c.err), 0u) << c.program << ": " << run.err;
+        EXPECT_NE(Run(c.program, "--help").out.find(c.help), std::string::npos) << c.program;
+    }
+}
+
 TEST_F(CommandLineTest, CommandsRunInOrderAfterTheFileIsOpened)
 {
     const std::string in = WriteScene("quad.abd", 4), out = dir / "out.abd", ini = dir / "quillo.ini";

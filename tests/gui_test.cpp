@@ -698,5 +698,47 @@ TEST_F(GuiTest, ChangesAreSavedOrGivenUpAsAnsweredBeforeTheSceneGoes)
     EXPECT_EQ(FileText(scene), FileText(QM_SAMPLE_FIGURE));
 }
 
+// In each language with a catalog, chosen by LANGUAGE alone where no locale
+// is set at all (as in a fresh container): a refused file's message, read
+// from the message box's text, and the shortcut sheet reached through "Aide",
+// whose title is its menu item's label.
+TEST_F(GuiTest, LanguageEnvironmentTranslatesMessagesAndMenus)
+{
+    const std::string bad = folder / "cut.abd";
+    SetFileText(bad, std::string("\x0bVURizu(006)", 12));
+    SetFileText(ini, "[View]\nDrawCount=0\n");
+    const struct {
+        const char* language;
+        const char* message;
+        const char* sheet;
+    } cases[] = {{"en", " is truncated: the file ends", "Keyboard Shortcuts"},
+                 {"fr", " est tronqué : le fichier", "Raccourcis clavier"},
+                 {"ja", " は途中で切れています。", "キーボードショートカット"}};
+    for (const char* name : {"LANG", "LC_ALL", "LC_MESSAGES"})
+        unsetenv(name);
+    for (const auto& c : cases) {
+        setenv("LANGUAGE", c.language, 1);
+        Viewer viewer({"--settings", ini, bad}, folder);
+        unsetenv("LANGUAGE");
+        ASSERT_TRUE(viewer.Dialog()) << c.language;
+        Shell("xdotool key Tab");  // onto the message, which selects it
+        const auto message = [] { return Shell("xclip -o -selection primary 2>/dev/null"); };
+        EXPECT_TRUE(WaitUntil([&] { return message().rfind(bad + c.message, 0) == 0; })) << c.language << ": " << message();
+        viewer.Keys("Return");
+        ASSERT_TRUE(viewer.Dialog(false));
+        ASSERT_TRUE(viewer.WaitForWindow("Quillomark"));
+        viewer.Keys("F10 Left Down Down Return");
+        // Searched by name, a title that is not Latin-1 is never found.
+        const auto titles = [] {
+            return "\n" + Shell("for w in $(xdotool search --onlyvisible --class quillo); do xdotool getwindowname $w; done") + "\n";
+        };
+        EXPECT_TRUE(WaitUntil([&] { return titles().find("\n" + std::string(c.sheet) + "\n") != std::string::npos; }))
+            << c.language << ": " << titles();
+        viewer.Keys("Return");
+        ASSERT_TRUE(viewer.Dialog(false) && viewer.WaitForWindow("Quillomark"));  // the focus back from the sheet
+        EXPECT_EQ(viewer.QuitFromMenu(), 0) << c.language;
+    }
+}
+
 } // namespace
 } // namespace qm

@@ -2,11 +2,13 @@
 
 #include <wx/msgdlg.h>
 
+#include "platform/Translation.h"
+
 namespace qm {
 
-void WxMessages::ShowMessage(const std::string& text)
+void WxMessages::ShowMessage(const Message& message)
 {
-    wxMessageBox(wxString::FromUTF8(text.c_str()), "Quillomark", wxOK | wxICON_EXCLAMATION, parent_);
+    wxMessageBox(wxString::FromUTF8(Tr(message)), "Quillomark", wxOK | wxICON_EXCLAMATION, parent_);
 }
 
 } // namespace qm

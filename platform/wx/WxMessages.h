@@ -10,7 +10,7 @@ namespace qm {
 class WxMessages final : public MessageSink {
 public:
     void SetParent(wxWindow* parent) { parent_ = parent; }
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const Message& message) override;
 
 private:
     wxWindow* parent_ = nullptr;
