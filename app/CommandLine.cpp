@@ -289,6 +289,11 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
                                        "camera; mesh and model files, which have none, are always framed",
                                        {Tr("Cadrer le modèle")});
     const CLI::Option* fit = app.add_flag("--fit", fitText);
+    double timeout = 0.0;
+    app.add_option("--timeout", timeout,
+                   Tr("With --render: give up (exit 1) after this many seconds, also in the middle of a drawing"))
+        ->type_name("S")
+        ->check(CLI::PositiveNumber);
     std::vector<std::string> sets;
     app.add_option("--set", sets, Tr("With --render: a view option for this run only (any switch or numeric key)"))
         ->type_name("KEY=VALUE");
@@ -314,9 +319,10 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
     }
     if (!convert.empty() && !renderFiles.empty())
         return UsageError(app, Tr("--convert and --render are separate runs"));
-    const bool renderOnly = app.count("--size") || app.count("--frames") || !sets.empty() || fit->count();
+    const bool renderOnly =
+        app.count("--size") || app.count("--frames") || app.count("--timeout") || !sets.empty() || fit->count();
     if (renderOnly && renderFiles.empty())
-        return UsageError(app, Tr("--size, --frames, --set and --fit go with --render"));
+        return UsageError(app, Tr("--size, --frames, --timeout, --set and --fit go with --render"));
     const bool viewerRun = convert.empty() && renderFiles.empty();
     for (const int id : commandIds)
         if (viewerRun && !IsKnownCommand(id))
@@ -336,6 +342,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
         request.in = renderFiles[0];
         request.out = renderFiles[1];
         request.frames = frames;
+        request.timeout = timeout;
         request.settingsFile = settingsFile;
         request.commands = commandIds;
         if (!ParseSize(size, request.width, request.height))

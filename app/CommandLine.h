@@ -15,6 +15,7 @@ struct RenderRequest {
     int width = 640, height = 480;
     int frames = 2;  // the first frame places the light; the second shows the steady picture
     bool fit = false;  // the whole mesh in the picture, as "Cadrer le modèle" does
+    double timeout = 0.0;  // seconds after which the run gives up (exit 1); 0: none
     std::vector<std::pair<std::string, std::string>> settings;  // --set KEY=VALUE, in order
     std::string settingsFile;                                   // --settings, or empty
     std::vector<int> commands;                                  // --command ID, in order

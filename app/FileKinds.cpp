@@ -64,7 +64,7 @@ bool LooksLikeDxf(std::string_view head)
     return false;
 }
 
-bool ReadScene(CBodyDoc& doc, const std::string& path)
+bool ReadScene(CBodyDoc& doc, const std::string& path, const ModelReadLimits&)
 {
     return LoadSceneFile(doc, path) == LoadResult::Ok;
 }
@@ -75,6 +75,15 @@ bool Done(CBodyDoc& doc, const std::string& path)
 {
     return exchange(doc, path) == ExchangeResult::kOk;
 }
+template <ExchangeResult (*exchange)(CBodyDoc&, const std::string&)>
+bool Read(CBodyDoc& doc, const std::string& path, const ModelReadLimits&)
+{
+    return exchange(doc, path) == ExchangeResult::kOk;
+}
+bool ReadModel(CBodyDoc& doc, const std::string& path, const ModelReadLimits& limits)
+{
+    return ImportModel(doc, path, limits) == ExchangeResult::kOk;
+}
 
 // Every kind of file, with its extension, how its first bytes look, and how it
 // is read and (where it can be) written.
@@ -82,15 +91,15 @@ struct KindEntry {
     FileKind kind;
     bool (*named)(std::string_view extension);  // lower case, without the dot
     bool (*looksLike)(std::string_view head);   // null: told by name alone
-    bool (*read)(CBodyDoc& doc, const std::string& path);
+    bool (*read)(CBodyDoc& doc, const std::string& path, const ModelReadLimits& limits);
     bool (*write)(CBodyDoc& doc, const std::string& path);
 };
 
 constexpr KindEntry kKinds[] = {
     {FileKind::Scene, [](std::string_view e) { return e == "abd"; }, LooksLikeScene, ReadScene, SaveSceneFile},
-    {FileKind::Rok, [](std::string_view e) { return e == "rok"; }, LooksLikeRok, Done<ImportRok>, nullptr},
-    {FileKind::Dxf, [](std::string_view e) { return e == "dxf"; }, LooksLikeDxf, Done<ImportDxf>, Done<ExportDxf>},
-    {FileKind::Model, IsModelImportExtension, nullptr, Done<ImportModel>, Done<ExportModel>},
+    {FileKind::Rok, [](std::string_view e) { return e == "rok"; }, LooksLikeRok, Read<ImportRok>, nullptr},
+    {FileKind::Dxf, [](std::string_view e) { return e == "dxf"; }, LooksLikeDxf, Read<ImportDxf>, Done<ExportDxf>},
+    {FileKind::Model, IsModelImportExtension, nullptr, ReadModel, Done<ExportModel>},
 };
 
 const KindEntry* EntryOf(FileKind kind)
@@ -162,10 +171,10 @@ bool CanWrite(FileKind kind)
     return entry && entry->write;
 }
 
-bool ReadFileAs(CBodyDoc& doc, const std::string& path, FileKind kind)
+bool ReadFileAs(CBodyDoc& doc, const std::string& path, FileKind kind, const ModelReadLimits& limits)
 {
     const KindEntry* entry = EntryOf(kind);
-    return entry && entry->read(doc, path);
+    return entry && entry->read(doc, path, limits);
 }
 
 bool CanWrite(const std::string& path)
@@ -174,9 +183,9 @@ bool CanWrite(const std::string& path)
     return kind == FileKind::Model ? IsModelExportExtension(LowerExtension(path)) : CanWrite(kind);
 }
 
-bool ReadFileInto(CBodyDoc& doc, const std::string& path)
+bool ReadFileInto(CBodyDoc& doc, const std::string& path, const ModelReadLimits& limits)
 {
-    return ReadFileAs(doc, path, KindOf(path));
+    return ReadFileAs(doc, path, KindOf(path), limits);
 }
 
 bool WriteFileAs(CBodyDoc& doc, const std::string& path, FileKind kind)

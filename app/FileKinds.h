@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/ModelReadApart.h"
 #include "platform/Messages.h"
 #include "scene/BodyDoc.h"
 
@@ -26,10 +27,10 @@ bool CanWrite(const std::string& path);
 // Reads path into doc as the kind says, whatever its name: a scene replaces
 // the scene (a refused one leaves it as it was), a DXF, ROK or model file
 // replaces the mesh. False (the user told through doc's messages) when it
-// cannot be read.
-bool ReadFileAs(CBodyDoc& doc, const std::string& path, FileKind kind);
+// cannot be read. A model file is read within limits.
+bool ReadFileAs(CBodyDoc& doc, const std::string& path, FileKind kind, const ModelReadLimits& limits = {});
 // Reads path as opening it in the viewer would, its kind from KindOf.
-bool ReadFileInto(CBodyDoc& doc, const std::string& path);
+bool ReadFileInto(CBodyDoc& doc, const std::string& path, const ModelReadLimits& limits = {});
 // Writes doc to path in the kind's format, whatever the name; false (the user
 // told) on failure. ROK files are only read; a model file's format is its
 // extension's.

@@ -120,6 +120,7 @@ CMainFrame::CMainFrame(CBodyView& view, SettingsStore& settings, std::string set
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(canvas_, 1, wxEXPAND);
     SetSizer(sizer);
+    CreateStatusBar();  // where warnings are shown
 
     BuildMenus();
     LoadRecentFiles();
@@ -259,6 +260,7 @@ bool CMainFrame::OpenFileAs(const std::string& path, FileKind kind)
     bool ok;
     {
         wxBusyCursor wait;
+        SetStatusText(wxEmptyString);  // the last file's warnings
         ok = ReadFileAs(doc, path, kind);
     }
     lastFolder_ = FolderOf(FullPath(path));

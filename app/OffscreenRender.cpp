@@ -1,8 +1,12 @@
 #include "app/OffscreenRender.h"
 
+#include <cmath>
+#include <csignal>
 #include <new>
 
 #include <sys/mman.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include "app/FileKinds.h"
 #include "formats/PngFile.h"
@@ -36,8 +40,29 @@ bool FrameMemoryAvailable(int width, int height)
     return true;
 }
 
+// Past the run's time limit the process ends wherever it is, reading or in
+// the middle of a long drawing (and a reading process with it): no picture,
+// exit status 1.
+void EndAfter(double seconds)
+{
+    // Worded now: nothing but writing and leaving is safe in the signal handler.
+    static const std::string text = Tr(strings::kTimedOut) + "\n";
+    struct sigaction action {};
+    action.sa_handler = [](int) {
+        (void)!write(STDERR_FILENO, text.data(), text.size());
+        _exit(1);
+    };
+    sigaction(SIGALRM, &action, nullptr);
+    itimerval timer{};
+    timer.it_value.tv_sec = time_t(seconds);
+    timer.it_value.tv_usec = suseconds_t(std::fmod(seconds, 1.0) * 1e6) + (seconds < 1e-6 ? 1 : 0);
+    setitimer(ITIMER_REAL, &timer, nullptr);
+}
+
 int Render(const RenderRequest& request)
 {
+    if (request.timeout > 0.0)
+        EndAfter(request.timeout);
     const std::unique_ptr<IniFileSettings> settings = OpenProgramSettings(request.settingsFile, SettingsAccess::ReadOnly);
     for (const auto& [key, value] : request.settings)
         settings->Write(ViewOptions::SectionOf(key), key, value);
@@ -46,7 +71,8 @@ int Render(const RenderRequest& request)
     // light land in the one state the view and the renderer share.
     BatchScene scene;
     CBodyView view(*scene.doc, *settings);
-    if (!ReadFileInto(*scene.doc, request.in))
+    // Pictures are drawn of any file a file manager offers: the reading gets less memory than the viewer's.
+    if (!ReadFileInto(*scene.doc, request.in, kPictureReadLimits))
         return 1;
 
     OsMesaSurface surface(request.width, request.height);

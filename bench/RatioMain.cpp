@@ -24,10 +24,12 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
                 seconds[run.benchmark_name()] = run.GetAdjustedCPUTime();
+                wallSeconds[run.benchmark_name()] = run.GetAdjustedRealTime();
+            }
     }
-    std::map<std::string, double> seconds;
+    std::map<std::string, double> seconds, wallSeconds;
 };
 
 } // namespace
@@ -42,8 +44,8 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    const auto& seconds = reporter.seconds;
     for (const auto& r : qm::bench::Ratios()) {
+        const auto& seconds = r.wallClock ? reporter.wallSeconds : reporter.seconds;
         const auto a = seconds.find(r.subject), b = seconds.find(r.peer), m = seconds.find(r.minus);
         if (a == seconds.end() || b == seconds.end() || b->second <= 0 || (!r.minus.empty() && m == seconds.end()))
             continue;

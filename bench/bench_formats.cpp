@@ -20,6 +20,7 @@
 #include "bench/Ratio.h"
 #include "formats/DxfImport.h"
 #include "formats/ModelFiles.h"
+#include "formats/ModelRead.h"
 #include "formats/PngFile.h"
 #include "formats/RokImport.h"
 #include "platform/Messages.h"
@@ -268,12 +269,39 @@ const std::string& ModelFile(const std::string& extension, int triangles)
     });
 }
 
+// The import with the reading in this process, as the fuzz targets make it.
+ExchangeResult ImportInProcess(CBodyDoc& doc, const std::string& path)
+{
+    return ImportModelWith(doc, path, ReadModel);
+}
+
 void BM_ImportModel(benchmark::State& state, const char* extension)
 {
-    TimeImport(state, ImportModel, ModelFile(extension, int(state.range(0))));
+    TimeImport(state, ImportInProcess, ModelFile(extension, int(state.range(0))));
 }
 BENCHMARK_CAPTURE(BM_ImportModel, obj, "obj")->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ImportModel, gltf, "gltf")->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The import as the program makes it, the reading in a confined process of
+// its own, against the same import read in this process; in wall-clock time,
+// since the reading process's work is not this one's.
+void BM_ImportModelApart(benchmark::State& state, const char* extension)
+{
+    TimeImport(state, [](CBodyDoc& doc, const std::string& path) { return ImportModel(doc, path); },
+               ModelFile(extension, int(state.range(0))));
+}
+void BM_ImportModelHere(benchmark::State& state, const char* extension)
+{
+    BM_ImportModel(state, extension);
+}
+BENCHMARK_CAPTURE(BM_ImportModelApart, obj, "obj")->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_ImportModelHere, obj, "obj")->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_ImportModelApart, obj, "obj")->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_ImportModelHere, obj, "obj")->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+const bench::DeclareRatio apartLarge("BM_ImportModelApart/obj/1000000/real_time",
+                                     "BM_ImportModelHere/obj/1000000/real_time", "", true);
+const bench::DeclareRatio apartSmall("BM_ImportModelApart/obj/10000/real_time",
+                                     "BM_ImportModelHere/obj/10000/real_time", "", true);
 
 #ifdef QM_HAVE_ASSIMP
 void BM_AssimpModel(benchmark::State& state, const char* extension)
@@ -303,7 +331,7 @@ void BM_ImportTextured(benchmark::State& state)
     const std::string& gltf = GeneratedFile("textured.gltf", [&](std::FILE* f) {
         WriteGltf(f, GeneratedFile("textured.bin", [](std::FILE*) {}), width, height, true);
     });
-    TimeImport(state, ImportModel, gltf);
+    TimeImport(state, ImportInProcess, gltf);
 }
 BENCHMARK(BM_ImportTextured)->Arg(100000)->Unit(benchmark::kMillisecond);
 

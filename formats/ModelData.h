@@ -28,6 +28,7 @@ enum class ModelReadStatus {
     kCannotOpen,   // the file could not be opened or read
     kBadFormat,    // not a model of its extension's format, or damaged
     kOutOfMemory,  // more than the reader may hold
+    kNoReader,     // the program that reads model files is not there
 };
 
 } // namespace qm

@@ -2,11 +2,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "formats/Exchange.h"
+#include "formats/ModelData.h"
+#include "formats/ModelReadApart.h"
 
 namespace qm {
 
@@ -38,8 +41,12 @@ bool IsModelExportExtension(std::string_view extension);
 // their base colour textures sampled at each polygon's centre (or else the
 // vertices' own colours), become the colour table, quantised when there are
 // more than it holds. A file the library cannot read changes nothing: the user is
-// told (cannot open, or bad format).
-ExchangeResult ImportModel(CBodyDoc& doc, const std::string& path);
+// told (cannot open, or bad format). The file is read apart from the program,
+// within limits; textures it names but could not give are named in a warning.
+ExchangeResult ImportModel(CBodyDoc& doc, const std::string& path, const ModelReadLimits& limits = {});
+// The same with the reading done by read, as ReadModel does it in this process for fuzzing.
+ExchangeResult ImportModelWith(CBodyDoc& doc, const std::string& path,
+                               const std::function<ModelReadStatus(const std::string&, ModelData&)>& read);
 
 // The files an export to path writes beside it (an OBJ's .mtl, a glTF's
 // .bin), named as the exporter names them.

@@ -6,6 +6,7 @@
 #include "formats/DxfImport.h"
 #include "formats/ModelFiles.h"
 #include "formats/ModelRead.h"
+#include "formats/ModelReadApart.h"
 #include "platform/Files.h"
 #include "resources/Strings.h"
 
@@ -43,6 +44,22 @@ ExchangeResult Apply(CBodyDoc& doc, ModelData& model, const std::string& extensi
     return (discarded || !welded) ? ExchangeResult::kOutOfMemory : ExchangeResult::kOk;
 }
 
+// The textures a model names but could not give, as one warning: names
+// from the file, with anything a terminal would act on made harmless.
+void WarnOfMissingTextures(CBodyDoc& doc, const std::vector<std::string>& names)
+{
+    constexpr size_t kListed = 5;
+    if (names.empty())
+        return;
+    std::string list;
+    for (size_t i = 0; i < std::min(names.size(), kListed); ++i) {
+        std::string name = names[i];
+        std::replace_if(name.begin(), name.end(), [](unsigned char c) { return c < ' ' || c == 0x7f; }, '?');
+        list += (i ? "、" : "") + name;
+    }
+    doc.Messages().ShowWarning({strings::kNotFound, list + (names.size() > kListed ? "…" : "")});
+}
+
 } // namespace
 
 std::string LowerExtension(const std::string& path)
@@ -67,12 +84,26 @@ bool IsModelExportExtension(std::string_view extension)
            std::end(kModelExportExtensions);
 }
 
-ExchangeResult ImportModel(CBodyDoc& doc, const std::string& path)
+ExchangeResult ImportModel(CBodyDoc& doc, const std::string& path, const ModelReadLimits& limits)
+{
+    return ImportModelWith(doc, path, [&limits](const std::string& file, ModelData& model) {
+        return ReadModelApart(file, model, limits);
+    });
+}
+
+ExchangeResult ImportModelWith(CBodyDoc& doc, const std::string& path,
+                               const std::function<ModelReadStatus(const std::string&, ModelData&)>& read)
 {
     ModelData model;
-    switch (ReadModel(path, model)) {
-    case ModelReadStatus::kOk:
-        return Apply(doc, model, LowerExtension(path));
+    switch (read(path, model)) {
+    case ModelReadStatus::kOk: {
+        const ExchangeResult result = Apply(doc, model, LowerExtension(path));
+        WarnOfMissingTextures(doc, model.missingTextures);
+        return result;
+    }
+    case ModelReadStatus::kNoReader:
+        doc.Messages().ShowMessage({strings::kCannotOpen, "quillo-model-reader"});
+        return ExchangeResult::kCannotOpen;
     case ModelReadStatus::kCannotOpen:
         ReportCannotOpen(doc, path);
         return ExchangeResult::kCannotOpen;

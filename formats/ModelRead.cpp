@@ -6,11 +6,13 @@
 #include <limits>
 #include <map>
 #include <memory>
-#include <set>
-#include <sstream>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
+#include <sys/stat.h>
+
+#include <assimp/BaseImporter.h>
 #include <assimp/Importer.hpp>
 #include <assimp/material.h>
 #include <assimp/scene.h>
@@ -29,6 +31,8 @@
 #pragma GCC diagnostic pop
 
 #include "formats/ColourQuantiser.h"
+#include "formats/ModelCheck.h"
+#include "formats/ModelFileAccess.h"
 #include "formats/ModelFiles.h"
 #include "formats/ModelRead.h"
 #include "platform/Files.h"
@@ -56,64 +60,105 @@ struct Texture {
     }
 };
 
-Texture Decode(const uint8_t* bytes, size_t size)
+// Decoded texture pixels one model may use in all. Beyond them a texture is
+// skipped and its material keeps its own colour.
+constexpr uint64_t kTexturePixels = uint64_t(64) << 20;
+
+// Decodes an image file's bytes when its pixels fit in what is left of the
+// budget, and takes them from it.
+Texture Decode(const uint8_t* bytes, size_t size, uint64_t& budget)
 {
     Texture t;
     int channels = 0;
-    if (size > size_t(std::numeric_limits<int>::max()))
-        return t;
+    if (size > size_t(std::numeric_limits<int>::max()) ||
+        !stbi_info_from_memory(bytes, int(size), &t.width, &t.height, &channels) ||
+        uint64_t(t.width) * uint64_t(t.height) > budget)
+        return Texture{};
     stbi_uc* pixels = stbi_load_from_memory(bytes, int(size), &t.width, &t.height, &channels, 4);
     if (pixels == nullptr)
         return Texture{};
+    budget -= uint64_t(t.width) * uint64_t(t.height);
     t.rgba.assign(pixels, pixels + size_t(t.width) * size_t(t.height) * 4);
     stbi_image_free(pixels);
     return t;
 }
 
-// The base colour textures of a scene's materials, decoded once each: embedded
-// in the file, or files beside the model.
+// The base colour textures of a scene's materials: embedded in the file, or
+// files in the model's folder. Each image is decoded once, however many
+// names lead to it, and only while the pixel budget lasts.
 class Textures {
 public:
     Textures(const aiScene& scene, std::string folder) : scene_(scene), folder_(std::move(folder)) {}
 
     const Texture* Find(const std::string& name)
     {
-        auto [it, added] = decoded_.try_emplace(name);
-        if (added) {
+        auto [it, added] = byName_.try_emplace(name, nullptr);
+        if (added)
             it->second = Load(name);
-            if (it->second.rgba.empty())
-                missing_.push_back(name);
-        }
-        return it->second.rgba.empty() ? nullptr : &it->second;
+        return it->second;
     }
 
-    // The names of the textures that could not be found or decoded.
+    // The names of the textures that could not be found or decoded, or did not fit the budget.
     const std::vector<std::string>& Missing() const { return missing_; }
 
 private:
-    Texture Load(const std::string& name) const
+    // The texture name gives, or null; each image that cannot be used is
+    // named once among the missing, by the first name that led to it.
+    const Texture* Load(const std::string& name)
     {
-        if (const aiTexture* embedded = scene_.GetEmbeddedTexture(name.c_str())) {
-            if (embedded->mHeight == 0)
-                return Decode(reinterpret_cast<const uint8_t*>(embedded->pcData), embedded->mWidth);
-            Texture t{int(embedded->mWidth), int(embedded->mHeight), {}};
-            for (size_t i = 0; i < size_t(t.width) * size_t(t.height); ++i) {
-                const aiTexel& texel = embedded->pcData[i];
-                t.rgba.insert(t.rgba.end(), {texel.r, texel.g, texel.b, texel.a});
-            }
-            return t;
-        }
-        if (folder_.empty() || name.empty())
-            return Texture{};
+        Texture* texture = nullptr;
+        bool added = false;
         FileBytes file;
-        if (!file.Open(name[0] == '/' ? name : folder_ + "/" + name))
+        struct stat st{};
+        if (const aiTexture* embedded = scene_.GetEmbeddedTexture(name.c_str())) {
+            std::tie(texture, added) = Entry(embedded_, embedded);
+            if (added)
+                *texture = Unpack(*embedded);
+        } else if (const std::string path = name.empty() ? "" : FindSideFile(folder_, name);
+                   !path.empty() && stat(path.c_str(), &st) == 0) {
+            std::tie(texture, added) = Entry(files_, std::make_pair(uint64_t(st.st_dev), uint64_t(st.st_ino)));
+            if (added && file.Open(path, kSideFileLimit))
+                *texture = Decode(file.Data(), file.Size(), budget_);
+        } else {
+            added = true;
+        }
+        if (texture == nullptr || texture->rgba.empty()) {
+            if (added)
+                missing_.push_back(name);
+            return nullptr;
+        }
+        return texture;
+    }
+
+    template <class Map, class Key> static std::pair<Texture*, bool> Entry(Map& map, const Key& key)
+    {
+        const auto [it, added] = map.try_emplace(key);
+        return {&it->second, added};
+    }
+
+    Texture Unpack(const aiTexture& embedded)
+    {
+        if (embedded.mHeight == 0)
+            return Decode(reinterpret_cast<const uint8_t*>(embedded.pcData), embedded.mWidth, budget_);
+        const uint64_t pixels = uint64_t(embedded.mWidth) * embedded.mHeight;
+        if (pixels > budget_)
             return Texture{};
-        return Decode(file.Data(), file.Size());
+        budget_ -= pixels;
+        Texture t{int(embedded.mWidth), int(embedded.mHeight), {}};
+        t.rgba.reserve(size_t(pixels) * 4);
+        for (size_t i = 0; i < pixels; ++i) {
+            const aiTexel& texel = embedded.pcData[i];
+            t.rgba.insert(t.rgba.end(), {texel.r, texel.g, texel.b, texel.a});
+        }
+        return t;
     }
 
     const aiScene& scene_;
     std::string folder_;
-    std::map<std::string, Texture> decoded_;
+    uint64_t budget_ = kTexturePixels;
+    std::map<std::string, const Texture*> byName_;
+    std::map<std::pair<uint64_t, uint64_t>, Texture> files_;  // by device and inode
+    std::map<const aiTexture*, Texture> embedded_;
     std::vector<std::string> missing_;
 };
 
@@ -123,12 +168,18 @@ struct Look {
     const Texture* texture = nullptr;
 };
 
+// A colour channel within 0..1; one that is not a number counts as full.
+float Channel(float c)
+{
+    return std::isnan(c) ? 1.0f : std::clamp(c, 0.0f, 1.0f);
+}
+
 Look LookOf(const aiMaterial& material, Textures& textures)
 {
     Look look;
     aiColor4D c;
     if (material.Get(AI_MATKEY_BASE_COLOR, c) == AI_SUCCESS || material.Get(AI_MATKEY_COLOR_DIFFUSE, c) == AI_SUCCESS)
-        look.base = {std::clamp(c.r, 0.0f, 1.0f), std::clamp(c.g, 0.0f, 1.0f), std::clamp(c.b, 0.0f, 1.0f)};
+        look.base = {Channel(c.r), Channel(c.g), Channel(c.b)};
     aiString path;
     if (material.GetTexture(aiTextureType_BASE_COLOR, 0, &path) == AI_SUCCESS ||
         material.GetTexture(aiTextureType_DIFFUSE, 0, &path) == AI_SUCCESS)
@@ -304,17 +355,22 @@ public:
             looks_.push_back(LookOf(*scene.mMaterials[m], textures));
     }
 
-    // Makes room in out for every mesh the nodes place, counted once per placement.
-    void Reserve(const aiNode& node, Gathered& out, int depth = 0)
+    // Makes room in out for every mesh the nodes place, counted once per
+    // placement; false, with nothing reserved, when they are more than a
+    // scene holds.
+    bool Reserve(const aiNode& node, Gathered& out, int depth = 0)
     {
         size_t vertices = 0, faces = 0;
         Count(node, vertices, faces, depth);
+        if (vertices > size_t(kMaxMeshEntries) || faces > size_t(kMaxMeshEntries))
+            return false;
         out.positions.reserve(std::min<size_t>(vertices, kMaxMeshEntries));
         out.groups.reserve(std::min<size_t>(vertices, kMaxMeshEntries));
         out.rig.vertexBone.reserve(std::min<size_t>(vertices, kMaxMeshEntries));
         out.polygons.reserve(std::min<size_t>(faces, kMaxMeshEntries));
         out.colours.reserve(std::min<size_t>(faces, kMaxMeshEntries));
         out.joined.Expect(vertices);
+        return true;
     }
 
     void Node(const aiNode& node, const aiMatrix4x4& parent, Gathered& out, int depth)
@@ -391,14 +447,20 @@ private:
         const aiVector3D* uv = (look.texture && mesh.HasTextureCoords(0)) ? mesh.mTextureCoords[0] : nullptr;
         const aiColor4D* shade = (!uv && mesh.HasVertexColors(0)) ? mesh.mColors[0] : nullptr;
         std::vector<unsigned> corners;
+        // The scene's polygons turn the other way round, unless the placement mirrors them.
+        const bool mirrored = transform.Determinant() < 0;
         for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
             const aiFace& face = mesh.mFaces[f];
-            if (face.mNumIndices < 3 || face.mIndices == nullptr)
-                continue; // points and lines have no surface
-            // The scene's polygons turn the other way round.
+            // Points and lines have no surface; a polygon of more corners than
+            // the mesh has vertices repeats them to no end.
+            if (face.mNumIndices < 3 || face.mIndices == nullptr || face.mNumIndices > mesh.mNumVertices)
+                continue;
             corners.assign(1, face.mIndices[0]);
-            for (unsigned k = face.mNumIndices - 1; k >= 1; --k)
-                corners.push_back(face.mIndices[k]);
+            if (mirrored)
+                corners.insert(corners.end(), face.mIndices + 1, face.mIndices + face.mNumIndices);
+            else
+                for (unsigned k = face.mNumIndices - 1; k >= 1; --k)
+                    corners.push_back(face.mIndices[k]);
             if (std::any_of(corners.begin(), corners.end(), [&](unsigned i) { return i >= mesh.mNumVertices; }))
                 continue;
             // A fan of quads, ending in a triangle when the count is odd; no new vertices.
@@ -419,9 +481,9 @@ private:
                         u += uv[piece[k]].x * share;
                         v += uv[piece[k]].y * share;
                     } else if (shade) {
-                        r += std::clamp(shade[piece[k]].r, 0.0f, 1.0f) * share;
-                        g += std::clamp(shade[piece[k]].g, 0.0f, 1.0f) * share;
-                        b += std::clamp(shade[piece[k]].b, 0.0f, 1.0f) * share;
+                        r += Channel(shade[piece[k]].r) * share;
+                        g += Channel(shade[piece[k]].g) * share;
+                        b += Channel(shade[piece[k]].b) * share;
                     }
                 }
                 // A texture, or else the vertices' own colours, over the material's.
@@ -469,45 +531,42 @@ private:
     int meshOrdinal_ = 0;
 };
 
-// Whether a PLY file's header is one the library can read without losing its
-// way: it loops forever on some damaged headers, so only headers of printable
-// text made of known lines with known types go to it.
-bool PlyHeaderIsSound(std::string_view bytes)
+// The library's reader for each extension; no other reader sees the file.
+const char* ReaderName(const std::string& extension)
 {
-    static const std::set<std::string_view> kTypes = {
-        "char",  "uchar",  "short", "ushort", "int",    "uint",    "float",   "double",
-        "int8",  "uint8",  "int16", "uint16", "int32",  "uint32",  "float32", "float64"};
-    size_t end = bytes.find("\nend_header\n");
-    if (end == std::string_view::npos)
-        end = bytes.find("\nend_header\r\n");
-    if (bytes.substr(0, 4) != "ply\n" || end == std::string_view::npos ||
-        std::any_of(bytes.begin(), bytes.begin() + long(end),
-                    [](char c) { return (c < ' ' || c > '~') && c != '\n' && c != '\r'; }))
-        return false;
-    std::istringstream header{std::string(bytes.substr(0, end))};
-    std::string line;
-    std::getline(header, line);
-    while (std::getline(header, line)) {
-        std::istringstream words(line);
-        std::string keyword, a, b, c, d;
-        words >> keyword >> a >> b >> c >> d;
-        const bool sound =
-            keyword.empty() || keyword == "comment" || keyword == "obj_info" ||
-            (keyword == "format" && (a == "ascii" || a == "binary_little_endian" || a == "binary_big_endian")) ||
-            (keyword == "element" && !a.empty() && !b.empty() && c.empty() &&
-             b.find_first_not_of("0123456789") == std::string::npos) ||
-            (keyword == "property" && a == "list" && kTypes.count(b) && kTypes.count(c) && !d.empty()) ||
-            (keyword == "property" && kTypes.count(a) && !b.empty() && c.empty());
-        if (!sound)
-            return false;
-    }
-    return true;
+    static const std::map<std::string, const char*> kReaders = {
+        {"obj", "Wavefront Object Importer"},
+        {"gltf", "glTF2 Importer"},
+        {"glb", "glTF2 Importer"},
+        {"fbx", "Autodesk FBX Importer"},
+        {"ply", "Stanford Polygon Library (PLY) Importer"},
+        {"stl", "Stereolithography (STL) Importer"},
+        {"dae", "Collada Importer"},
+        {"pmx", "MMD Importer"},
+        {"3ds", "Discreet 3DS Importer"},
+    };
+    const auto it = kReaders.find(extension);
+    return it == kReaders.end() ? "" : it->second;
 }
 
-// Whether bytes may go to the library as a file of this extension.
-bool Readable(std::string_view bytes, const std::string& extension)
+// Leaves importer with the one reader of extension: the library would
+// otherwise offer a file its reader refuses to every other reader by its
+// content. The readers taken out go to others. False when there is no reader.
+bool KeepOneReader(Assimp::Importer& importer, const std::string& extension,
+                   std::vector<std::unique_ptr<Assimp::BaseImporter>>& others)
 {
-    return !bytes.empty() && (extension != "ply" || PlyHeaderIsSound(bytes));
+    const char* wanted = ReaderName(extension);
+    bool kept = false;
+    for (size_t i = importer.GetImporterCount(); i-- > 0;) {
+        if (!kept && std::strcmp(importer.GetImporterInfo(i)->mName, wanted) == 0) {
+            kept = true;
+            continue;
+        }
+        Assimp::BaseImporter* reader = importer.GetImporter(i);
+        importer.UnregisterLoader(reader);
+        others.emplace_back(reader);
+    }
+    return kept;
 }
 
 } // namespace
@@ -516,19 +575,24 @@ ModelReadStatus ReadModel(const std::string& path, ModelData& data)
 {
     const std::string extension = LowerExtension(path);
     FileBytes bytes;
-    if (!bytes.Open(path))
+    if (!bytes.Open(path, kSideFileLimit))
         return ModelReadStatus::kCannotOpen;
     const std::string_view view(reinterpret_cast<const char*>(bytes.Data()), bytes.Size());
-    if (!Readable(view, extension))
-        return ModelReadStatus::kBadFormat;
+    if (const ModelReadStatus checked = CheckModelBytes(view, extension); checked != ModelReadStatus::kOk)
+        return checked;
     Assimp::Importer importer;
+    std::vector<std::unique_ptr<Assimp::BaseImporter>> others;
+    if (!KeepOneReader(importer, extension, others))
+        return ModelReadStatus::kBadFormat;
+    UseConfinedFileAccess(importer, path);
     const aiScene* scene = importer.ReadFile(path, 0);
     if (scene == nullptr || scene->mRootNode == nullptr)
         return ModelReadStatus::kBadFormat;
     Textures textures(*scene, FolderOf(path));
     Flattener flattener(*scene, textures);
     Gathered model;
-    flattener.Reserve(*scene->mRootNode, model);
+    if (!flattener.Reserve(*scene->mRootNode, model))
+        return ModelReadStatus::kOutOfMemory;
     flattener.Node(*scene->mRootNode, aiMatrix4x4(), model, 0);
     model.LinkBones(*scene->mRootNode);
     model.missingTextures = textures.Missing();

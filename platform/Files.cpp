@@ -358,15 +358,15 @@ void FileBytes::Close()
     size_ = 0;
 }
 
-bool FileBytes::Open(const std::string& path)
+bool FileBytes::Open(const std::string& path, size_t limit)
 {
     static const uint8_t kEmpty = 0;
     Close();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat st{};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) > limit) {
         close(fd);
         return false;
     }

@@ -38,9 +38,10 @@ public:
     FileBytes(const FileBytes&) = delete;
     FileBytes& operator=(const FileBytes&) = delete;
 
-    // False when the file cannot be opened or read, or is no regular file
-    // (a device or a pipe has no size to check a reader's counts against).
-    bool Open(const std::string& path);
+    // False when the file cannot be opened or read, is no regular file (a
+    // device or a pipe has no size to check a reader's counts against; it is
+    // opened without waiting for a writer) or is longer than limit.
+    bool Open(const std::string& path, size_t limit = SIZE_MAX);
     const uint8_t* Data() const { return data_; }
     size_t Size() const { return size_; }
     // Reads the first length bytes in now, for a reader that will go through them.

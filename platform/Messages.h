@@ -24,25 +24,30 @@ struct Message {
 };
 
 // A modal message with an OK button. The core calls it and carries on once the
-// user has dismissed it; texts are UTF-8.
+// user has dismissed it; texts are UTF-8. A warning tells of something that
+// went partly wrong in work that went on (a texture not found): it is shown
+// without stopping the user, as a status line.
 class MessageSink {
 public:
     virtual ~MessageSink() = default;
     virtual void ShowMessage(const Message& message) = 0;
+    virtual void ShowWarning(const Message& message) { ShowMessage(message); }
 };
 
-// Keeps every message shown, untranslated, for tests.
+// Keeps every message and warning shown, untranslated, for tests.
 class RecordingMessages : public MessageSink {
 public:
     void ShowMessage(const Message& message) override { shown.push_back(message.Untranslated()); }
-    std::vector<std::string> shown;
+    void ShowWarning(const Message& message) override { warned.push_back(message.Untranslated()); }
+    std::vector<std::string> shown, warned;
 };
 
-// For modes without a display: each message, in the user's language, becomes
-// a line on standard error.
+// For modes without a display: each message or warning, in the user's
+// language, becomes a line on standard error.
 class StderrMessages : public MessageSink {
 public:
     void ShowMessage(const Message& message) override;
+    void ShowWarning(const Message& message) override { ShowMessage(message); }
 };
 
 } // namespace qm

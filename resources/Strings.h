@@ -14,6 +14,9 @@ inline constexpr const char kBadFormat[] = QM_TEXT("データフォーマット�
 inline constexpr AboutFile kCannotOpen{QM_TEXT("%sが開けません")};
 inline constexpr AboutFile kCannotWrite{QM_TEXT("%sに書き込めません")};
 inline constexpr AboutFile kTruncated{QM_TEXT("%sは途中で切れています")};
+// TRANSLATORS: %s is one or more names of texture files, as the model file gives them.
+inline constexpr AboutFile kNotFound{QM_TEXT("%sが見つかりません")};
+inline constexpr const char kTimedOut[] = QM_TEXT("制限時間内に終わりませんでした");
 
 // TRANSLATORS: %s is the scene's name.
 inline constexpr const char kSaveChanges[] = QM_TEXT("%s への変更を保存しますか?");

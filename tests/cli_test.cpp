@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
+#include <zlib.h>
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,115 @@ struct RunResult {
     int status = -1;
     std::string out, err;
 };
+
+std::string Repeat(const std::string& text, int times)
+{
+    std::string all;
+    for (int i = 0; i < times; ++i)
+        all += text;
+    return all;
+}
+
+std::string Base64(const std::string& bytes)
+{
+    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const size_t left = bytes.size() - i;
+        const uint32_t n = uint32_t(uint8_t(bytes[i])) << 16 | (left > 1 ? uint32_t(uint8_t(bytes[i + 1])) << 8 : 0) |
+                           (left > 2 ? uint8_t(bytes[i + 2]) : 0);
+        for (size_t k = 0; k < 4; ++k)
+            text += k <= left ? kDigits[(n >> (18 - 6 * k)) & 63] : '=';
+    }
+    return text;
+}
+
+// A grey PNG picture of width x height, compressed as it is made.
+std::string GreyPng(uint32_t width, uint32_t height)
+{
+    auto chunk = [](const std::string& type, const std::string& data) {
+        std::string c(4, '\0');
+        for (int i = 0; i < 4; ++i)
+            c[size_t(i)] = char(data.size() >> (24 - 8 * i));
+        const uint32_t crc = uint32_t(crc32(crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4),
+                                            reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
+        std::string tail(4, '\0');
+        for (int i = 0; i < 4; ++i)
+            tail[size_t(i)] = char(crc >> (24 - 8 * i));
+        return c + type + data + tail;
+    };
+    std::string header(13, '\0');
+    for (int i = 0; i < 4; ++i)
+        header[size_t(i)] = char(width >> (24 - 8 * i)), header[size_t(4 + i)] = char(height >> (24 - 8 * i));
+    header[8] = 8;
+    z_stream z{};
+    deflateInit(&z, 9);
+    const std::string row = '\0' + std::string(width, '\x80');
+    std::string packed, out(1 << 16, '\0');
+    for (uint32_t y = 0; y <= height; ++y) {
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(row.data()));
+        z.avail_in = y < height ? uInt(row.size()) : 0;
+        do {
+            z.next_out = reinterpret_cast<Bytef*>(out.data());
+            z.avail_out = uInt(out.size());
+            deflate(&z, y < height ? Z_NO_FLUSH : Z_FINISH);
+            packed.append(out.data(), out.size() - z.avail_out);
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", header) + chunk("IDAT", packed) + chunk("IEND", "");
+}
+
+// A glTF file of one triangle (with texture coordinates) under each of the
+// nodes, and an image per entry of images, each on its own triangle.
+std::string Gltf(const std::string& nodes = R"([{"mesh":0}])", const std::string& accessor = "",
+                 const std::vector<std::string>& images = {}, const std::string& buffer = "")
+{
+    static const float kData[15] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 1};
+    const std::string data = "data:application/octet-stream;base64," +
+                             Base64(std::string(reinterpret_cast<const char*>(kData), sizeof kData));
+    std::string imageList, materials, meshes = R"({"primitives":[{"attributes":{"POSITION":0,"TEXCOORD_0":1}}]})";
+    for (size_t i = 0; i < images.size(); ++i) {
+        const std::string sep = i ? "," : "", n = std::to_string(i);
+        imageList += sep + R"({"uri":")" + images[i] + "\"}";
+        materials += sep + R"({"pbrMetallicRoughness":{"baseColorTexture":{"index":)" + n + "}}}";
+        meshes += R"(,{"primitives":[{"attributes":{"POSITION":0,"TEXCOORD_0":1},"material":)" + n + "}]}";
+    }
+    std::string textures;
+    for (size_t i = 0; i < images.size(); ++i)
+        textures += (i ? "," : "") + std::string(R"({"source":)") + std::to_string(i) + "}";
+    std::string placed = nodes, roots = "0";
+    if (!images.empty()) {
+        placed = "[";
+        for (size_t i = 0; i <= images.size(); ++i) {
+            placed += (i ? "," : "") + std::string(R"({"mesh":)") + std::to_string(i) + "}";
+            roots += i ? "," + std::to_string(i) : "";
+        }
+        placed += "]";
+    }
+    return R"({"asset":{"version":"2.0"},"scenes":[{"nodes":[)" + roots + R"(]}],"nodes":)" + placed +
+           R"(,"meshes":[)" + meshes +
+           R"(],"buffers":[{"byteLength":60,"uri":")" + (buffer.empty() ? data : buffer) +
+           R"("}],"bufferViews":[{"buffer":0,"byteLength":36},{"buffer":0,"byteOffset":36,"byteLength":24}],)" +
+           R"("accessors":[)" +
+           (accessor.empty() ? R"({"bufferView":0,"componentType":5126,"count":3,"type":"VEC3","min":[0,0,0],"max":[1,1,0]})"
+                             : accessor) +
+           R"(,{"bufferView":1,"componentType":5126,"count":3,"type":"VEC2"}])" +
+           (images.empty() ? "" : R"(,"images":[)" + imageList + R"(],"textures":[)" + textures + R"(],"materials":[)" + materials + "]") +
+           "}";
+}
+
+std::string Collada(const std::string& stride, const std::string& nodes)
+{
+    return R"(<?xml version="1.0"?><COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">)"
+           R"(<library_geometries><geometry id="g"><mesh><source id="p"><float_array id="pa" count="9">0 0 0 1 0 0 0 1 0</float_array>)"
+           R"(<technique_common><accessor source="#pa" count="3" stride=")" + stride +
+           R"("><param name="X" type="float"/><param name="Y" type="float"/><param name="Z" type="float"/></accessor></technique_common></source>)"
+           R"(<vertices id="v"><input semantic="POSITION" source="#p"/></vertices><triangles count="1"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 2</p></triangles></mesh></geometry></library_geometries>)"
+           R"(<library_nodes><node id="n"><instance_geometry url="#g"/></node></library_nodes>)"
+           R"(<library_visual_scenes><visual_scene id="s">)" + nodes +
+           R"(</visual_scene></library_visual_scenes><scene><instance_visual_scene url="#s"/></scene></COLLADA>)";
+}
 
 class CommandLineTest : public ::testing::Test {
   protected:
@@ -192,6 +302,7 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
     std::system(("printf 'ROKU4 POINT 16000000 0 0 0 0 1 2 3 LINE0 FACE0 END00' >" + pipe + " &").c_str());
 
     test::SetFileText(dir / "bad.glb", "glTF but not really");
+    std::filesystem::copy_file(QM_MODEL_SEEDS "/two_triangles.pmx", dir / "pmx.glb");  // no reader but its own
     const struct {
         std::string args, err;
     } cases[] = {
@@ -219,6 +330,9 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
         {"--convert " + (dir / "reads-out.gltf") + " " + (dir / "out.gltf"), (dir / "out.bin") + strings::kCannotWrite},
 
         {"--convert " + (dir / "bad.glb") + " " + (dir / "out.abd"), strings::kBadFormat},
+        {"--convert " + (dir / "pmx.glb") + " " + (dir / "out.abd"), strings::kBadFormat},
+        // A drawing that would take minutes stops at its time limit.
+        {"--render " QM_SAMPLE_FIGURE " " + (dir / "slow.png") + " --frames 100000 --timeout 0.5", strings::kTimedOut},
     };
     for (const auto& c : cases) {
         const RunResult run = Quillo(c.args);
@@ -289,6 +403,135 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
 #endif
 }
 
+// Files made as an attacker would, offered to the thumbnailer (the desktop's
+// own command line, as a file manager runs it unasked) and to --convert:
+// each ends by itself, without a signal, within 10 s and 1 GiB.
+TEST_F(CommandLineTest, HostileModelFilesEndWithoutHarm)
+{
+    const int deep = 30000;
+    std::string nodes = "[", bomb = "[", pixels, instances = "[";
+    for (int i = 0; i < deep; ++i)
+        nodes += R"({"children":[)" + std::to_string(i + 1) + "]},";
+    for (int i = 0; i < 40; ++i)  // each node's child listed twice: 2^40 placements
+        bomb += R"({"children":[)" + std::to_string(i + 1) + "," + std::to_string(i + 1) + "]},";
+    for (int i = 0; i < 100; ++i)
+        instances += R"({"mesh":0,"translation":[0,0,)" + std::to_string(i * 0.001) + "]},";
+    std::string fbx = std::string("Kaydara FBX Binary  \0\x1a\0\x1c\x1d\0\0", 27), record(14, '\0');
+    for (int i = 0; i < deep; ++i) {
+        const uint32_t end = uint32_t(27 + 27 * deep - 13 * i);
+        std::memcpy(&record[0], &end, 4);
+        record[12] = 1, record[13] = 'N';
+        fbx += record;
+    }
+    fbx += std::string(size_t(13 * deep + 200), '\0');
+    const std::string png = GreyPng(16384, 16384), triangle = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
+    std::string grid, usemtl = "mtllib two.mtl\n", objects = triangle;
+    for (int i = 0; i < 100000; ++i) {
+        grid += "v " + std::to_string(i % 317) + " " + std::to_string(i / 317) + " 0\n";
+        usemtl += "usemtl m" + std::to_string(i % 2) + "\nf " + std::to_string(i + 1) + " " +
+                  std::to_string((i + 1) % 100000 + 1) + " " + std::to_string((i + 317) % 100000 + 1) + "\n";
+        objects += "o x" + std::to_string(i) + "\nf 1 2 3\n";
+    }
+    // 10k triangles over a grid of 101 x 51 points, drawn a hundred times over.
+    std::string bin;
+    for (int j = 0; j <= 50; ++j)
+        for (int i = 0; i <= 100; ++i) {
+            const float p[3] = {i * 0.01f, j * 0.01f, 0};
+            bin.append(reinterpret_cast<const char*>(p), 12);
+        }
+    for (uint32_t j = 0; j < 50; ++j)
+        for (uint32_t i = 0; i < 100; ++i) {
+            const uint32_t a = i + j * 101, t[6] = {a, a + 101, a + 1, a + 1, a + 101, a + 102};
+            bin.append(reinterpret_cast<const char*>(t), 24);
+        }
+    const std::string ply = "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+                            "property float z\nelement face 1\nproperty list uint int vertex_indices\nend_header\n";
+    const std::string pmx = FileText(QM_MODEL_SEEDS "/two_triangles.pmx");
+    std::filesystem::create_directory(dir / "sub");
+    const std::string files[][2] = {
+        {"pmx.glb", pmx},
+        {"deep.gltf", R"({"asset":{"version":"2.0"},"extras":)" + Repeat("[", deep) + Repeat("]", deep) + "}"},
+        {"deep-nodes.gltf", Gltf(nodes + R"({"mesh":0}])")},
+        {"deep.dae", Collada("3", Repeat("<node>", deep) + Repeat("</node>", deep))},
+        {"deep.fbx", "; FBX 7.3.0 project file\nObjects: {\n" + Repeat("N: {\n", deep) + Repeat("}\n", deep) + "}\n"},
+        {"deep-binary.fbx", fbx},
+        {"itself.dae", Collada("3", R"(<node id="r"><instance_node url="#r"/></node>)")},
+        {"null-component.gltf", Gltf("", R"({"bufferView":0,"componentType":null,"count":3,"type":"VEC3"})")},
+        {"wrap.gltf", Gltf("", R"({"bufferView":0,"byteOffset":18446744073709551600,"componentType":5126,"count":3,"type":"VEC3"})")},
+        {"stride.dae", Collada("4000000000", R"(<node><instance_node url="#n"/></node>)")},
+        {"bomb.gltf", Gltf(bomb + R"({"mesh":0}])")},
+        {"big.png", png},
+        {"eight.gltf", Gltf("", "", {"big.png", "./big.png", "sub/../big.png", "BIG.PNG", "hard.png", "soft.png",
+                                     ".//big.png", dir / "big.png"})},
+        {"data-uri.gltf", Gltf("", "", {"data:image/png;base64," + Base64(png)})},
+        {"two.mtl", "newmtl m0\nKd 1 0 0\nnewmtl m1\nKd 0 1 0\n"},
+        {"usemtl.obj", grid + usemtl},
+        {"objects.obj", objects},
+        {"corners.ply", ply + "0 0 0\n1 0 0\n0 1 0\n5000000 0 1 2\n"},
+        {"cut-corners.ply", "ply\nformat binary_little_endian 1.0\nelement vertex 0\nelement face 1\n"
+                            "property list uint int vertex_indices\nend_header\n\x40\x4b\x4c\x00"},
+        {"instanced.bin", bin},
+        {"instanced.gltf", R"({"asset":{"version":"2.0"},"scenes":[{"nodes":[)" + [] {
+             std::string all;
+             for (int i = 0; i < 100; ++i)
+                 all += (i ? "," : "") + std::to_string(i);
+             return all;
+         }() + "]}],\"nodes\":" + instances.substr(0, instances.size() - 1) + "]" +
+             R"(,"meshes":[{"primitives":[{"attributes":{"POSITION":0},"indices":1}]}],"buffers":[{"byteLength":181212,"uri":"instanced.bin"}],)"
+             R"("bufferViews":[{"buffer":0,"byteLength":61212},{"buffer":0,"byteOffset":61212,"byteLength":120000}],)"
+             R"("accessors":[{"bufferView":0,"componentType":5126,"count":5151,"type":"VEC3","min":[0,0,0],"max":[1,1,0]},)"
+             R"({"bufferView":1,"componentType":5125,"count":30000,"type":"SCALAR"}]})"},
+        {"fifo-mtl.obj", "mtllib fifo.mtl\nusemtl a\n" + triangle + "f 1 2 3\n"},
+        {"fifo-buffer.gltf", Gltf("", "", {}, "fifo.bin")},
+        {"fifo-texture.gltf", Gltf("", "", {"fifo.png"})},
+        {"outside.png", GreyPng(4, 4)},
+        {"sub/outside.gltf", Gltf("", "", {dir / "outside.png", "../outside.png"})},
+        {"SpiderTex.jpg", GreyPng(4, 4)},
+        {"windows.mtl", "newmtl a\nKd 1 1 1\nmap_Kd .\\SpiderTex.jpg\nnewmtl b\nKd 1 1 1\nmap_Kd C:\\x\\spidertex.JPG\n"},
+        {"windows.obj", "mtllib windows.mtl\n" + triangle + "vt 0 0\nusemtl a\nf 1/1 2/1 3/1\nusemtl b\nf 3/1 2/1 1/1\n"},
+    };
+    for (const auto& [name, bytes] : files)
+        test::SetFileText(dir / name, bytes);
+    std::filesystem::create_hard_link(dir / "big.png", dir / "hard.png");
+    std::filesystem::create_symlink("big.png", dir / "soft.png");
+    for (const char* fifo : {"fifo.obj", "fifo.mtl", "fifo.bin", "fifo.png"})
+        mkfifo((dir / fifo).c_str(), 0644);
+
+    std::string exec = FileText(QM_THUMBNAILER);
+    exec = exec.substr(exec.find("\nExec=quillo-render") + 19);
+    exec = QUILLO_RENDER_BIN + exec.substr(0, exec.find('\n'));
+    exec.replace(exec.find("%s"), 2, "128");
+    exec.replace(exec.find("%s"), 2, "128");
+    std::vector<std::string> models{"fifo.obj"};
+    for (const auto& [name, bytes] : files)
+        if (name.find(".mtl") == std::string::npos && name.find(".png") == std::string::npos &&
+            name.find(".bin") == std::string::npos && name.find(".jpg") == std::string::npos)
+            models.push_back(name);
+#ifdef QM_SANITIZED
+    const std::string limits = "timeout -s KILL 30 ";  // the sanitizers' shadow memory needs more address space
+#else
+    const std::string limits = "ulimit -v 1048576; timeout -s KILL 10 ";
+#endif
+    for (const std::string& model : models) {
+        std::string thumbnail = exec;
+        thumbnail.replace(thumbnail.find("%i"), 2, dir / model);
+        thumbnail.replace(thumbnail.find("%o"), 2, dir / "thumbnail.png");
+        for (const std::string& run : {thumbnail, std::string(QUILLO_BIN " --convert ") + (dir / model) + " " + (dir / "out.abd")}) {
+            const RunResult result = Run(limits + run, "");
+            EXPECT_TRUE(result.status == 0 || result.status == 1) << run << ": " << result.status << " " << result.err;
+        }
+    }
+    // Textures outside the model's folder are not read; Windows paths are found in it.
+    const RunResult outside = Quillo("--convert " + (dir / "sub/outside.gltf") + " " + (dir / "out.abd"));
+    EXPECT_EQ(outside.err, (dir / "outside.png") + "、../outside.png" + strings::kNotFound + "\n");
+    ASSERT_EQ(Quillo("--convert " + (dir / "windows.obj") + " " + (dir / "out.abd")).err, "");
+    RecordingMessages messages;
+    CBodyDoc doc(messages);
+    ASSERT_EQ(LoadSceneFile(doc, dir / "out.abd"), LoadResult::Ok);
+    for (int p = 0; p < 2; ++p)
+        EXPECT_NEAR(doc.GetColour(doc.polygonColour[size_t(p)]).g, 0.5, 0.01) << "the grey texture, polygon " << p;
+}
+
 TEST_F(CommandLineTest, UsageErrorsExitTwo)
 {
     const std::string in = WriteScene("in.abd", 1), png = dir / "out.png", numbers = dir / "numbers";
@@ -303,7 +546,8 @@ TEST_F(CommandLineTest, UsageErrorsExitTwo)
           "--render " + in + " " + png + " --set UseEdge=abc", "--render " + in + " " + png + " --size 4294967297x5",
           "--render " + in + " " + png + " --size 8192x8192", // more memory than a frame may take
           "--convert " + in + " " + (dir / "o.abd") + " --frames 2",
-          "--convert " + in + " " + (dir / "o.abd") + " --fit"}) {
+          "--convert " + in + " " + (dir / "o.abd") + " --fit",
+          "--convert " + in + " " + (dir / "o.abd") + " --timeout 5", "--render " + in + " " + png + " --timeout 0"}) {
         const RunResult run = Quillo(args);
         EXPECT_EQ(run.status, 2) << args;
         EXPECT_NE(run.err.find("Usage: quillo"), std::string::npos) << args;

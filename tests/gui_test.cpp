@@ -92,16 +92,18 @@ Picture ReadXwd(const std::string& bytes)
 struct ModelBox {
     int x0 = 1 << 30, x1 = -1, y0 = 1 << 30, y1 = -1, count = 0;
     double filled = 0;  // the larger of the box's width and height fractions
-    ModelBox(const Picture& p, int width, size_t menuRows = 45)
+    // Below the menu bar and above the status bar.
+    ModelBox(const Picture& p, int width, size_t menuRows = 45, size_t statusRows = 30)
     {
-        const size_t top = size_t(width) * menuRows;
-        for (size_t i = top; i < p.size(); ++i)
+        const size_t top = size_t(width) * menuRows, bottom = p.size() - std::min(p.size(), size_t(width) * statusRows);
+        for (size_t i = top; i < bottom; ++i)
             if (p[i] != p[top + 2]) {
                 x0 = std::min(x0, int(i % size_t(width))), x1 = std::max(x1, int(i % size_t(width)));
                 y0 = std::min(y0, int(i / size_t(width))), y1 = std::max(y1, int(i / size_t(width)));
                 ++count;
             }
-        filled = std::max(double(x1 - x0) / width, double(y1 - y0) / double(p.size() / size_t(width) - menuRows));
+        filled = std::max(double(x1 - x0) / width,
+                          double(y1 - y0) / double(p.size() / size_t(width) - menuRows - statusRows));
     }
 };
 

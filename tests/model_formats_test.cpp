@@ -123,6 +123,14 @@ TEST_F(ModelFormatsTest, TexturedBoxStandsAlongZWithTheTexturesColoursOnItsFaces
                  {{0, 0, -1}, {0, 0, 1}}, {{0, 0, 1}, {1, 1, 0}}, {{0, 1, 0}, {1, 1, 0}}};
     for (const auto& f : faces)
         EXPECT_EQ(ColourFacing(f.axis), f.colour) << f.axis.x << " " << f.axis.y << " " << f.axis.z;
+
+    // Mirrored by its node, the box keeps its faces outwards: the file's +x face, red, faces the scene's +x.
+    std::string gltf = test::FileText(dir / "box.gltf");
+    gltf.replace(gltf.find(R"({"mesh":0})"), 10, R"({"mesh":0,"scale":[-1,1,1]})");
+    SetFileText(dir / "box.gltf", gltf);
+    ASSERT_EQ(ImportModel(doc, dir / "box.gltf"), ExchangeResult::kOk);
+    EXPECT_EQ(ColourFacing({1, 0, 0}), (Rgb{1, 0, 0}));
+    EXPECT_EQ(ColourFacing({-1, 0, 0}), (Rgb{0, 1, 0}));
 }
 
 TEST_F(ModelFormatsTest, EachExportFormatReadsBackAsTheSameMesh)
@@ -167,12 +175,16 @@ TEST_F(ModelFormatsTest, PolygonsGroupsAndRefusals)
         {square + "l 1 2\n", 0, 0, 0, {}},  // no polygons: an empty mesh
         {square + far + "o a\nf 1 2 3 4\no b\nf 5 6 7\n", 7, 2, 2, {}},
         {square + "o a\nf 1 2 3\no b\nf 1 3 4\n", 4, 2, 2, {{0, 1, 2, 2}, {0, 3, 1, 1}}},  // joined across meshes
+        {"mtllib nan.mtl\nusemtl a\n" + square + "f 1 2 3 4\n", 4, 1, 1, {}},  // a colour that is no number
     };
+    SetFileText(dir / "nan.mtl", "newmtl a\nKd nan nan nan\n");
     for (const auto& c : cases) {
         SetFileText(dir / "m.obj", c.obj);
         ASSERT_EQ(ImportModel(doc, dir / "m.obj"), ExchangeResult::kOk) << c.obj;
         EXPECT_EQ(doc.vertexCount, c.vertices) << c.obj;
         EXPECT_EQ(doc.polygonCount, c.polygons) << c.obj;
+        for (int p = 0; p < doc.polygonCount; ++p)
+            EXPECT_TRUE(std::isfinite(doc.GetColour(doc.polygonColour[size_t(p)]).r)) << c.obj;
         EXPECT_EQ(std::set<int32_t>(doc.vertexGroup.begin(), doc.vertexGroup.begin() + doc.vertexCount).size(),
                   size_t(c.groups)) << c.obj;
         // Vertices are numbered in the order the polygons reach them.
@@ -182,6 +194,10 @@ TEST_F(ModelFormatsTest, PolygonsGroupsAndRefusals)
     EXPECT_EQ(messages.shown.size(), 0u);
 
     SetFileText(dir / "bad.glb", "glTF\x02\0\0\0 not really");
+    std::filesystem::copy_file(QM_SOURCE_DIR "/fuzz/seeds/models/two_triangles.pmx", dir / "pmx.glb");
+    std::filesystem::copy_file(QM_SOURCE_DIR "/fuzz/seeds/models/two_triangles.pmx", dir / "real.pmx");
+    ASSERT_EQ(ImportModel(doc, dir / "real.pmx"), ExchangeResult::kOk);
+    EXPECT_EQ(doc.polygonCount, 2) << "its own reader reads it";
     // A header the library would loop on forever is refused before it sees it.
     SetFileText(dir / "loops.ply", "ply\nformat ascii 1.0\nelementt x\nproperty fTextureFiloatply\nend_header\n");
     const struct {
@@ -190,6 +206,7 @@ TEST_F(ModelFormatsTest, PolygonsGroupsAndRefusals)
     } refused[] = {
         {dir / "missing.obj", dir / "missing.obj" + strings::kCannotOpen, ExchangeResult::kCannotOpen},
         {dir / "bad.glb", strings::kBadFormat, ExchangeResult::kWrongFormat},
+        {dir / "pmx.glb", strings::kBadFormat, ExchangeResult::kWrongFormat},
         {dir / "loops.ply", strings::kBadFormat, ExchangeResult::kWrongFormat},
         {dir.Path(), dir.Path() + strings::kCannotOpen, ExchangeResult::kCannotOpen},
     };
