@@ -201,7 +201,7 @@ public:
         if (!std::getenv("DISPLAY"))
             return;
         pid_ = Start({"openbox"}, "/dev/null");
-        for (int i = 0; i < 100 && pid_ > 0 && Shell("wmctrl -m 2>/dev/null").empty(); ++i)
+        for (int i = 0; i < 600 && pid_ > 0 && Shell("wmctrl -m 2>/dev/null").empty(); ++i)
             std::this_thread::sleep_for(50ms);
         ASSERT_FALSE(Shell("wmctrl -m 2>/dev/null").empty()) << "openbox did not start";
     }
