@@ -54,6 +54,13 @@ D3 Lerp(D3 a, D3 b, double t)
 {
     return a + (b - a) * t;
 }
+
+// v rounded down into [lo, hi], whatever it is: a mesh may be flat, vast or
+// tiny, and a quotient of its sizes anything, not a number included.
+int Within(double v, int lo, int hi)
+{
+    return v >= hi ? hi : v > lo ? int(v) : lo;
+}
 D3 FromVec(const Vec3& v)
 {
     return {v.x, v.y, v.z};
@@ -220,7 +227,7 @@ class RayMesh {
         for (const auto& corners : tris_) {
             const Tri t = Triangle(corners);
             const double longest = std::max({Norm(t.e1), Norm(t.e2), Norm(t.e2 - t.e1)});
-            const int n = std::clamp(int(std::ceil(longest / spacing)), 1, 64);
+            const int n = Within(std::ceil(longest / spacing), 1, 64);
             const double w = 0.5 * Norm(Cross(t.e1, t.e2)) / double(n * n);
             // The centres of the n x n small triangles the edges' divisions make.
             for (int i = 0; i < n; ++i)
@@ -294,7 +301,7 @@ class RayMesh {
                               std::max(extent.z, largest * 1e-3);
         cell_ = std::max(std::cbrt(volume * 8.0 / double(tris_.size())), largest / 64.0);
         for (int i = 0; i < 3; ++i)
-            n_[i] = std::clamp(int(std::ceil((i == 0 ? extent.x : i == 1 ? extent.y : extent.z) / cell_)), 1, 256);
+            n_[i] = Within(std::ceil((i == 0 ? extent.x : i == 1 ? extent.y : extent.z) / cell_), 1, 256);
         const size_t cells = size_t(n_[0]) * size_t(n_[1]) * size_t(n_[2]);
         // The cells each triangle's box overlaps.
         auto range = [&](const std::array<int32_t, 3>& corners, int lo[3], int hi[3]) {
@@ -306,8 +313,8 @@ class RayMesh {
                                     std::max({t.a.z, b.z, c.z})};
             const double origin[3] = {low_.x, low_.y, low_.z};
             for (int i = 0; i < 3; ++i) {
-                lo[i] = std::clamp(int((mins[i] - origin[i]) / cell_), 0, n_[i] - 1);
-                hi[i] = std::clamp(int((maxs[i] - origin[i]) / cell_), 0, n_[i] - 1);
+                lo[i] = Within((mins[i] - origin[i]) / cell_, 0, n_[i] - 1);
+                hi[i] = Within((maxs[i] - origin[i]) / cell_, 0, n_[i] - 1);
             }
         };
         auto forCells = [&](const std::array<int32_t, 3>& corners, auto&& f) {
@@ -384,7 +391,7 @@ class RayMesh {
         double next[3], delta[3];
         for (int i = 0; i < 3; ++i) {
             const double p = po[i] + pd[i] * t0;
-            c[i] = std::clamp(int((p - origin[i]) / cell_), 0, n_[i] - 1);
+            c[i] = Within((p - origin[i]) / cell_, 0, n_[i] - 1);
             step[i] = pd[i] > 0 ? 1 : -1;
             if (std::fabs(pd[i]) < 1e-15) {
                 next[i] = kInf;
@@ -568,12 +575,12 @@ bool ShapeFitter::FindFeet()
     // on a raster of the floor.
     const double band = H(0.03), cell = H(1.0 / 80.0);
     const D3 low = mesh_.Low(), high = mesh_.High();
-    const int nx = std::clamp(int((high.x - low.x) / cell) + 1, 1, 512);
-    const int ny = std::clamp(int((high.y - low.y) / cell) + 1, 1, 512);
+    const int nx = Within((high.x - low.x) / cell + 1, 1, 512);
+    const int ny = Within((high.y - low.y) / cell + 1, 1, 512);
     std::vector<double> mass(size_t(nx) * size_t(ny), 0.0);
     auto index = [&](D3 p) {
-        const int i = std::clamp(int((p.x - low.x) / cell), 0, nx - 1);
-        const int j = std::clamp(int((p.y - low.y) / cell), 0, ny - 1);
+        const int i = Within((p.x - low.x) / cell, 0, nx - 1);
+        const int j = Within((p.y - low.y) / cell, 0, ny - 1);
         return size_t(j) * size_t(nx) + size_t(i);
     };
     for (size_t i = 0; i < points_.size(); ++i)
