@@ -65,6 +65,7 @@ void CBodyApp::OnIdle(wxIdleEvent& event)
     // Nothing of its own until the first frame has been painted.
     if (!canvas.FirstFrameDrawn())
         return;
+    frame_->UpdateTitle();  // the scene's changes come from menus, keys and the mouse alike
     if (!canvas.IdleStep())
         wxMilliSleep(100);  // without the focus: keep the processor free, answer within 0.1 s
     event.RequestMore();

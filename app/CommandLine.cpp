@@ -141,13 +141,17 @@ struct ViewedBatchScene {
     }
 };
 
-// Writing over the file being read would lose it.
-int RefuseToOverwriteInput(const std::string& in, const std::string& out)
+// Writing over the file being read, or over a file that its reading reads,
+// would lose it.
+int RefuseToOverwriteInput(const std::string& in, const std::string& out, FileKind kind)
 {
-    if (!SameFile(in, out))
-        return 0;
-    StderrMessages().ShowMessage({strings::kCannotWrite, FullPath(out)});
-    return 1;
+    for (const std::string& file : FilesWritten(out, kind)) {
+        if (ReadingMayRead(in, file)) {
+            StderrMessages().ShowMessage({strings::kCannotWrite, FullPath(file)});
+            return 1;
+        }
+    }
+    return 0;
 }
 
 int Convert(const CLI::App& app, const std::string& in, const std::string& out, const BatchCommands& commands)
@@ -156,7 +160,7 @@ int Convert(const CLI::App& app, const std::string& in, const std::string& out, 
         return UsageError(app, TrFill("cannot read '%s': quillo reads %s files", {in, Readable()}));
     if (!CanWrite(out))
         return UsageError(app, TrFill("cannot write '%s': quillo writes %s files", {out, Writable()}));
-    if (const int status = RefuseToOverwriteInput(in, out))
+    if (const int status = RefuseToOverwriteInput(in, out, KindByName(out)))
         return status;
     ViewedBatchScene batch;
     if (const int status = batch.Open(in, commands))
@@ -360,7 +364,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
                                               {set}));
             request.settings.emplace_back(key, set.substr(eq + 1));
         }
-        if (const int status = RefuseToOverwriteInput(request.in, request.out))
+        if (const int status = RefuseToOverwriteInput(request.in, request.out, FileKind::Unknown))
             return status;
         return FailingWhenOutOfMemory([&] { return render(request); });
     }

@@ -3,6 +3,7 @@
 #include <wx/artprov.h>
 #include <wx/button.h>
 #include <wx/dialog.h>
+#include <wx/msgdlg.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
@@ -10,6 +11,7 @@
 #include "app/AppIcon.h"
 #include "platform/Translation.h"
 #include "resources/DialogTexts.h"
+#include "resources/Strings.h"
 
 namespace qm {
 
@@ -21,6 +23,24 @@ wxString U(const char* text)
 }
 
 } // namespace
+
+SaveAnswer AskToSaveChanges(wxWindow* parent, const std::string& name)
+{
+    wxMessageDialog question(parent, wxString::FromUTF8(TrFill(strings::kSaveChanges, {name})),
+                             U(dialogs::kWindowTitle), wxYES_NO | wxCANCEL | wxICON_QUESTION);
+    const int answer = question.ShowModal();
+    return answer == wxID_YES ? SaveAnswer::Save : answer == wxID_NO ? SaveAnswer::Discard : SaveAnswer::Cancel;
+}
+
+bool AskToReplace(wxWindow* parent, const std::vector<std::string>& files)
+{
+    std::string text;
+    for (const std::string& file : files)
+        text += file + "\n";
+    wxMessageDialog question(parent, wxString::FromUTF8(TrFill(strings::kReplaceFiles, {text})),
+                             U(dialogs::kWindowTitle), wxYES_NO | wxNO_DEFAULT | wxICON_WARNING);
+    return question.ShowModal() == wxID_YES;
+}
 
 void ShowAboutBox(wxWindow* parent)
 {

@@ -1,5 +1,8 @@
 #include "app/FileKinds.h"
 
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <string_view>
 
 #include "formats/DxfExport.h"
@@ -30,28 +33,35 @@ bool LooksLikeRok(std::string_view head)
     return StartsWith(head, "ROKU4");
 }
 
-// Two lines of a group code (a number alone on its line) and a value.
+// The next line of text, without the white space around it; false at the end.
+bool TakeLine(std::string_view& text, std::string_view& line)
+{
+    const size_t end = text.find('\n');
+    if (end == std::string_view::npos)
+        return false;
+    line = text.substr(0, end);
+    text.remove_prefix(end + 1);
+    while (!line.empty() && IsSpace(line.front()))
+        line.remove_prefix(1);
+    while (!line.empty() && IsSpace(line.back()))
+        line.remove_suffix(1);
+    return true;
+}
+
+// Group code 0 and a name (SECTION, 3DFACE...) on the next line, after any
+// comments (code 999): lines of numbers alone are no DXF.
 bool LooksLikeDxf(std::string_view head)
 {
-    for (int pair = 0; pair < 2; ++pair) {
-        const size_t end = head.find('\n');
-        if (end == std::string_view::npos)
-            return false;
-        std::string_view code = head.substr(0, end);
-        while (!code.empty() && IsSpace(code.front()))
-            code.remove_prefix(1);
-        while (!code.empty() && IsSpace(code.back()))
-            code.remove_suffix(1);
-        if (code.empty() || code.size() > 4 ||
-            !std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            return false;
-        head.remove_prefix(end + 1);
-        const size_t valueEnd = head.find('\n');
-        if (valueEnd == std::string_view::npos)
-            return false;
-        head.remove_prefix(valueEnd + 1);
+    std::string_view code, value;
+    while (TakeLine(head, code) && TakeLine(head, value)) {
+        if (code == "999")
+            continue;
+        const auto nameCharacter = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+        const auto letter = [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; };
+        return code == "0" && std::all_of(value.begin(), value.end(), nameCharacter) &&
+               std::any_of(value.begin(), value.end(), letter);
     }
-    return true;
+    return false;
 }
 
 bool ReadScene(CBodyDoc& doc, const std::string& path, const ModelReadLimits&)
@@ -100,7 +110,38 @@ const KindEntry* EntryOf(FileKind kind)
     return nullptr;
 }
 
+bool ContainsIgnoringCase(std::string_view text, std::string_view word)
+{
+    const auto same = [](char a, char b) { return std::tolower((unsigned char)a) == std::tolower((unsigned char)b); };
+    return !word.empty() && std::search(text.begin(), text.end(), word.begin(), word.end(), same) != text.end();
+}
+
 } // namespace
+
+std::vector<std::string> FilesWritten(const std::string& path, FileKind kind)
+{
+    std::vector<std::string> files{path};
+    if (kind == FileKind::Model)
+        for (std::string& side : ModelSideFiles(path))
+            files.push_back(std::move(side));
+    return files;
+}
+
+bool ReadingMayRead(const std::string& in, const std::string& file)
+{
+    if (SameFile(in, file))
+        return true;
+    std::error_code error;
+    FileBytes bytes;
+    if (KindOf(in) != FileKind::Model || !std::filesystem::exists(file, error) || !bytes.Open(in))
+        return false;
+    const std::filesystem::path full = std::filesystem::weakly_canonical(file, error);
+    const std::filesystem::path folder = std::filesystem::weakly_canonical(in, error).parent_path();
+    const std::string_view text(reinterpret_cast<const char*>(bytes.Data()), bytes.Size());
+    const bool below = std::mismatch(folder.begin(), folder.end(), full.begin(), full.end()).first == folder.end();
+    return (below && ContainsIgnoringCase(text, full.filename().string())) ||
+           ContainsIgnoringCase(text, full.string());
+}
 
 FileKind KindByName(const std::string& path)
 {

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "formats/ModelReadApart.h"
 #include "platform/Messages.h"
@@ -34,6 +35,14 @@ bool ReadFileInto(CBodyDoc& doc, const std::string& path, const ModelReadLimits&
 // told) on failure. ROK files are only read; a model file's format is its
 // extension's.
 bool WriteFileAs(CBodyDoc& doc, const std::string& path, FileKind kind);
+
+// The files a write of the kind to path replaces: path, then any files
+// written beside it (a model's .mtl or .bin).
+std::vector<std::string> FilesWritten(const std::string& path, FileKind kind);
+// Whether reading in may read file: in itself, or a file that a model file
+// names in its own folder or below (where its side files are looked up by
+// name, in any case), or by its full path.
+bool ReadingMayRead(const std::string& in, const std::string& file);
 
 // A scene as a batch run starts it: freshly reset, with the view's initial
 // state (the document's own until a view attaches), no default scene read;

@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 
+#include <filesystem>
 #include <functional>
 #include <new>
 
@@ -207,9 +208,39 @@ void CMainFrame::SaveRecentFiles()
 
 void CMainFrame::UpdateTitle()
 {
+    const CBodyDoc& doc = view_.Document();
+    const wxString title = (doc.IsModified() ? "*" : "") + SceneTitle() + " - " + U(dialogs::kWindowTitle);
+    if (title != GetTitle())
+        SetTitle(title);
+}
+
+wxString CMainFrame::SceneTitle() const
+{
     const std::string& title = view_.Document().Title();
-    SetTitle((title == dialogs::kUntitled ? U(dialogs::kUntitled) : wxString::FromUTF8(title)) + " - " +
-             U(dialogs::kWindowTitle));
+    return title == dialogs::kUntitled ? U(dialogs::kUntitled) : wxString::FromUTF8(title);
+}
+
+bool CMainFrame::MayReplaceScene()
+{
+    if (!view_.Document().IsModified())
+        return true;
+    switch (AskToSaveChanges(this, Utf8(SceneTitle()))) {
+    case SaveAnswer::Discard:
+        return true;
+    case SaveAnswer::Save:
+        return scenePath_.empty() ? SaveAs() : SaveTo(scenePath_);
+    case SaveAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+void CMainFrame::OpenDropped(const std::string& path)
+{
+    RunGuarded([&] {
+        if (MayReplaceScene())
+            OpenFile(path);
+    });
 }
 
 bool CMainFrame::OpenFile(const std::string& path)
@@ -278,6 +309,14 @@ wxString CMainFrame::DialogFolder() const
     return wxString::FromUTF8(scenePath_.empty() ? lastFolder_ : FolderOf(FullPath(scenePath_)));
 }
 
+wxString CMainFrame::SceneName() const
+{
+    wxFileName name(SceneTitle());
+    if (name.GetExt().Lower() == "abd")
+        name.ClearExt();
+    return name.GetFullName();
+}
+
 bool CMainFrame::SaveTo(const std::string& path)
 {
     bool ok;
@@ -298,60 +337,65 @@ bool CMainFrame::SaveTo(const std::string& path)
 
 bool CMainFrame::SaveAs()
 {
-    // The document's name without the extension the proposal adds.
-    wxFileName name(wxString::FromUTF8(view_.Document().Title()));
-    if (name.GetExt().Lower() == "abd")
-        name.ClearExt();
-    wxFileDialog dialog(this, U(dialogs::kSaveAsTitle), DialogFolder(), name.GetFullName() + ".abd",
-                        Wildcard(dialogs::kSceneWildcard), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
-    if (dialog.ShowModal() != wxID_OK)
-        return false;
-    std::string path = Utf8(dialog.GetPath());
-    if (KindByName(path) != FileKind::Scene)
-        path += ".abd";
-    return SaveTo(path);
+    const std::string path = AskPathToWrite(U(dialogs::kSaveAsTitle), SceneName() + ".abd",
+                                            Wildcard(dialogs::kSceneWildcard), "abd", FileKind::Scene);
+    return !path.empty() && SaveTo(path);
 }
 
 void CMainFrame::ImportWithDialog(const wxString& wildcard, FileKind kind, const wxString& title)
 {
     wxFileDialog dialog(this, title, DialogFolder(), wxEmptyString, wildcard,
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-    if (dialog.ShowModal() == wxID_OK)
+    if (dialog.ShowModal() == wxID_OK && MayReplaceScene())
         OpenFileAs(Utf8(dialog.GetPath()), kind);
 }
 
 std::string CMainFrame::AskPathToWrite(const wxString& title, const wxString& name, const wxString& wildcard,
-                                       const char* extension)
+                                       const char* extension, FileKind kind)
 {
-    wxFileDialog dialog(this, title, DialogFolder(), name, wildcard, wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
-    if (dialog.ShowModal() != wxID_OK)
-        return "";
-    std::string path = Utf8(dialog.GetPath());
-    if (wxFileName(dialog.GetPath()).GetExt().empty())
-        path += std::string(".") + extension;
-    lastFolder_ = FolderOf(FullPath(path));
-    return path;
+    // The dialog itself does not ask before replacing a file: the extension
+    // is added first, and the question names every file that the write replaces.
+    wxString folder = DialogFolder(), proposed = name;
+    for (;;) {
+        wxFileDialog dialog(this, title, folder, proposed, wildcard, wxFD_SAVE);
+        if (dialog.ShowModal() != wxID_OK)
+            return "";
+        std::string path = Utf8(dialog.GetPath());
+        // The command's format whatever the name, unless the name would be
+        // taken for another: a scene is .abd, a model's format its extension.
+        const bool known = kind == FileKind::Scene   ? KindByName(path) == FileKind::Scene
+                           : kind == FileKind::Model ? CanWrite(path)
+                                                     : !LowerExtension(path).empty();
+        if (!known)
+            path += std::string(".") + extension;
+        std::vector<std::string> existing;
+        std::error_code error;
+        for (const std::string& file : FilesWritten(path, kind))
+            if (std::filesystem::exists(file, error))
+                existing.push_back(FullPath(file));
+        folder = wxString::FromUTF8(FolderOf(FullPath(path)));
+        if (existing.empty() || AskToReplace(this, existing)) {
+            lastFolder_ = Utf8(folder);
+            return path;
+        }
+        proposed = wxFileName(wxString::FromUTF8(path)).GetFullName();
+    }
 }
 
-void CMainFrame::ExportWithDialog(const wxString& wildcard, const char* defaultName, const char* defaultExtension,
+void CMainFrame::ExportWithDialog(const wxString& wildcard, const wxString& name, const char* extension,
                                   FileKind kind, const wxString& title)
 {
-    std::string path = AskPathToWrite(title, U(defaultName), wildcard, defaultExtension);
+    const std::string path = AskPathToWrite(title, name, wildcard, extension, kind);
     if (path.empty())
         return;
-    // The command's format whatever the name; a model's format is told by its
-    // extension, so a name of another the exporter does not write gets the default.
-    if (kind == FileKind::Model && !CanWrite(path))
-        path += std::string(".") + defaultExtension;
     wxBusyCursor wait;
     WriteFileAs(view_.Document(), path, kind);
 }
 
 void CMainFrame::SaveImageWithDialog()
 {
-    const std::string path = AskPathToWrite(U(dialogs::kSaveImageTitle),
-                                            wxString::FromUTF8(view_.Document().Title()) + ".png",
-                                            Wildcard(dialogs::kPngWildcard), "png");
+    const std::string path = AskPathToWrite(U(dialogs::kSaveImageTitle), SceneName() + ".png",
+                                            Wildcard(dialogs::kPngWildcard), "png", FileKind::Unknown);
     if (path.empty())
         return;
     int width = 0, height = 0;
@@ -394,6 +438,8 @@ void CMainFrame::RunCommandUnguarded(int id)
         StartAnotherCopy();
         return;
     case kCmdNewDocument:
+        if (!MayReplaceScene())
+            return;
         view_.Document().OnNewDocument();
         scenePath_.clear();
         UpdateTitle();
@@ -401,7 +447,7 @@ void CMainFrame::RunCommandUnguarded(int id)
     case kCmdFileOpen: {
         wxFileDialog dialog(this, U(dialogs::kOpenTitle), DialogFolder(), wxEmptyString, Wildcard(dialogs::kSceneWildcard),
                             wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-        if (dialog.ShowModal() == wxID_OK)
+        if (dialog.ShowModal() == wxID_OK && MayReplaceScene())
             OpenFile(Utf8(dialog.GetPath()));
         return;
     }
@@ -427,7 +473,7 @@ void CMainFrame::RunCommandUnguarded(int id)
         ImportWithDialog(ModelWildcard(kModelImportExtensions), FileKind::Model, U(dialogs::kImportModelTitle));
         return;
     case kCmdExportModel:
-        ExportWithDialog(ModelWildcard(kModelExportExtensions), dialogs::kDefaultModelName, "glb", FileKind::Model,
+        ExportWithDialog(ModelWildcard(kModelExportExtensions), SceneName() + ".glb", "glb", FileKind::Model,
                          U(dialogs::kExportModelTitle));
         return;
     case kCmdSaveImage:
@@ -454,7 +500,7 @@ void CMainFrame::RunCommandUnguarded(int id)
     }
     if (id >= kCmdRecentFirst && id < kCmdRecentFirst + kRecentCount) {
         const size_t index = size_t(id - kCmdRecentFirst);
-        if (index < history_.GetCount())
+        if (index < history_.GetCount() && MayReplaceScene())
             OpenFile(Utf8(history_.GetHistoryFile(index)));
         return;
     }
@@ -488,6 +534,10 @@ void CMainFrame::OnFrameSize(wxSizeEvent& event)
 
 void CMainFrame::OnClose(wxCloseEvent& event)
 {
+    if (event.CanVeto() && !MayReplaceScene()) {
+        event.Veto();
+        return;
+    }
     // The size of the normal placement, also when closed maximised.
     WriteInt(settings_, kFrameState, "Width", normalSize_.x);
     WriteInt(settings_, kFrameState, "Height", normalSize_.y);

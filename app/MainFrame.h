@@ -36,10 +36,13 @@ public:
     // Opens a scene, or imports a DXF, ROK or model file's mesh into the scene,
     // as the menus do, the kind told by the name or else the first bytes.
     bool OpenFile(const std::string& path);
-    // A dropped file, opened as "Ouvrir..." would, with the commands' guard.
-    void OpenDropped(const std::string& path) { RunGuarded([&] { OpenFile(path); }); }
+    // A dropped file, opened as "Ouvrir..." would (once the changes to the
+    // scene are saved or given up), with the commands' guard.
+    void OpenDropped(const std::string& path);
     // Runs a command as a menu pick would, if its update rule allows.
     void RunCommand(int id);
+    // The scene's name in the title, marked while the scene holds unsaved
+    // work; nothing is done when the title is already so.
     void UpdateTitle();
 
 private:
@@ -56,17 +59,26 @@ private:
     void RunCommandUnguarded(int id);
     bool OpenFileAs(const std::string& path, FileKind kind);
     void ForgetRecentFile(const std::string& path);
+    // Whether the scene may be replaced or closed: it holds no unsaved work,
+    // or the user saved it or chose to give the changes up. Cancel, or a save
+    // that fails or is cancelled, keeps it.
+    bool MayReplaceScene();
     // Where file dialogs start: the scene's folder, else the last one used.
     wxString DialogFolder() const;
-    // The path chosen in a save dialog, with extension added to a name that
-    // has none; empty when the dialog was cancelled.
+    // The scene's name as the title shows it, and without the extension of its file.
+    wxString SceneTitle() const;
+    wxString SceneName() const;
+    // The path chosen in a save dialog for a file of the kind, extension
+    // added to a name that the kind would not be known by; the user is asked
+    // before any file that the write replaces (side files too). Empty when
+    // the dialog was cancelled.
     std::string AskPathToWrite(const wxString& title, const wxString& name, const wxString& wildcard,
-                               const char* extension);
+                               const char* extension, FileKind kind);
     bool SaveAs();
     bool SaveTo(const std::string& path);
     void ImportWithDialog(const wxString& wildcard, FileKind kind, const wxString& title = wxEmptyString);
-    void ExportWithDialog(const wxString& wildcard, const char* defaultName, const char* defaultExtension,
-                          FileKind kind, const wxString& title = wxEmptyString);
+    void ExportWithDialog(const wxString& wildcard, const wxString& name, const char* extension, FileKind kind,
+                          const wxString& title = wxEmptyString);
     void SaveImageWithDialog();
     void StartAnotherCopy();
 

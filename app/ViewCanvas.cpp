@@ -37,21 +37,6 @@ std::optional<Key> KeyOf(int code)
     }
 }
 
-wxKeyCode CodeOf(Key key)
-{
-    switch (key) {
-    case Key::Left: return WXK_LEFT;
-    case Key::Right: return WXK_RIGHT;
-    case Key::Up: return WXK_UP;
-    case Key::Down: return WXK_DOWN;
-    case Key::PageUp: return WXK_PAGEUP;
-    case Key::PageDown: return WXK_PAGEDOWN;
-    case Key::Shift: return WXK_SHIFT;
-    case Key::Control: return WXK_CONTROL;
-    default: return wxKeyCode('C');
-    }
-}
-
 // The start-up hint as the overlay shows it: its lines centred on a light
 // panel, in the menus' font at the desktop's scale.
 OverlayPicture HintPicture(const wxString& text, double scale)
@@ -145,8 +130,9 @@ bool ViewCanvas::IdleStep()
 {
     // Held keys are checked against the keyboard itself (one query for each
     // held key, none while nothing is held), so a release that a menu, a
-    // dialog or another window took is not missed.
-    keyboard_.ReleaseKeysUp([](Key key) { return wxGetKeyState(CodeOf(key)); });
+    // dialog or another window took is not missed. The key asked for is the
+    // one pressed: a numpad arrow is not the main arrow.
+    keyboard_.ReleaseKeysUp([this](Key key) { return wxGetKeyState(wxKeyCode(pressedCodes_[size_t(key)])); });
     const bool focused = wxWindow::FindFocus() == this;
     if (focused)
         WaitForFrameTime();
@@ -186,10 +172,12 @@ void ViewCanvas::OnSize(wxSizeEvent& event)
 void ViewCanvas::OnKey(wxKeyEvent& event, bool down)
 {
     if (const std::optional<Key> key = KeyOf(event.GetKeyCode())) {
-        if (down)
+        if (down) {
             keyboard_.KeyDown(*key);
-        else
+            pressedCodes_[size_t(*key)] = event.GetKeyCode();
+        } else {
             keyboard_.KeyUp(*key);
+        }
     }
     event.Skip();
 }

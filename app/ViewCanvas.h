@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -46,6 +47,7 @@ private:
     CBodyView& view_;
     SteadyClock clock_;
     LatchedKeyboard keyboard_;
+    std::array<int, size_t(Key::Count)> pressedCodes_{};  // the toolkit's code of each key's last press
     FrameRenderer renderer_;
     ViewFrames frames_{renderer_};
     bool firstFrameDrawn_ = false;

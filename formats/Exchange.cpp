@@ -58,6 +58,7 @@ void RestoreDefaultPoseAndBind(CBodyDoc& doc)
         SetDefaultRestPose(figure); // binds the mesh on the way
     else
         doc.BindMeshToNodes();
+    doc.MarkModified();  // the mesh is new
 }
 
 void ReportCannotOpen(CBodyDoc& doc, const std::string& path)

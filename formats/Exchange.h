@@ -39,7 +39,7 @@ struct MeshBounds {
 void FitMeshToView(CBodyDoc& doc, const MeshBounds& bounds);
 
 // Figure slot 0 back to its default rest pose, with the mesh bound to it and
-// its normals recomputed.
+// its normals recomputed: the end of every mesh import, which marks the scene changed.
 void RestoreDefaultPoseAndBind(CBodyDoc& doc);
 
 // Opens path for reading. When it cannot, the user is told (path followed by

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include <assimp/Exporter.hpp>
+#include <assimp/config.h>
 #include <assimp/material.h>
 #include <assimp/scene.h>
 
@@ -20,14 +21,15 @@ aiVector3D FileAxes(const Vec3& p)
     return aiVector3D(-p.x, -p.z, -p.y);
 }
 
-// The polygon's corners in the file's turning order, a repeated corner
-// dropped; fewer than three means it has no surface.
+// The polygon's corners in the file's turning order, each once: a triangle
+// stored with a corner repeated anywhere, (b, a, c, a) too, is one triangle.
+// Fewer than three means it has no surface.
 std::vector<int32_t> FileCorners(const PolygonCorners& c)
 {
-    std::vector<int32_t> out{c[0], c[3], c[2], c[1]};
-    out.erase(std::unique(out.begin(), out.end()), out.end());
-    while (out.size() > 1 && out.back() == out.front())
-        out.pop_back();
+    std::vector<int32_t> out;
+    for (const int32_t corner : {c[0], c[3], c[2], c[1]})
+        if (std::find(out.begin(), out.end(), corner) == out.end())
+            out.push_back(corner);
     return out;
 }
 
@@ -125,29 +127,59 @@ struct ExportFormat {
     const char* id; // the library's exporter
     bool trianglesOnly;
     bool vertexColours; // colours only as the vertices' own
+    const char* sideExtension; // of the file written beside, named as the main one
 };
 
 constexpr ExportFormat kFormats[] = {
-    {"obj", "obj", false, false},   {"gltf", "gltf2", true, false}, {"glb", "glb2", true, false},
-    {"stl", "stlb", true, false},   {"ply", "ply", false, true},
+    {"obj", "obj", false, false, "mtl"}, {"gltf", "gltf2", true, false, "bin"}, {"glb", "glb2", true, false, nullptr},
+    {"stl", "stlb", true, false, nullptr}, {"ply", "ply", false, true, nullptr},
 };
+
+const ExportFormat* FormatOf(const std::string& path)
+{
+    const std::string extension = LowerExtension(path);
+    for (const ExportFormat& format : kFormats)
+        if (extension == format.extension)
+            return &format;
+    return nullptr;
+}
+
+// A file the exporter names beside path.
+std::string Beside(const std::string& path, const std::string& name)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? name : path.substr(0, slash + 1) + name;
+}
 
 } // namespace
 
+std::vector<std::string> ModelSideFiles(const std::string& path)
+{
+    const ExportFormat* format = FormatOf(path);
+    if (!format || !format->sideExtension)
+        return {};
+    return {path.substr(0, path.rfind('.') + 1) + format->sideExtension};
+}
+
 ExchangeResult ExportModel(CBodyDoc& doc, const std::string& path)
 {
-    const std::string extension = LowerExtension(path);
-    const ExportFormat* format = std::find_if(std::begin(kFormats), std::end(kFormats),
-                                              [&](const ExportFormat& f) { return extension == f.extension; });
-    bool written = false;
-    if (format != std::end(kFormats)) {
+    // The files are made in memory and written together through the one
+    // writer, so that nothing is written before every file may be.
+    std::string failed = path;
+    if (const ExportFormat* format = FormatOf(path)) {
         const std::unique_ptr<aiScene> scene = BuildScene(doc, format->trianglesOnly, format->vertexColours);
         Assimp::Exporter exporter;
-        written = exporter.Export(scene.get(), format->id, path) == aiReturn_SUCCESS;
+        Assimp::ExportProperties properties;
+        properties.SetPropertyString(AI_CONFIG_EXPORT_BLOB_NAME, path.substr(path.rfind('/') + 1));
+        std::vector<FileContents> files;
+        for (const aiExportDataBlob* blob = exporter.ExportToBlob(scene.get(), format->id, 0, &properties); blob;
+             blob = blob->next)
+            files.push_back({Beside(path, blob->name.C_Str()),
+                             std::string_view(static_cast<const char*>(blob->data), blob->size)});
+        if (!files.empty() && ReplaceFilesAtomically(files, &failed))
+            return ExchangeResult::kOk;
     }
-    if (written)
-        return ExchangeResult::kOk;
-    doc.Messages().ShowMessage({strings::kCannotWrite, FullPath(path)});
+    doc.Messages().ShowMessage({strings::kCannotWrite, FullPath(failed)});
     return ExchangeResult::kCannotOpen;
 }
 

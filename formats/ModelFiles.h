@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "formats/Exchange.h"
 #include "formats/ModelData.h"
@@ -47,11 +48,16 @@ ExchangeResult ImportModel(CBodyDoc& doc, const std::string& path, const ModelRe
 ExchangeResult ImportModelWith(CBodyDoc& doc, const std::string& path,
                                const std::function<ModelReadStatus(const std::string&, ModelData&)>& read);
 
+// The files an export to path writes beside it (an OBJ's .mtl, a glTF's
+// .bin), named as the exporter names them.
+std::vector<std::string> ModelSideFiles(const std::string& path);
+
 // Writes the mesh's rest positions, axes turned back, as OBJ (with an MTL of
 // the colours used beside it), glTF (.gltf with its .bin, or .glb; one
 // material per colour used, triangles), binary STL or PLY (with face
 // colours), by the extension of path. The document is not changed. On
-// failure the user is told (path followed by the cannot-write text).
+// failure the user is told (the file that could not be written, followed by
+// the cannot-write text), and no file has been written.
 ExchangeResult ExportModel(CBodyDoc& doc, const std::string& path);
 
 } // namespace qm

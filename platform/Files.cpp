@@ -3,7 +3,9 @@
 #include <climits>
 #include <csignal>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -57,7 +59,7 @@ public:
     {
         sigset_t held;
         sigemptyset(&held);
-        for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ})
+        for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
             sigaddset(&held, s);
         pthread_sigmask(SIG_BLOCK, &held, &previous_);
     }
@@ -133,6 +135,147 @@ private:
     std::string target_, name_;
     int fd_ = -1;
     std::optional<HeldTerminatingSignals> held_;
+};
+
+// SIGXFSZ ignored while it lasts: a write past the file size limit then fails
+// with EFBIG like any other, instead of ending the program.
+class IgnoredFileSizeSignal {
+public:
+    IgnoredFileSizeSignal()
+    {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        sigaction(SIGXFSZ, &ignore, &previous_);
+    }
+    ~IgnoredFileSizeSignal() { sigaction(SIGXFSZ, &previous_, nullptr); }
+    IgnoredFileSizeSignal(const IgnoredFileSizeSignal&) = delete;
+    IgnoredFileSizeSignal& operator=(const IgnoredFileSizeSignal&) = delete;
+
+private:
+    struct sigaction previous_ {};
+};
+
+// Where a write through a path lands, and what is there now.
+struct Target {
+    std::string path;  // every link followed
+    bool exists = false;
+    struct stat st {};
+};
+
+// False when the path may not be replaced: a loop of links, a path that
+// cannot be looked up, something other than a regular file, or a file the
+// user may not write (also one without any write permission, which root could).
+bool Resolve(const std::string& path, Target& target)
+{
+    target.path = FollowLinks(path);
+    struct stat link {};
+    if (lstat(target.path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+        return false;  // still a link after every hop: a loop
+    if (stat(target.path.c_str(), &target.st) != 0)
+        return errno == ENOENT;
+    target.exists = true;
+    return S_ISREG(target.st.st_mode) && access(target.path.c_str(), W_OK) == 0 && (target.st.st_mode & 0222) != 0;
+}
+
+bool SyncFolder(const std::string& folder)
+{
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = fsync(fd) == 0 || errno == EINVAL;  // a file system that cannot sync folders has nothing to do
+    close(fd);
+    return ok;
+}
+
+// The old file's owner where allowed (root), else at least its group.
+void KeepOwner(int fd, const struct stat& st)
+{
+    if (fchown(fd, st.st_uid, st.st_gid) != 0 && fchown(fd, uid_t(-1), st.st_gid) != 0)
+        return;  // neither is the writer's to give: the file stays the writer's
+}
+
+bool WriteAllAt(int fd, std::string_view data)
+{
+    for (off_t at = 0; !data.empty();) {
+        const ssize_t n = pwrite(fd, data.data(), data.size(), at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data.remove_prefix(size_t(n));
+        at += n;
+    }
+    return true;
+}
+
+// One file of a set: written beside its target (or, for a file with other
+// hard links, its space reserved and its old bytes kept) before any file of
+// the set takes its new contents.
+class Replacement {
+public:
+    Replacement(Target target, std::string_view contents) : target_(std::move(target)), contents_(contents) {}
+    ~Replacement()
+    {
+        if (inPlace_ >= 0)
+            close(inPlace_);
+    }
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    bool Prepare()
+    {
+        if (target_.exists && target_.st.st_nlink > 1)
+            return PrepareInPlace();
+        temp_.emplace(target_.path);
+        const int fd = temp_->Fd();
+        if (fd < 0 || !WriteAll(fd, contents_))
+            return false;
+        if (target_.exists) {
+            // The permissions after the owner, whose change clears set-id bits.
+            KeepOwner(fd, target_.st);
+            if (fchmod(fd, target_.st.st_mode & 07777) != 0)
+                return false;
+        }
+        return fsync(fd) == 0;
+    }
+
+    bool Commit()
+    {
+        if (inPlace_ < 0)
+            return temp_->Replace() && SyncFolder(FolderOf(target_.path));
+        // Every link sees the new contents. Should the rewrite fail all the
+        // same, the old bytes go back.
+        if (WriteAllAt(inPlace_, contents_) && ftruncate(inPlace_, off_t(contents_.size())) == 0 &&
+            fsync(inPlace_) == 0)
+            return true;
+        if (WriteAllAt(inPlace_, old_) && ftruncate(inPlace_, off_t(old_.size())) == 0)
+            fsync(inPlace_);
+        return false;
+    }
+
+private:
+    bool PrepareInPlace()
+    {
+        inPlace_ = open(target_.path.c_str(), O_RDWR | O_CLOEXEC);
+        if (inPlace_ < 0)
+            return false;
+        old_.resize(size_t(target_.st.st_size));
+        if (pread(inPlace_, old_.data(), old_.size(), 0) != ssize_t(old_.size()))
+            return false;
+        // The new contents' blocks taken now, so that the rewrite cannot run
+        // out of room half-way; where the file system cannot reserve, the
+        // old bytes are the fallback.
+        if (contents_.empty() || fallocate(inPlace_, FALLOC_FL_KEEP_SIZE, 0, off_t(contents_.size())) == 0)
+            return true;
+        return errno == EOPNOTSUPP || errno == ENOSYS;
+    }
+
+    Target target_;
+    std::string_view contents_;
+    std::optional<TemporaryFile> temp_;
+    int inPlace_ = -1;
+    std::string old_;
 };
 
 } // namespace
@@ -249,28 +392,47 @@ void FileBytes::ReadAhead(size_t length) const
         madvise(mapping_, length, MADV_WILLNEED);  // kernels before 5.14
 }
 
+bool ReplaceFilesAtomically(const std::vector<FileContents>& files, std::string* failed)
+{
+    std::vector<Target> targets(files.size());
+    auto refuse = [&](size_t i) {
+        if (failed)
+            *failed = files[i].path;
+        return false;
+    };
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!Resolve(files[i].path, targets[i]))
+            return refuse(i);
+        for (size_t j = 0; j < i; ++j)
+            if (targets[j].path == targets[i].path || SameFile(targets[j].path, targets[i].path))
+                return refuse(i);  // one file cannot take two contents
+    }
+
+    // Past the size limit a write fails instead of ending the program.
+    IgnoredFileSizeSignal ignored;
+    std::vector<std::unique_ptr<Replacement>> prepared;
+    struct InReverse {  // each restores the signal mask it found
+        std::vector<std::unique_ptr<Replacement>>& all;
+        ~InReverse()
+        {
+            while (!all.empty())
+                all.pop_back();
+        }
+    } release{prepared};
+    for (size_t i = 0; i < files.size(); ++i) {
+        prepared.push_back(std::make_unique<Replacement>(targets[i], files[i].contents));
+        if (!prepared.back()->Prepare())
+            return refuse(i);
+    }
+    for (size_t i = 0; i < files.size(); ++i)
+        if (!prepared[i]->Commit())
+            return refuse(i);
+    return true;
+}
+
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents)
 {
-    const std::string target = FollowLinks(path);
-    struct stat existing{};
-    const bool exists = stat(target.c_str(), &existing) == 0;
-    if (exists && (!S_ISREG(existing.st_mode) || access(target.c_str(), W_OK) != 0 || (existing.st_mode & 0222) == 0))
-        return false;
-
-    TemporaryFile temp(target);
-    const int fd = temp.Fd();
-    if (fd < 0 || !WriteAll(fd, contents) || (exists && fchmod(fd, existing.st_mode & 07777) != 0) || fsync(fd) != 0)
-        return false;
-    if (!exists || existing.st_nlink < 2)
-        return temp.Replace();
-
-    // Every hard link is to see the new contents: the file is rewritten where
-    // it is, now that the copy beside it has shown that they fit.
-    const int in = open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (in < 0)
-        return false;
-    const bool ok = WriteAll(in, contents) && ftruncate(in, static_cast<off_t>(contents.size())) == 0 && fsync(in) == 0;
-    return close(in) == 0 && ok;
+    return ReplaceFilesAtomically({{path, contents}});
 }
 
 bool CreateFolders(const std::string& folder)

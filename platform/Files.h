@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qm {
 
@@ -58,15 +59,30 @@ private:
 // new contents, never a part: they go to an unnamed temporary file in the same
 // folder (a named one where the file system has no unnamed files, removed
 // when the write fails or the program is interrupted), which is synced and
-// then takes path's place. A symbolic link at path is followed, also when its
-// target does not exist yet, and stays a link; an existing file keeps its
-// permissions, and one with other hard links is rewritten in place once the
-// temporary copy has been written, so that every link sees the new contents.
-// Refused, with nothing written: an existing path that is no regular file
-// (a device, a pipe, a folder) and one the user may not write, including a
-// file without any write permission. Returns false, with the old file
-// untouched and no temporary file left, when anything fails.
+// then takes path's place, the folder synced after. A symbolic link at path
+// is followed, also when its target does not exist yet, and stays a link; an
+// existing file keeps its permissions, and its owner and group where the
+// user may give them. One with other hard links is rewritten in place, so
+// that every link sees the new contents, once the room for them is reserved
+// (or, where the file system cannot reserve, with its old bytes put back
+// should the rewrite fail). Refused, with nothing written: an existing path
+// that is no regular file (a device, a pipe, a folder), a loop of links, and
+// one the user may not write, including a file without any write
+// permission. Returns false, with the old file untouched and no temporary
+// file left, when anything fails; a write past the file size limit fails too,
+// instead of ending the program.
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents);
+
+struct FileContents {
+    std::string path;
+    std::string_view contents;
+};
+
+// Several files replaced as one: each is checked, then each written beside
+// its target (or its room reserved), and only then does any take its place.
+// Two paths that reach the same file are refused. On failure, failed (when
+// given) names the file that could not be written.
+bool ReplaceFilesAtomically(const std::vector<FileContents>& files, std::string* failed = nullptr);
 
 // Creates folder and any missing parents, private to the user as configuration
 // folders should be. True when the folder exists afterwards.

@@ -18,9 +18,6 @@ namespace {
 // this name, added after the file's text when loading, holds them; saving puts
 // them back at the end, after any section the program added.
 constexpr char kClosingSection[] = "\x7f closing comments";
-// Far more than any settings file holds: a larger one (or a device that never
-// ends) is not read, and not rewritten either.
-constexpr size_t kMaxSettingsBytes = size_t(1) << 20;
 
 } // namespace
 

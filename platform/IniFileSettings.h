@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -7,6 +8,10 @@
 #include "platform/Settings.h"
 
 namespace qm {
+
+// Far more than any settings file holds: a larger one (or a device that never
+// ends) is not read, nor rewritten, nor copied as a user's first settings.
+inline constexpr size_t kMaxSettingsBytes = size_t(1) << 20;
 
 // Settings kept in an INI file. The file is read once when the store is
 // opened; each flush reads it again, applies the writes made since, and

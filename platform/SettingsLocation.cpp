@@ -117,7 +117,7 @@ std::unique_ptr<IniFileSettings> OpenProgramSettings(const std::string& override
         if (access == SettingsAccess::ReadOnly)
             return std::make_unique<IniFileSettings>(seed, access);
         std::string text;
-        if (ReadWholeFile(seed, text) == FileRead::Ok &&
+        if (ReadWholeFile(seed, text, kMaxSettingsBytes) == FileRead::Ok &&
             CreateFolders(std::filesystem::path(located).parent_path().string()))
             ReplaceFileAtomically(located, text);
     }

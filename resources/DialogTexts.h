@@ -42,7 +42,6 @@ inline constexpr const char kDefaultDxfName[] = "default.dxf";
 // The model dialogs list the formats' patterns after this label.
 inline constexpr const char kModelFilesLabel[] = QM_TEXT("Modèles 3D");
 inline constexpr const char kAllFilesFilter[] = "|" QM_TEXT("Tous Fich.(*.*) ") "|*";
-inline constexpr const char kDefaultModelName[] = "default.glb";
 inline constexpr const char kImportModelTitle[] = QM_TEXT("Importer un modèle");
 inline constexpr const char kExportModelTitle[] = QM_TEXT("Exporter le modèle");
 

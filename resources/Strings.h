@@ -18,6 +18,11 @@ inline constexpr AboutFile kTruncated{QM_TEXT("%sは途中で切れています"
 inline constexpr AboutFile kNotFound{QM_TEXT("%sが見つかりません")};
 inline constexpr const char kTimedOut[] = QM_TEXT("制限時間内に終わりませんでした");
 
+// TRANSLATORS: %s is the scene's name.
+inline constexpr const char kSaveChanges[] = QM_TEXT("%s への変更を保存しますか?");
+// TRANSLATORS: %s is the files' full paths, each on a line of its own.
+inline constexpr const char kReplaceFiles[] = QM_TEXT("%sは既に存在します。置き換えますか?");
+
 inline constexpr const char kAlreadyLinked[] = QM_TEXT("その制御点間は既にリンクされています");
 inline constexpr const char kCannotUnlink[] = QM_TEXT("そのリンクは切ることができません");
 inline constexpr const char kCannotFitSkeleton[] = QM_TEXT("骨格をモデルに合わせることができません");

@@ -173,6 +173,7 @@ void CBodyDoc::ResetScene()
         s.active = 0;
     AddFigure();
     UpdateLinkRestLengths(pools);
+    ClearModified();
 }
 
 bool CBodyDoc::CornersValid(const PolygonCorners& c) const
@@ -292,6 +293,7 @@ void CBodyDoc::FlipAllPolygons()
         std::swap(c[0], c[2]);
     }
     RecomputeNormals();
+    MarkModified();
 }
 
 void CBodyDoc::ApplyModelScale()
@@ -301,6 +303,7 @@ void CBodyDoc::ApplyModelScale()
     if (vertexCount > 0) {
         for (int v = 0; v < vertexCount; ++v)
             restVertices[static_cast<size_t>(v)] *= s;
+        MarkModified();
     }
     for (RigBone& bone : rig.bones)
         bone.head *= s;

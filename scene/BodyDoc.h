@@ -63,6 +63,13 @@ public:
     const std::string& Title() const { return title_; }
     void SetTitle(std::string title) { title_ = std::move(title); }
 
+    // Whether the scene holds work that no file has: its mesh, colours,
+    // skeleton or binding changed since it was reset, loaded or saved. What
+    // the view shows (camera, switches) does not count.
+    bool IsModified() const { return modified_; }
+    void MarkModified() override { modified_ = true; }
+    void ClearModified() { modified_ = false; }
+
     // Mesh storage.
     void ResetMesh(bool allocate);
     // Call after raising vertexCount or polygonCount. Returns true only when
@@ -136,6 +143,7 @@ private:
     MessageSink& messages_;
     std::string title_;
     uint64_t meshRevision_ = 0;
+    bool modified_ = false;
     SceneViewState ownViewState_;
     SceneViewState* view_ = &ownViewState_;
 };

@@ -69,6 +69,7 @@ void CBodyDoc::MergeSelectedNodes()
     for (int i : merged)
         if (i != keep)
             pools.nodes[static_cast<size_t>(i)].inUse = 0;
+    MarkModified();
 }
 
 bool CBodyDoc::LinkSelectedNodes(bool zeroLength)
@@ -91,6 +92,7 @@ bool CBodyDoc::LinkSelectedNodes(bool zeroLength)
     link.restLength = zeroLength ? 0.0f
                                  : static_cast<float>(Distance(pools.nodes[static_cast<size_t>(a)].restPosition,
                                                                pools.nodes[static_cast<size_t>(b)].restPosition));
+    MarkModified();
     return true;
 }
 
@@ -103,10 +105,12 @@ void CBodyDoc::UnlinkSelectedNodes()
     if (l == kNoIndex)
         return;
     SceneLink& link = pools.links[static_cast<size_t>(l)];
-    if (link.figureOwned)
+    if (link.figureOwned) {
         messages_.ShowMessage(strings::kCannotUnlink);
-    else
-        link.inUse = 0;
+        return;
+    }
+    link.inUse = 0;
+    MarkModified();
 }
 
 int CBodyDoc::AddSheet(bool diagonals)
@@ -115,7 +119,10 @@ int CBodyDoc::AddSheet(bool diagonals)
         NodeSheet& sheet = sheets[static_cast<size_t>(slot)];
         if (sheet.active)
             continue;
-        return BuildSheet(sheet, *this, kSheetSize, kSheetSize, diagonals) ? slot : kNoIndex;
+        if (!BuildSheet(sheet, *this, kSheetSize, kSheetSize, diagonals))
+            return kNoIndex;
+        MarkModified();
+        return slot;
     }
     return kNoIndex;
 }

@@ -237,6 +237,7 @@ LoadResult LoadScene(CBodyDoc& doc, const uint8_t* data, size_t size, const std:
     doc.BindMeshToNodes();
     doc.ViewState().extraFlags[0] = 0;
     doc.ViewState().LightAnglesFromPosition();
+    doc.ClearModified();
     return LoadResult::Ok;
 }
 
@@ -300,8 +301,10 @@ std::vector<uint8_t> SaveScene(const CBodyDoc& doc)
 bool SaveSceneFile(CBodyDoc& doc, const std::string& path)
 {
     const std::vector<uint8_t> bytes = SaveScene(doc);
-    if (ReplaceFileAtomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
+    if (ReplaceFileAtomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
+        doc.ClearModified();
         return true;
+    }
     doc.Messages().ShowMessage({strings::kCannotWrite, FullPath(path)});
     return false;
 }

@@ -181,14 +181,18 @@ void ResetFigurePose(Figure& figure, bool toRest)
 void CommitPoseAndRebind(Figure& figure, bool commit)
 {
     UpdateDerivedJoints(figure, true);
+    bool changed = !commit;  // a binding of another kind
     if (commit) {
         for (int i = 0; i < kFigureJoints; ++i) {
             SceneNode& n = JointNode(figure, i);
+            changed = changed || (n.inUse && n.restPosition != n.position);
             if (n.inUse)
                 n.restPosition = n.position;
         }
     }
     figure.document->BindMeshToNodes();
+    if (changed)
+        figure.document->MarkModified();
     if (commit) {
         ResetFigurePose(figure, true);
         UpdateDerivedJoints(figure, false);

@@ -36,6 +36,9 @@ public:
     virtual SkeletonPools& Pools() = 0;
     virtual void BindMeshToNodes() = 0;
     virtual bool SkeletonEditMode() const = 0;
+    // The skeleton's rest pose or the mesh's binding to it has changed: the
+    // scene has work to save.
+    virtual void MarkModified() = 0;
 
 protected:
     ~FigureHost() = default;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <zlib.h>
 
@@ -147,19 +148,21 @@ class CommandLineTest : public ::testing::Test {
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, FileText(out), FileText(err)};
     }
 
-    // A scene of the given number of vertices, the first four making one quad,
-    // seen from distance 77.
-    std::string WriteScene(const std::string& name, int vertices)
+    // A scene of the given number of vertices, the first four making one quad
+    // (and, if asked, a triangle over half of it, stored with a corner
+    // repeated apart, as a weld can leave it), seen from distance 77.
+    std::string WriteScene(const std::string& name, int vertices, bool triangle = false)
     {
         RecordingMessages messages;
         CBodyDoc doc(messages);
         doc.ResetScene();
         doc.vertexCount = vertices;
-        doc.polygonCount = vertices >= 4 ? 1 : 0;
+        doc.polygonCount = vertices >= 4 ? 1 + triangle : 0;
         doc.GrowMesh();
         for (int i = 0; i < vertices; ++i)
             doc.restVertices[size_t(i)] = Vec3(float(i & 1) + float(i / 4), float((i >> 1) & 1), 0);
         doc.polygonCorners[0] = {0, 1, 3, 2};
+        doc.polygonCorners[1] = {1, 0, 3, 0};
         doc.RecomputeNormals();
         doc.ViewState().cameraDistance = 77.0f;
         const std::string path = (dir / name);
@@ -181,20 +184,21 @@ class CommandLineTest : public ::testing::Test {
 
 TEST_F(CommandLineTest, ConvertCopiesScenesSilentlyAndThroughDxf)
 {
-    const std::string in = WriteScene("in.ABD", 4); // extensions in any case
+    const std::string in = WriteScene("in.ABD", 4, true); // extensions in any case
     RunResult run = Quillo("--convert " + in + " " + (dir / "out.abd"));
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out + run.err, "");
     EXPECT_EQ(FileText(dir / "out.abd"), FileText(in));
 
-    // Through DXF (its corners welded back into four vertices) and each model format written, and back.
+    // Through DXF (its corners welded back into four vertices) and each model
+    // format written, and back; the triangle is one triangle in every format.
     RecordingMessages messages;
     CBodyDoc doc(messages);
     const struct {
         const char* name;
         int polygons;
-    } models[] = {{"quad.DXF", 1}, {"quad.obj", 1}, {"quad.ply", 1},
-                  {"quad.glb", 2}, {"quad.gltf", 2}, {"quad.stl", 2}};
+    } models[] = {{"quad.DXF", 2}, {"quad.obj", 2}, {"quad.ply", 2},
+                  {"quad.glb", 3}, {"quad.gltf", 3}, {"quad.stl", 3}};
     for (const auto& m : models) {
         run = Quillo("--convert " + in + " " + (dir / m.name));
         ASSERT_EQ(run.status, 0) << m.name << run.err;
@@ -204,6 +208,18 @@ TEST_F(CommandLineTest, ConvertCopiesScenesSilentlyAndThroughDxf)
         EXPECT_EQ(doc.polygonCount, m.polygons) << m.name;  // glTF and STL hold triangles only
         EXPECT_EQ(doc.vertexCount, 4) << m.name;
     }
+    EXPECT_NE(FileText(dir / "quad.obj").find("\nf  4//1 1//1 3//1\n"), std::string::npos);
+
+    // Two solids of an STL file are two vertex groups, also once their corners are welded.
+    test::SetFileText(dir / "two.stl", "solid a\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\n"
+                                       "vertex 0 1 0\nendloop\nendfacet\nendsolid a\nsolid b\nfacet normal 0 0 1\n"
+                                       "outer loop\nvertex 5 0 0\nvertex 6 0 0\nvertex 5 1 0\nendloop\nendfacet\n"
+                                       "endsolid b\n");
+    ASSERT_EQ(Quillo("--convert " + (dir / "two.stl") + " " + (dir / "two.abd")).status, 0);
+    ASSERT_EQ(LoadSceneFile(doc, dir / "two.abd"), LoadResult::Ok);
+    ASSERT_EQ(doc.vertexCount, 6);
+    for (size_t v = 0; v < 6; ++v)
+        EXPECT_EQ(doc.vertexGroup[v] == doc.vertexGroup[0], doc.restVertices[v].x * doc.restVertices[0].x > 0) << v;
 
     // Names without a known extension are read by their first bytes; an
     // output reached through a link that points nowhere yet is created where
@@ -215,6 +231,8 @@ TEST_F(CommandLineTest, ConvertCopiesScenesSilentlyAndThroughDxf)
     std::filesystem::create_symlink("made-through-link.abd", dir / "link.abd");
     test::SetFileText(dir / "twin.abd", "old");
     std::filesystem::create_hard_link(dir / "twin.abd", dir / "twin-link.abd");
+    test::SetFileText(dir / "owned.abd", "old");
+    const bool chowned = chown((dir / "owned.abd").c_str(), 1234, 2345) == 0; // where the test may give it away
     Poked(in, "scale0.abd", 64, 0.0f);
     const struct {
         std::string args, check;
@@ -226,6 +244,7 @@ TEST_F(CommandLineTest, ConvertCopiesScenesSilentlyAndThroughDxf)
         {"model o3.abd", "o3.abd", 3},
         {"in.ABD link.abd", "made-through-link.abd", 4},
         {"in.ABD twin.abd", "twin-link.abd", 4},
+        {"in.ABD owned.abd", "owned.abd", 4},
         {"scale0.abd o4.abd", "o4.abd", 4, 0.01f}, // as small as the mouse makes it
         // A settings file that never ends is not read.
         {"in.ABD o5.abd --command 32816 --settings /dev/zero", "o5.abd", 4},
@@ -240,6 +259,9 @@ TEST_F(CommandLineTest, ConvertCopiesScenesSilentlyAndThroughDxf)
     }
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.abd"));
     EXPECT_EQ(FileText(dir / "twin.abd"), FileText(dir / "twin-link.abd"));
+    struct stat owned {};
+    stat((dir / "owned.abd").c_str(), &owned);
+    EXPECT_TRUE(!chowned || (owned.st_uid == 1234 && owned.st_gid == 2345)) << "owner and group kept";
 
     // The desktop's thumbnailer entry, as a file manager runs it for a 48-pixel
     // picture, into an empty temporary file of its own naming.
@@ -268,8 +290,14 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
     std::filesystem::create_symlink(in, dir / "in-link.png");
     std::filesystem::create_symlink("/dev/zero", dir / "zero.abd");
     const std::string fifo = dir / "fifo.abd", pipe = dir / "pipe.rok";
-    mkfifo(fifo.c_str(), 0644);
-    mkfifo(pipe.c_str(), 0644);
+    for (const std::string& name : {fifo, pipe, dir / "fifo.obj", dir / "side.mtl"})
+        mkfifo(name.c_str(), 0644);
+    std::filesystem::create_symlink("/dev/full", dir / "full.mtl");
+    std::filesystem::create_symlink("loop.abd", dir / "loop.abd");
+    // A model whose buffer is out.bin: converting it to out.gltf would write over what it reads.
+    ASSERT_EQ(Quillo("--convert " + in + " " + (dir / "out.gltf")).status, 0);
+    std::filesystem::rename(dir / "out.gltf", dir / "reads-out.gltf");
+    const std::string buffer = FileText(dir / "out.bin");
     // 60 bytes through a pipe naming point 16000000: as refused as from a file.
     std::system(("printf 'ROKU4 POINT 16000000 0 0 0 0 1 2 3 LINE0 FACE0 END00' >" + pipe + " &").c_str());
 
@@ -294,6 +322,12 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
         {"--convert " + in + " " + mine, mine + strings::kCannotWrite},
         {"--convert " + in + " " + fifo, fifo + strings::kCannotWrite},
         {"--render " + in + " " + (dir / "folder.png"), (dir / "folder.png") + strings::kCannotWrite},
+        {"--convert " + in + " " + (dir / "loop.abd"), (dir / "loop.abd") + strings::kCannotWrite},
+        // Model files written with others beside them: nothing is written unless all can be.
+        {"--convert " + in + " " + (dir / "fifo.obj"), (dir / "fifo.obj") + strings::kCannotWrite},
+        {"--convert " + in + " " + (dir / "side.obj"), (dir / "side.mtl") + strings::kCannotWrite},
+        {"--convert " + in + " " + (dir / "full.obj"), (dir / "full.mtl") + strings::kCannotWrite},
+        {"--convert " + (dir / "reads-out.gltf") + " " + (dir / "out.gltf"), (dir / "out.bin") + strings::kCannotWrite},
 
         {"--convert " + (dir / "bad.glb") + " " + (dir / "out.abd"), strings::kBadFormat},
         {"--convert " + (dir / "pmx.glb") + " " + (dir / "out.abd"), strings::kBadFormat},
@@ -310,13 +344,58 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
     }
     EXPECT_EQ(FileText(mine), "mine");
     EXPECT_EQ(FileText(in), FileText(dir / "in-link.png"));
+    EXPECT_EQ(FileText(dir / "out.bin"), buffer);
+    for (const char* name : {"side.obj", "full.obj", "out.gltf"})
+        EXPECT_FALSE(std::filesystem::exists(dir / name)) << name;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "loop.abd"));
 
-    // A write cut short by a signal (here the file size limit) leaves no
-    // temporary file beside its target.
-    const RunResult killed = Run("ulimit -f 200; " QUILLO_RENDER_BIN, "--convert " + large + " " + (dir / "big.abd"));
-    EXPECT_NE(killed.status, 0);
+    // Past the file size limit a write fails as any other: said, the previous
+    // files kept, no temporary file left beside them.
+    for (const char* name : {"big.abd", "big.obj", "big.mtl"})
+        test::SetFileText(dir / name, "old");
+    for (const auto& [from, name] :
+         {std::pair<std::string, std::string>{large, "big.abd"}, {QM_SAMPLE_FIGURE, "big.obj"}}) {
+        const RunResult limited = Run("ulimit -f 200; " QUILLO_RENDER_BIN, "--convert " + from + " " + (dir / name));
+        EXPECT_EQ(limited.status, 1) << name;
+        EXPECT_EQ(limited.err, (dir / name) + strings::kCannotWrite + "\n");
+    }
+    for (const char* name : {"big.abd", "big.obj", "big.mtl"})
+        EXPECT_EQ(FileText(dir / name), "old") << name;
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+
+    // On a full disk (a small file system of the test's own, where it may
+    // mount one), likewise; a file with a second link is rewritten once the
+    // room for its new contents is taken, not while a copy holds it.
+    const std::string small = dir / "small";
+    std::filesystem::create_directory(small);
+    if (std::system(("mount -t tmpfs -o size=256k tmpfs " + small + " 2>/dev/null").c_str()) == 0) {
+        const struct Unmount {
+            std::string at;
+            ~Unmount() { std::system(("umount " + at).c_str()); }
+        } unmount{small};
+        for (const char* name : {"x.obj", "x.mtl"})
+            test::SetFileText(small + "/" + name, "old");
+        std::filesystem::copy_file(in, small + "/twin.abd");
+        std::filesystem::create_hard_link(small + "/twin.abd", small + "/twin-link.abd");
+        struct statvfs fs {};
+        statvfs(small.c_str(), &fs);
+        test::SetFileText(small + "/fill", std::string(fs.f_bavail * fs.f_bsize - 3 * 4096, '\0'));
+        const std::string grown = WriteScene("grown.abd", 400);  // three pages where the old scene took one
+        const struct {
+            std::string from, to;
+            int status;
+            std::string kept;
+        } writes[] = {{QM_SAMPLE_FIGURE, "x.obj", 1, "old"},
+                      {grown, "twin.abd", 0, FileText(grown)},
+                      {QM_SAMPLE_FIGURE, "twin.abd", 1, FileText(grown)}};
+        for (const auto& w : writes) {
+            EXPECT_EQ(Quillo("--convert " + w.from + " " + small + "/" + w.to).status, w.status) << w.to;
+            EXPECT_EQ(FileText(small + "/" + w.to), w.kept) << w.to;
+        }
+        EXPECT_EQ(FileText(small + "/x.mtl"), "old");
+        EXPECT_EQ(FileText(small + "/twin-link.abd"), FileText(grown));
+    }
 #ifndef QM_SANITIZED // the sanitizers' shadow memory needs more address space than the limit
     // Under a memory limit, a picture whose worst case does not fit is refused, not drawn until Mesa crashes.
     const RunResult run = Run("ulimit -v 600000; " QUILLO_BIN, "--render " + in + " " + (dir / "big.png") +
@@ -457,9 +536,11 @@ TEST_F(CommandLineTest, HostileModelFilesEndWithoutHarm)
 
 TEST_F(CommandLineTest, UsageErrorsExitTwo)
 {
-    const std::string in = WriteScene("in.abd", 1), png = dir / "out.png";
+    const std::string in = WriteScene("in.abd", 1), png = dir / "out.png", numbers = dir / "numbers";
+    test::SetFileText(numbers, "1\n2\n3\n4\n");  // no DXF for want of a name
     for (const std::string& args :
          {"--convert " + in, "--convert " + in + " out.xyz", std::string("--convert in.xyz out.abd"),
+          "--convert " + numbers + " " + (dir / "o.abd"),
           std::string("--frobnicate"), "--convert " + in + " " + (dir / "quad.rok"), // ROK and FBX are read only
           "--convert " + in + " " + (dir / "quad.fbx"),
           "--render " + in + " " + png + " --set NoSuchKey=1", "--render " + in + " " + png + " --size 320by200",

@@ -25,6 +25,8 @@
 #include "scene/BodyDoc.h"
 #include "scene/SceneFile.h"
 
+#include <X11/Xlib.h>  // last: its macros would clash with the names above
+
 extern char** environ;
 
 namespace qm {
@@ -137,6 +139,59 @@ int WaitForExit(pid_t pid, std::chrono::milliseconds within)
     return -2;
 }
 
+// Drops the file on the window as a file manager does, through the X
+// drag-and-drop messages from a window of the test's own, which hands over
+// the file's address when the viewer asks; whether the viewer took it.
+bool DropFile(const std::string& window, const std::string& path)
+{
+    Display* display = XOpenDisplay(nullptr);
+    const auto atom = [&](const char* name) { return XInternAtom(display, name, False); };
+    const Window target = std::stoul(window), root = DefaultRootWindow(display);
+    const Window source = XCreateSimpleWindow(display, root, 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(display, atom("XdndSelection"), source, CurrentTime);
+    const auto send = [&](const char* type, long a, long b, long c, long d) {
+        XEvent e{};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = target;
+        e.xclient.message_type = atom(type);
+        e.xclient.format = 32;
+        const long data[] = {long(source), a, b, c, d};
+        std::copy(std::begin(data), std::end(data), e.xclient.data.l);
+        XSendEvent(display, target, False, NoEventMask, &e);
+        XFlush(display);
+    };
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, target, root, 150, 150, &x, &y, &child);
+    send("XdndEnter", 5L << 24, long(atom("text/uri-list")), 0, 0);
+    send("XdndPosition", 0, long(x) << 16 | y, CurrentTime, long(atom("XdndActionCopy")));
+    bool dropped = false, finished = false;
+    for (int wait = 0; wait < 500 && !finished; ++wait, std::this_thread::sleep_for(20ms)) {
+        while (XPending(display) && !finished) {
+            XEvent e;
+            XNextEvent(display, &e);
+            if (e.type == SelectionRequest) {
+                const XSelectionRequestEvent r = e.xselectionrequest;
+                const std::string uri = "file://" + path + "\r\n";
+                XChangeProperty(display, r.requestor, r.property, r.target, 8, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(uri.data()), int(uri.size()));
+                XEvent reply{};
+                reply.xselection = {SelectionNotify, 0, True, display, r.requestor, r.selection, r.target, r.property,
+                                    r.time};
+                XSendEvent(display, r.requestor, False, NoEventMask, &reply);
+            } else if (e.type == ClientMessage && e.xclient.message_type == atom("XdndStatus") && !dropped) {
+                dropped = (e.xclient.data.l[1] & 1) != 0;  // accepted
+                send("XdndDrop", 0, CurrentTime, 0, 0);
+            } else if (e.type == ClientMessage && e.xclient.message_type == atom("XdndFinished")) {
+                finished = dropped;
+            }
+        }
+    }
+    XDestroyWindow(display, source);
+    XCloseDisplay(display);
+    return finished;
+}
+
 // A window manager on the test display, as every desktop has: it gives the
 // windows their focus and frames and passes on close requests.
 class WindowManager final : public ::testing::Environment {
@@ -146,7 +201,7 @@ public:
         if (!std::getenv("DISPLAY"))
             return;
         pid_ = Start({"openbox"}, "/dev/null");
-        for (int i = 0; i < 100 && pid_ > 0 && Shell("wmctrl -m 2>/dev/null").empty(); ++i)
+        for (int i = 0; i < 600 && pid_ > 0 && Shell("wmctrl -m 2>/dev/null").empty(); ++i)
             std::this_thread::sleep_for(50ms);
         ASSERT_FALSE(Shell("wmctrl -m 2>/dev/null").empty()) << "openbox did not start";
     }
@@ -252,11 +307,12 @@ public:
         }
         return {};  // still moving
     }
-    // "Quitter", the last item of the first menu, from the keyboard; the exit status.
-    int QuitFromMenu()
+    // "Quitter", the last item of the first menu, from the keyboard, the
+    // question to save answered with keys if given; the exit status.
+    int QuitFromMenu(const std::string& answer = "")
     {
         Keys("F10 Up Return");
-        return Exited();
+        return answer.empty() || Answer(answer) ? Exited() : -2;
     }
     // How many windows of the viewer are shown: the main one and its dialogs.
     size_t Windows() const { return std::stoul(Shell("xdotool search --onlyvisible --class quillo | wc -l")); }
@@ -265,6 +321,8 @@ public:
     // The item of "Fichier" chosen; in its dialog, keys pressed, text typed and Return.
     bool FileDialog(const std::string& item, const std::string& keys, const std::string& typed) const
     {
+        if (!Dialog(false))  // the last one gone first
+            return false;
         Keys(FileMenuKeys(item));
         if (!Dialog())
             return false;
@@ -273,12 +331,24 @@ public:
         Keys("Return");
         return true;
     }
+    // The program's own message box (titled as the program alone) answered
+    // with keys; false when none is shown within 10 s or it stays.
+    bool Answer(const std::string& keys) const
+    {
+        const std::string search = "xdotool search --all --onlyvisible --pid " + std::to_string(pid_);
+        std::string box;
+        for (int attempt = 0; attempt < 3 && box.empty(); ++attempt)  // as in WaitForWindow
+            box = Shell("timeout 10 " + search + " --sync --name '^Quillomark$' | head -n 1");
+        return !box.empty() && Shell("xdotool windowactivate --sync " + box + " key " + keys).empty() &&
+               WaitUntil([&] { return Shell(search + " --name '^Quillomark$' | grep -x " + box).empty(); });
+    }
     // The window closed as a desktop closes it (its title bar's close button,
-    // through the window manager); the exit status.
-    int Close()
+    // through the window manager), the question to save answered with keys if
+    // given; the exit status.
+    int Close(const std::string& answer = "")
     {
         Shell("wmctrl -i -c " + window_);
-        return Exited();
+        return answer.empty() || Answer(answer) ? Exited() : -2;
     }
 
 private:
@@ -402,16 +472,16 @@ TEST_F(GuiTest, SampleMovesWithADragTurnsWithTheArrowsAndShowsAndCommitsItsSkele
     RecordingMessages messages;
     CBodyDoc doc(messages);
     float distance[2] = {};
-    for (const char* key : {"Next sleep 2.5 keyup Next", "Prior sleep 0.5 keyup Prior"}) {
+    for (const char* key : {"Next sleep 2.5 keyup Next", "KP_Prior sleep 0.5 keyup KP_Prior"}) {
         Shell(std::string("xdotool keydown ") + key);
         viewer.Settled();
         viewer.Keys("ctrl+s");
         std::this_thread::sleep_for(500ms);
         ASSERT_EQ(LoadSceneFile(doc, scene), LoadResult::Ok);
-        distance[key[0] == 'P'] = doc.ViewState().cameraDistance;
+        distance[key[0] == 'K'] = doc.ViewState().cameraDistance;
     }
     EXPECT_EQ(distance[0], 200.0f);
-    EXPECT_GT(distance[0] - distance[1], 5.0f) << "Page Up zooms in";
+    EXPECT_GT(distance[0] - distance[1], 5.0f) << "Page Up (of the numpad, held) zooms in";
     EXPECT_LT(distance[0] - distance[1], 100.0f) << "more than 50 frames in half a second";
     EXPECT_EQ(viewer.Close(), 0);
 }
@@ -443,9 +513,12 @@ TEST_F(GuiTest, WheelRightAndMiddleDragsMoveTheCameraAndFBringsTheModelBack)
         Shell("xdotool keydown shift mousedown 3 mousemove_relative -- -100 0 sleep 0.1 mousemove_relative -- -100 0 "
               "sleep 0.1 mouseup 3 keyup shift mousemove_relative 200 0");
     EXPECT_LT(ModelBox(viewer.Settled(), width).count, 100) << "out of sight";
-    viewer.Keys("f");
-    const ModelBox framed(viewer.Settled(), width);
+    viewer.Keys("Left f");  // framed while the camera still turns: it stops where it was framed
+    const Picture framedPicture = viewer.Settled();
+    const ModelBox framed(framedPicture, width);
     EXPECT_GT(framed.filled, 0.8) << framed.count;
+    viewer.Keys("f");
+    EXPECT_TRUE(viewer.Settled() == framedPicture) << "no glide after the framing";
 
     // A left drag from empty space outlines what it selects while the button is held: the
     // pointer, back where it started, goes to (30, 50).
@@ -533,13 +606,32 @@ TEST_F(GuiTest, FileCommandsKeepTheSceneAndWriteWhatTheyNameWhereTheSceneIs)
     EXPECT_TRUE(WaitUntil([&] { return inode(scene) != before; })) << "saved";
     EXPECT_EQ(FileText(scene).size(), FileText(QM_SAMPLE_FIGURE).size()) << "the whole figure, not an empty scene";
 
+    // The picture and the model are proposed under the scene's name.
+    for (const char* item : {"Enregistrer l'image...", "Exporter le modèle..."}) {
+        ASSERT_TRUE(viewer.FileDialog(item, "", "") && viewer.Dialog(false));
+        ASSERT_TRUE(viewer.WaitForWindow("fig.abd - Quillomark"));
+    }
+    EXPECT_TRUE(std::filesystem::exists(folder / "fig.png") && std::filesystem::exists(folder / "fig.glb"));
+
     // Enregistrer en format DXF... to a name that is no DXF name.
     ASSERT_TRUE(viewer.FileDialog("Enregistrer en format DXF...", "ctrl+a", "mesh.txt"));
     EXPECT_TRUE(WaitUntil([&] { return FileText(folder / "mesh.txt").find("3DFACE") != std::string::npos; }));
 
-    // Enregistrer Sous... proposes the scene's name: "new-" typed before it.
-    ASSERT_TRUE(viewer.FileDialog("Enregistrer &Sous...", "Home", "new-"));
-    EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(folder / "new-fig.abd"); }));
+    // A model export whose side file exists asks first, under the name that
+    // gets its extension: No brings the dialog back, and nothing is written.
+    SetFileText(folder / "x.bin", "old");
+    ASSERT_TRUE(viewer.FileDialog("Exporter le modèle...", "ctrl+a", "x.gltf") && viewer.Answer("alt+n"));
+    ASSERT_TRUE(viewer.Dialog());
+    std::this_thread::sleep_for(1s);
+    viewer.Keys("Escape");
+    EXPECT_TRUE(viewer.Dialog(false));
+    EXPECT_TRUE(FileText(folder / "x.bin") == "old" && !std::filesystem::exists(folder / "x.gltf"));
+
+    // Enregistrer Sous... proposes the scene's name: "new-" typed before it;
+    // the existing file of that name is replaced once the user agrees.
+    SetFileText(folder / "new-fig.abd", "old");
+    ASSERT_TRUE(viewer.FileDialog("Enregistrer &Sous...", "Home", "new-") && viewer.Answer("alt+y"));
+    EXPECT_TRUE(WaitUntil([&] { return FileText(folder / "new-fig.abd").size() > 3; }));
     EXPECT_FALSE(std::filesystem::exists(folder / "new-fig.abd.abd"));
     ASSERT_TRUE(viewer.WaitForWindow("new-fig.abd - Quillomark"));
 
@@ -549,27 +641,63 @@ TEST_F(GuiTest, FileCommandsKeepTheSceneAndWriteWhatTheyNameWhereTheSceneIs)
     EXPECT_TRUE(viewer.Dialog(false)) << "no message";
     EXPECT_NE(viewer.Settled(), figure);
 
-    // Ouvrir un fichier ROK... on a file that is none empties the mesh: Save no longer names the scene.
+    // Ouvrir un fichier ROK... on a file that is none empties the mesh (the
+    // imported one given up): Save no longer names the scene.
     ASSERT_TRUE(viewer.FileDialog("Ouvrir un fichier ROK... ( Format de Hexagreat 3D )", "", folder / "fig.abd"));
-    std::this_thread::sleep_for(1s);
-    ASSERT_TRUE(viewer.Dialog()) << "the refusal is said";
-    viewer.Keys("Return");
-    EXPECT_TRUE(viewer.Dialog(false));
+    ASSERT_TRUE(viewer.Answer("alt+n") && viewer.Answer("Return")) << "the refusal is said";
     ASSERT_TRUE(viewer.WaitForWindow("Default - Quillomark")) << "the scene is no longer new-fig.abd";
 
     // The model items: a tall OBJ box fills the empty scene, and goes out again as binary STL.
     SetFileText(folder / "box.obj", "v 0 0 0\nv 1 0 0\nv 1 0 1\nv 0 0 1\nv 0 3 0\nv 1 3 0\nv 1 3 1\nv 0 3 1\n"
                                     "f 1 2 3 4\nf 8 7 6 5\nf 1 5 6 2\nf 2 6 7 3\nf 3 7 8 4\nf 4 8 5 1\n");
     const Picture empty = viewer.Settled();
-    ASSERT_TRUE(viewer.FileDialog("Importer un modèle...", "", folder / "box.obj") && viewer.Dialog(false));
+    ASSERT_TRUE(viewer.FileDialog("Importer un modèle...", "", folder / "box.obj") && viewer.Answer("alt+n"));
     ASSERT_TRUE(viewer.WaitForWindow("Quillomark"));  // the focus back from the dialog
     EXPECT_NE(viewer.Settled(), empty);
     ASSERT_TRUE(viewer.FileDialog("Exporter le modèle...", "Home shift+End", folder / "box.stl"));  // over the name
     WaitUntil([&] { return FileText(folder / "box.stl").size() >= 84; });
     EXPECT_EQ(FileText(folder / "box.stl").size(), 84u + 12 * 50) << "twelve triangles";
 
-    EXPECT_EQ(viewer.QuitFromMenu(), 0);
+    EXPECT_EQ(viewer.QuitFromMenu("alt+n"), 0);
     EXPECT_EQ(FileText(ini).find("bad.abd"), std::string::npos) << FileText(ini);
+}
+
+// Work that no file holds is asked about before it goes, whatever takes it
+// away: Cancel keeps it, No gives it up, Yes saves it first, and a save that
+// fails keeps the window.
+TEST_F(GuiTest, ChangesAreSavedOrGivenUpAsAnsweredBeforeTheSceneGoes)
+{
+    const std::string scene = folder / "fig.abd", other = folder / "other.abd";
+    for (const std::string& copy : {scene, other})
+        std::filesystem::copy_file(QM_SAMPLE_FIGURE, copy);
+    SetFileText(ini, "[View]\nDrawCount=0\n");
+    Viewer viewer({"--settings", ini, scene}, folder);
+    ASSERT_TRUE(viewer.WaitForWindow("fig.abd - Quillomark"));
+    const auto change = [&](const std::string& name) {  // Affichage > Eclairage Inversé turns every polygon
+        viewer.Keys("F10 Right Up Up Return");
+        return viewer.WaitForWindow("^\\*" + name + " - Quillomark");
+    };
+    ASSERT_TRUE(change("fig.abd"));
+    Shell("wmctrl -i -c " + viewer.Id());
+    ASSERT_TRUE(viewer.Answer("Escape"));
+    ASSERT_TRUE(viewer.WaitForWindow("^\\*fig.abd - Quillomark"));
+
+    ASSERT_TRUE(viewer.FileDialog("Ouvrir...", "", other) && viewer.Answer("alt+n"));
+    ASSERT_TRUE(viewer.WaitForWindow("^other.abd - Quillomark"));
+    EXPECT_EQ(FileText(scene), FileText(QM_SAMPLE_FIGURE));
+
+    ASSERT_TRUE(change("other.abd"));
+    ASSERT_TRUE(DropFile(viewer.Id(), scene) && viewer.Answer("Return"));
+    ASSERT_TRUE(viewer.WaitForWindow("^fig.abd - Quillomark"));
+    EXPECT_NE(FileText(other), FileText(QM_SAMPLE_FIGURE)) << "saved before the dropped scene opened";
+
+    ASSERT_TRUE(change("fig.abd"));
+    chmod(scene.c_str(), 0444);
+    EXPECT_EQ(viewer.QuitFromMenu("Return"), -2);
+    ASSERT_TRUE(viewer.Answer("Return")) << "the failed save is said";
+    ASSERT_TRUE(viewer.WaitForWindow("^\\*fig.abd - Quillomark"));
+    EXPECT_EQ(viewer.Close("alt+n"), 0);
+    EXPECT_EQ(FileText(scene), FileText(QM_SAMPLE_FIGURE));
 }
 
 // In each language with a catalog, chosen by LANGUAGE alone where no locale

@@ -91,6 +91,7 @@ TEST_F(ViewCommandsTest, AnimeShadingGreysFlatShadingAndFlipsModuloTwo)
     ASSERT_TRUE(view->Execute(kCmdAnimeShade));
     EXPECT_TRUE(view->Execute(kCmdFlatShade));
     EXPECT_TRUE(view->Query(kCmdAnimeShade).enabled) << "flat shading does not grey anime shading";
+    EXPECT_FALSE(doc.IsModified()) << "what the view shows is no work to save";
 }
 
 TEST_F(ViewCommandsTest, SkeletonEditModeResetsOnEntryMirrorsAndCommitsOnExit)
@@ -98,8 +99,9 @@ TEST_F(ViewCommandsTest, SkeletonEditModeResetsOnEntryMirrorsAndCommitsOnExit)
     joint(kHandNeg).position = joint(kHandNeg).restPosition + Vec3(0, 0, 4);
     EXPECT_FALSE(view->Query(kCmdMirrorFromLeft).enabled || view->Execute(kCmdMirrorFromRight));
     EXPECT_NE(joint(kHandNeg).position, joint(kHandNeg).restPosition) << "a refused mirror leaves the pose";
-    ASSERT_TRUE(view->Execute(kCmdSkeletonEdit));
+    ASSERT_TRUE(view->Execute(kCmdSkeletonEdit) && view->Execute(kCmdSkeletonEdit) && view->Execute(kCmdSkeletonEdit));
     EXPECT_EQ(joint(kHandNeg).position, joint(kHandNeg).restPosition) << "editing starts from the rest pose";
+    EXPECT_FALSE(doc.IsModified()) << "a pose committed as it was";
 
     for (const bool fromNegative : {true, false}) {
         const int from = fromNegative ? kHandNeg : kHandPos, to = fromNegative ? kHandPos : kHandNeg;
@@ -116,6 +118,7 @@ TEST_F(ViewCommandsTest, SkeletonEditModeResetsOnEntryMirrorsAndCommitsOnExit)
     ASSERT_TRUE(view->Execute(kCmdSkeletonEdit));
     EXPECT_FALSE(state().skeletonEditMode);
     EXPECT_EQ(joint(kHead).restPosition, fitted) << "leaving keeps the fitted pose";
+    EXPECT_TRUE(doc.IsModified());
 }
 
 TEST_F(ViewCommandsTest, GroupBindingSwitchesTheCandidatesAndRebinds)

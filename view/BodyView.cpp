@@ -268,7 +268,8 @@ bool CBodyView::Execute(int id)
         doc_.UnlinkSelectedNodes();
         break;
     case kCmdAddNode:
-        AllocNode(doc_.pools); // a full pool simply adds nothing
+        if (AllocNode(doc_.pools) != kNoIndex) // a full pool simply adds nothing
+            doc_.MarkModified();
         break;
     case kCmdAddFigure:
         doc_.AddFigure();
@@ -286,8 +287,7 @@ bool CBodyView::FrameModel()
 {
     if (!FrameMesh(doc_, state_, projection_ ? projection_->Aspect() : 4.0 / 3.0))
         return false;
-    motion_.targetVelocity = Vec3();
-    motion_.distanceSpeed = 0.0f;
+    motion_ = CameraMotion{};  // a glide would carry the view off the framing
     return true;
 }
 
