@@ -308,7 +308,7 @@ int RunCommandLine(int argc, const char* const* argv, const RenderBackend& rende
         ->allow_extra_args(false);
     std::string file;
     app.add_option("FILE", file, Tr("A scene to open"));
-    app.footer(Tr("Exit status: 0 done, 1 a file could not be read or written, 2 a usage error."));
+    app.footer(Tr("Exit status: 0 done, 1 a file could not be read or written or a command could not do its work, 2 a usage error."));
 
     try {
         app.parse(argc, argv);
@@ -382,6 +382,8 @@ int RunBatchCommands(CBodyView& view, const std::vector<int>& commands)
             std::fprintf(stderr, "quillo: %s\n", problem->c_str());
             return 2;
         }
+        if (view.LastCommandRefused())
+            return 1;  // the command has said why
     }
     return 0;
 }

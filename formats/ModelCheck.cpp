@@ -596,7 +596,7 @@ ModelReadStatus CheckModelBytes(std::string_view bytes, const std::string& exten
         return CheckObj(bytes);
     if (extension == "gltf")
         return Status(StartsWith(SkipSpace(bytes), "{") && GltfJsonAcceptable(bytes, 0));
-    if (extension == "glb")
+    if (extension == "glb" || extension == "vrm")
         return Status(GlbAcceptable(bytes));
     if (extension == "ply")
         return Status(PlyHeaderIsSound(bytes));

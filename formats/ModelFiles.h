@@ -15,7 +15,7 @@ namespace qm {
 
 // Model files read through the Open Asset Import Library, by extension (lower
 // case, no dot), and the ones written.
-inline constexpr const char* kModelImportExtensions[] = {"obj", "gltf", "glb", "fbx", "ply", "stl", "dae", "pmx", "3ds"};
+inline constexpr const char* kModelImportExtensions[] = {"obj", "gltf", "glb", "vrm", "fbx", "ply", "stl", "dae", "pmx", "3ds"};
 inline constexpr const char* kModelExportExtensions[] = {"obj", "gltf", "glb", "stl", "ply"};
 
 // The extension of a path's file name, lower case, without the dot; empty when it has none.

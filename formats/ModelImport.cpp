@@ -9,6 +9,7 @@
 #include "formats/ModelReadApart.h"
 #include "platform/Files.h"
 #include "resources/Strings.h"
+#include "scene/FigureFitting.h"
 
 namespace qm {
 
@@ -41,6 +42,9 @@ ExchangeResult Apply(CBodyDoc& doc, ModelData& model, const std::string& extensi
     // STL repeats every corner per face, to the last digit or not: weld as DXF does.
     const bool welded = extension != "stl" || WeldVertices(doc);
     RestoreDefaultPoseAndBind(doc);
+    // A character is fitted as it comes in; anything else keeps the default figure.
+    if (!discarded)
+        FitFigureToModel(doc, false);
     return (discarded || !welded) ? ExchangeResult::kOutOfMemory : ExchangeResult::kOk;
 }
 

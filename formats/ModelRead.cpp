@@ -31,6 +31,7 @@
 #pragma GCC diagnostic pop
 
 #include "formats/ColourQuantiser.h"
+#include "formats/HumanoidMap.h"
 #include "formats/ModelCheck.h"
 #include "formats/ModelFileAccess.h"
 #include "formats/ModelFiles.h"
@@ -314,15 +315,20 @@ struct Gathered : ModelData {
 
     // The rig's number of a bone, added with its head where the bind pose
     // puts it when it is first seen.
-    int32_t BoneOf(const aiBone& bone, const aiMatrix4x4& meshTransform)
+    int32_t BoneOf(const std::string& name, const aiMatrix4x4& bind)
     {
-        const auto [it, added] = boneNumbers.try_emplace(bone.mName.C_Str(), int32_t(rig.bones.size()));
-        if (added) {
-            aiMatrix4x4 bindPose = bone.mOffsetMatrix;
-            bindPose.Inverse();
-            rig.bones.push_back({bone.mName.C_Str(), -1, SceneAxes(meshTransform * bindPose * aiVector3D())});
-        }
+        const auto [it, added] = boneNumbers.try_emplace(name, int32_t(rig.bones.size()));
+        if (added)
+            rig.bones.push_back({name, -1, SceneAxes(bind * aiVector3D())});
         return it->second;
+    }
+
+    // The roles of a humanoid bone map, for the bones the rig has.
+    void MapHumanoid(const std::vector<std::pair<std::string, std::string>>& roles)
+    {
+        for (const auto& [role, node] : roles)
+            if (const auto it = boneNumbers.find(node); it != boneNumbers.end())
+                rig.humanoid.emplace_back(role, it->second);
     }
 
     // Each bone's parent: the nearest of its node's ancestors that is a bone too.
@@ -343,13 +349,106 @@ struct Gathered : ModelData {
     }
 };
 
+// Node trees deeper than this are cut off there: no model nests so deep,
+// and a damaged file must not exhaust the stack.
+constexpr int kDeepestNode = 1000;
+
+// Where a rigged model's parts stand in its bind pose, the pose its meshes
+// were skinned in, whatever pose its nodes were left in. A skinned mesh is
+// placed by its skin alone: its own node's transform does not count (glTF
+// says so, and exporters leave scales there). A part hung under a bone goes
+// with that bone's bind transform.
+class BindPose {
+public:
+    BindPose(const aiScene& scene, Gathered& out)
+    {
+        Walk(*scene.mRootNode, aiMatrix4x4(), 0);
+        for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
+            const aiMesh& mesh = *scene.mMeshes[m];
+            if (!mesh.HasBones())
+                continue;
+            const aiMatrix4x4 placement = SkinPlacement(mesh);
+            placements_[&mesh] = placement;
+            for (unsigned b = 0; b < mesh.mNumBones; ++b) {
+                const aiBone& bone = *mesh.mBones[b];
+                aiMatrix4x4 bind = bone.mOffsetMatrix;
+                bind = placement * bind.Inverse();
+                // An offset that cannot be inverted says nothing: the bone stands where its node does.
+                if (!Finite(bind)) {
+                    const auto node = nodes_.find(bone.mName.C_Str());
+                    bind = node != nodes_.end() && Finite(node->second.global) ? node->second.global : aiMatrix4x4();
+                }
+                if (bones_.emplace(bone.mName.C_Str(), bind).second)
+                    out.BoneOf(bone.mName.C_Str(), bind);
+            }
+        }
+    }
+
+    // Mesh space to the bind pose for a skinned mesh; null for any other.
+    const aiMatrix4x4* Placement(const aiMesh& mesh) const
+    {
+        const auto it = placements_.find(&mesh);
+        return it == placements_.end() ? nullptr : &it->second;
+    }
+
+    // The bind transform of a node that is a bone of some skin; null for any other.
+    const aiMatrix4x4* Bone(const aiNode& node) const
+    {
+        const auto it = bones_.find(node.mName.C_Str());
+        return it == bones_.end() ? nullptr : &it->second;
+    }
+
+private:
+    static bool Finite(const aiMatrix4x4& m)
+    {
+        for (unsigned r = 0; r < 4; ++r)
+            for (unsigned c = 0; c < 4; ++c)
+                if (!std::isfinite(m[r][c]))
+                    return false;
+        return true;
+    }
+
+    struct Seen {
+        aiMatrix4x4 global;  // in the pose the nodes hold
+        int depth = 0;
+    };
+
+    // The first node of each name, depth first, as the library's own search finds it.
+    void Walk(const aiNode& node, const aiMatrix4x4& parent, int depth)
+    {
+        if (depth > kDeepestNode)
+            return;
+        const aiMatrix4x4 global = parent * node.mTransformation;
+        nodes_.try_emplace(node.mName.C_Str(), Seen{global, depth});
+        for (unsigned i = 0; i < node.mNumChildren; ++i)
+            if (node.mChildren[i] != nullptr)
+                Walk(*node.mChildren[i], global, depth + 1);
+    }
+
+    // The skeleton's root bone is the one least likely to be posed away from
+    // its bind pose: the mesh goes where that bone's node and offset put it.
+    aiMatrix4x4 SkinPlacement(const aiMesh& mesh) const
+    {
+        const Seen* root = nullptr;
+        const aiBone* rootBone = nullptr;
+        for (unsigned b = 0; b < mesh.mNumBones; ++b) {
+            const auto it = nodes_.find(mesh.mBones[b]->mName.C_Str());
+            if (it != nodes_.end() && (root == nullptr || it->second.depth < root->depth)) {
+                root = &it->second;
+                rootBone = mesh.mBones[b];
+            }
+        }
+        return root ? root->global * rootBone->mOffsetMatrix : aiMatrix4x4();
+    }
+
+    std::map<std::string, Seen> nodes_;
+    std::map<std::string, aiMatrix4x4> bones_;
+    std::map<const aiMesh*, aiMatrix4x4> placements_;
+};
+
 class Flattener {
 public:
-    // Node trees deeper than this are cut off there: no model nests so deep,
-    // and a damaged file must not exhaust the stack.
-    static constexpr int kDeepest = 1000;
-
-    Flattener(const aiScene& scene, Textures& textures) : scene_(scene)
+    Flattener(const aiScene& scene, Textures& textures, const BindPose& bind) : scene_(scene), bind_(bind)
     {
         for (unsigned m = 0; m < scene.mNumMaterials; ++m)
             looks_.push_back(LookOf(*scene.mMaterials[m], textures));
@@ -373,23 +472,29 @@ public:
         return true;
     }
 
-    void Node(const aiNode& node, const aiMatrix4x4& parent, Gathered& out, int depth)
+    // bone is the rig's number of the nearest bone at or above node, or -1.
+    void Node(const aiNode& node, const aiMatrix4x4& parent, Gathered& out, int depth, int32_t bone = -1)
     {
-        if (depth > kDeepest)
+        if (depth > kDeepestNode)
             return;
-        const aiMatrix4x4 transform = parent * node.mTransformation;
+        const aiMatrix4x4* bind = bind_.Bone(node);
+        const aiMatrix4x4 transform = bind ? *bind : parent * node.mTransformation;
+        if (bind)
+            bone = out.boneNumbers.at(node.mName.C_Str());
+        else if (bone >= 0 && node.mNumMeshes == 0 && !std::strstr(node.mName.C_Str(), "$AssimpFbx$"))
+            bone = out.BoneOf(node.mName.C_Str(), transform);  // a bone no skin names, or an end
         for (unsigned i = 0; i < node.mNumMeshes; ++i)
             if (node.mMeshes[i] < scene_.mNumMeshes)
-                Mesh(*scene_.mMeshes[node.mMeshes[i]], transform, out);
+                Mesh(*scene_.mMeshes[node.mMeshes[i]], transform, out, bone);
         for (unsigned i = 0; i < node.mNumChildren; ++i)
             if (node.mChildren[i] != nullptr)
-                Node(*node.mChildren[i], transform, out, depth + 1);
+                Node(*node.mChildren[i], transform, out, depth + 1, bone);
     }
 
 private:
     void Count(const aiNode& node, size_t& vertices, size_t& faces, int depth) const
     {
-        if (depth > kDeepest)
+        if (depth > kDeepestNode)
             return;
         for (unsigned i = 0; i < node.mNumMeshes; ++i)
             if (node.mMeshes[i] < scene_.mNumMeshes) {
@@ -405,7 +510,7 @@ private:
     struct Strongest {
         std::vector<int32_t> groups, bones;
     };
-    static Strongest StrongestBones(const aiMesh& mesh, const aiMatrix4x4& transform, Gathered& out, int32_t meshGroup)
+    static Strongest StrongestBones(const aiMesh& mesh, Gathered& out, int32_t meshGroup)
     {
         Strongest strongest{std::vector<int32_t>(mesh.mNumVertices, meshGroup),
                             std::vector<int32_t>(mesh.mNumVertices, -1)};
@@ -413,7 +518,7 @@ private:
         for (unsigned b = 0; b < mesh.mNumBones; ++b) {
             const aiBone& bone = *mesh.mBones[b];
             const int32_t group = out.GroupOf(std::string("bone ") + bone.mName.C_Str());
-            const int32_t number = out.BoneOf(bone, transform);
+            const int32_t number = out.boneNumbers.at(bone.mName.C_Str());
             for (unsigned w = 0; w < bone.mNumWeights; ++w) {
                 const aiVertexWeight& weight = bone.mWeights[w];
                 if (weight.mVertexId < mesh.mNumVertices && weight.mWeight > best[weight.mVertexId]) {
@@ -426,10 +531,14 @@ private:
         return strongest;
     }
 
-    void Mesh(const aiMesh& mesh, const aiMatrix4x4& transform, Gathered& out)
+    // A mesh hung under a bone goes with that bone, as its group too.
+    void Mesh(const aiMesh& mesh, const aiMatrix4x4& nodeTransform, Gathered& out, int32_t hungFrom)
     {
-        const int32_t meshGroup = out.GroupOf("mesh " + std::to_string(meshOrdinal_++));
-        const Strongest strongest = mesh.HasBones() ? StrongestBones(mesh, transform, out, meshGroup) : Strongest{};
+        const int32_t meshGroup = out.GroupOf(hungFrom >= 0 ? "bone " + out.rig.bones[size_t(hungFrom)].name
+                                                            : "mesh " + std::to_string(meshOrdinal_++));
+        const aiMatrix4x4* skin = bind_.Placement(mesh);
+        const aiMatrix4x4& transform = skin ? *skin : nodeTransform;
+        const Strongest strongest = skin ? StrongestBones(mesh, out, meshGroup) : Strongest{};
         // The polygons name the mesh's own vertices first, in the order they
         // are reached; those are joined all at once afterwards.
         std::vector<int32_t> index(mesh.mNumVertices, -1);
@@ -494,7 +603,7 @@ private:
                 out.colours.push_back(colour);
             }
         }
-        Join(mesh, transform, reached, strongest, meshGroup, index, out);
+        Join(mesh, transform, reached, strongest, meshGroup, hungFrom, index, out);
         for (size_t p = firstPolygon; p < out.polygons.size(); ++p)
             for (int32_t& corner : out.polygons[p])
                 corner = index[size_t(corner)];
@@ -504,7 +613,8 @@ private:
     // an earlier one's at the same position, or a new one's. index then maps
     // the mesh's vertices to them.
     static void Join(const aiMesh& mesh, const aiMatrix4x4& transform, const std::vector<unsigned>& reached,
-                     const Strongest& strongest, int32_t meshGroup, std::vector<int32_t>& index, Gathered& out)
+                     const Strongest& strongest, int32_t meshGroup, int32_t hungFrom, std::vector<int32_t>& index,
+                     Gathered& out)
     {
         constexpr size_t kChunk = 4096;
         std::vector<Vec3> turned(std::min(kChunk, reached.size()));
@@ -519,7 +629,7 @@ private:
                     out.positions.push_back(turned[i]);
                     const bool skinned = !strongest.bones.empty();
                     out.groups.push_back(skinned ? strongest.groups[reached[start + i]] : meshGroup);
-                    out.rig.vertexBone.push_back(skinned ? strongest.bones[reached[start + i]] : -1);
+                    out.rig.vertexBone.push_back(skinned ? strongest.bones[reached[start + i]] : hungFrom);
                 }
                 index[reached[start + i]] = numbers[i];
             }
@@ -527,6 +637,7 @@ private:
     }
 
     const aiScene& scene_;
+    const BindPose& bind_;
     std::vector<Look> looks_;
     int meshOrdinal_ = 0;
 };
@@ -538,6 +649,7 @@ const char* ReaderName(const std::string& extension)
         {"obj", "Wavefront Object Importer"},
         {"gltf", "glTF2 Importer"},
         {"glb", "glTF2 Importer"},
+        {"vrm", "glTF2 Importer"},
         {"fbx", "Autodesk FBX Importer"},
         {"ply", "Stanford Polygon Library (PLY) Importer"},
         {"stl", "Stereolithography (STL) Importer"},
@@ -585,16 +697,22 @@ ModelReadStatus ReadModel(const std::string& path, ModelData& data)
     if (!KeepOneReader(importer, extension, others))
         return ModelReadStatus::kBadFormat;
     UseConfinedFileAccess(importer, path);
-    const aiScene* scene = importer.ReadFile(path, 0);
+    // An avatar is binary glTF by another name, which the library's reader
+    // takes only under its own extensions.
+    const aiScene* scene = extension == "vrm" ? importer.ReadFileFromMemory(bytes.Data(), bytes.Size(), 0, "glb")
+                                              : importer.ReadFile(path, 0);
     if (scene == nullptr || scene->mRootNode == nullptr)
         return ModelReadStatus::kBadFormat;
     Textures textures(*scene, FolderOf(path));
-    Flattener flattener(*scene, textures);
     Gathered model;
+    const BindPose bind(*scene, model);
+    Flattener flattener(*scene, textures, bind);
     if (!flattener.Reserve(*scene->mRootNode, model))
         return ModelReadStatus::kOutOfMemory;
     flattener.Node(*scene->mRootNode, aiMatrix4x4(), model, 0);
     model.LinkBones(*scene->mRootNode);
+    if (extension == "vrm" || extension == "glb" || extension == "gltf")
+        model.MapHumanoid(ReadHumanoidMap(view));
     model.missingTextures = textures.Missing();
     data = std::move(static_cast<ModelData&>(model));
     return ModelReadStatus::kOk;

@@ -71,6 +71,7 @@ inline constexpr MenuItem kViewItems[] = {
 // The skeleton and node commands, which have no place in the other menus.
 inline constexpr MenuItem kSkeletonItems[] = {
     {ItemKind::Check, kCmdSkeletonEdit, QM_TEXT("Mode édition du squelette")},
+    {ItemKind::Command, kCmdFitSkeleton, QM_TEXT("Ajuster le squelette au modèle")},
     {ItemKind::Command, kCmdMirrorFromLeft, QM_TEXT("Symétrie : côté gauche vers côté droit")},
     {ItemKind::Command, kCmdMirrorFromRight, QM_TEXT("Symétrie : côté droit vers côté gauche")},
     {ItemKind::Check, kCmdGroupBinding, QM_TEXT("Lier les vertices par groupe")},

@@ -25,6 +25,7 @@ inline constexpr const char kReplaceFiles[] = QM_TEXT("%sは既に存在しま�
 
 inline constexpr const char kAlreadyLinked[] = QM_TEXT("その制御点間は既にリンクされています");
 inline constexpr const char kCannotUnlink[] = QM_TEXT("そのリンクは切ることができません");
+inline constexpr const char kCannotFitSkeleton[] = QM_TEXT("骨格をモデルに合わせることができません");
 
 // Exchange formats.
 inline constexpr const char kWeldOutOfMemory[] = QM_TEXT("メモリが足りません");

@@ -15,7 +15,9 @@ namespace qm {
 // figure facing -y, its -x side the character's left). turn is the angle
 // about the vertical (z) axis, in radians, that the mesh and these positions
 // are to be turned by about the mesh's box centre so that the character
-// faces the figure's front (-y): 0 when it already does.
+// faces the figure's front (-y): 0 when it already does. A point (x, y) goes
+// to (x cos turn - y sin turn, x sin turn + y cos turn) about that centre, so
+// a character facing +x has a turn of -pi/2.
 struct FigureFit {
     double turn = 0.0;
     std::array<Vec3, kFigureJoints> joint{};

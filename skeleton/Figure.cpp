@@ -133,6 +133,14 @@ void SetDefaultRestPose(Figure& figure)
     CommitPoseAndRebind(figure, true);
 }
 
+Vec3 DefaultRestPosition(int joint)
+{
+    for (const RestJoint& r : kDefaultRestPose)
+        if (r.joint == joint)
+            return r.rest;
+    return Vec3(kParkedX, 0.0f, 0.0f);
+}
+
 void UpdateDerivedJoints(Figure& figure, bool alsoRest)
 {
     struct Derived {

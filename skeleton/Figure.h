@@ -65,6 +65,8 @@ void ClearJointSelection(Figure& figure);
 bool BuildFigure(Figure& figure, FigureHost& host);
 
 void SetDefaultRestPose(Figure& figure);
+// Where the default rest pose puts a joint (spare joints: parked far away).
+Vec3 DefaultRestPosition(int joint);
 void UpdateDerivedJoints(Figure& figure, bool alsoRest);
 void ResetFigurePose(Figure& figure, bool toRest);
 void CommitPoseAndRebind(Figure& figure, bool commit);

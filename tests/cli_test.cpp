@@ -333,6 +333,8 @@ TEST_F(CommandLineTest, FailedReadsAndWritesExitOneWithTheMessage)
         {"--convert " + (dir / "pmx.glb") + " " + (dir / "out.abd"), strings::kBadFormat},
         // A drawing that would take minutes stops at its time limit.
         {"--render " QM_SAMPLE_FIGURE " " + (dir / "slow.png") + " --frames 100000 --timeout 0.5", strings::kTimedOut},
+        // A mesh that is no character: nothing is written.
+        {"--convert " + eight + " " + (dir / "out.abd") + " --command 32864", strings::kCannotFitSkeleton},
     };
     for (const auto& c : cases) {
         const RunResult run = Quillo(c.args);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "scene/BodyDoc.h"
+#include "tools/P3.h"
 
 namespace qm {
 
@@ -32,16 +33,7 @@ constexpr double kGrid = 1.0 / 1024.0;
 constexpr double kFill = 0.85;
 constexpr double kFieldOfView = 40.0 * kPi / 180.0;
 
-struct P3 {
-    double x = 0.0, y = 0.0, z = 0.0;
-};
-
-P3 operator+(P3 a, P3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-P3 operator-(P3 a, P3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-P3 operator*(P3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-double Dot(P3 a, P3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-P3 CrossOf(P3 a, P3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-P3 Unit(P3 a) { return a * (1.0 / std::sqrt(Dot(a, a))); }
+using namespace sketch;
 
 // One cross-section of a part: its centre and its half-sizes along the part's
 // "across" direction and along the third direction.

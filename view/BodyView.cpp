@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "scene/FigureFitting.h"
 #include "view/Framing.h"
 
 namespace qm {
@@ -156,7 +157,7 @@ bool CBodyView::Handles(int id)
         kCmdResetNodes,   kCmdSkeletonEdit, kCmdMirrorFromLeft, kCmdMirrorFromRight,
         kCmdGroupBinding, kCmdMergeNodes,   kCmdLinkNodes,      kCmdLinkNodesZeroLength,
         kCmdUnlinkNodes,  kCmdAddNode,      kCmdAddFigure,      kCmdAddSheet,
-        kCmdFitModel,
+        kCmdFitModel,     kCmdFitSkeleton,
     };
     return FindSwitch(id) || std::find(std::begin(kOthers), std::end(kOthers), id) != std::end(kOthers);
 }
@@ -178,6 +179,7 @@ CommandState CBodyView::Query(int id) const
     case kCmdGroupBinding:
         return {true, true, state_.groupBinding};
     case kCmdFitModel:
+    case kCmdFitSkeleton:
         return {true, doc_.vertexCount > 0, false};
     // The count is the one of the last button release; the editing commands
     // do not recount it.
@@ -213,6 +215,7 @@ bool CBodyView::Execute(int id)
         return true;
     }
 
+    refused_ = false;
     Figure& figure = doc_.FirstFigure();
     switch (id) {
     case kCmdFrontView:
@@ -229,6 +232,9 @@ bool CBodyView::Execute(int id)
         break;
     case kCmdFlipPolygons:
         doc_.FlipAllPolygons();
+        break;
+    case kCmdFitSkeleton:
+        refused_ = !FitFigureToModel(doc_, true).fitted;
         break;
     case kCmdResetNodes:
         ResetAllNodeMotion(doc_.pools);

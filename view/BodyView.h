@@ -82,6 +82,8 @@ public:
     static bool Handles(int id);
     CommandState Query(int id) const;
     bool Execute(int id);
+    // Whether the last command that ran refused to do its work (the user was told).
+    bool LastCommandRefused() const { return refused_; }
 
     // The left mouse button: picking, selecting and pinning nodes, dragging
     // figure 0 and, with Ctrl, scaling the model. Pointer positions are client
@@ -144,6 +146,7 @@ private:
     FrameSink* frames_ = nullptr;
     float edgeWidthWorld_ = 0.0f;
     int selectedCount_ = 0;
+    bool refused_ = false;
 };
 
 } // namespace qm

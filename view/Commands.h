@@ -54,6 +54,7 @@ enum CommandId : int {
     kCmdAddNode = 32843,
     kCmdAddFigure = 32845,
     kCmdAddSheet = 32849,
+    kCmdFitSkeleton = 32864,  // the figure fitted to the model's skeleton or shape
 };
 
 // Whether some part of the program (the view or the desktop) has a command

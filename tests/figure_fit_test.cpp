@@ -1,0 +1,113 @@
+// The figure fitted to rigged characters of known joints, as files bring them.
+#include <gtest/gtest.h>
+
+#include "Fixtures.h"
+#include "formats/ModelFiles.h"
+#include "resources/Strings.h"
+#include "scene/FigureFitting.h"
+#include "scene/SceneFile.h"
+#include "tools/RiggedFigure.h"
+
+namespace qm {
+namespace {
+
+class FigureFitTest : public test::ViewTest {
+protected:
+    // The file written, imported and fitted; the figure's joints against the character's.
+    void ExpectFitted(const std::string& name, const RiggedFigureShape& shape)
+    {
+        RiggedFigureTruth truth;
+        ASSERT_TRUE(WriteRiggedFigure(dir / name, shape, &truth));
+        ASSERT_EQ(ImportModel(doc, dir / name), ExchangeResult::kOk) << name;
+        const auto imported = JudgedJoints(doc);
+        // Fitting again, as --command 32864 after the import does, changes nothing.
+        const FitOutcome again = FitFigureToModel(doc, true);
+        EXPECT_TRUE(again.fitted && again.fromRig) << name;
+        EXPECT_GT(again.bindingAgreement, 0.8) << name;
+        const auto judged = JudgedJoints(doc);
+        for (int j : {10, 11, 12, 15, 16, 17, 20, 21, 22, 25, 26, 27}) {
+            EXPECT_LT(Distance(judged[size_t(j)], truth.joint[size_t(j)]), 0.005) << name << " joint " << j;
+            EXPECT_LT(Distance(judged[size_t(j)], imported[size_t(j)]), 1e-4) << name << " joint " << j;
+        }
+        EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
+    }
+
+    test::TempFolder dir;
+};
+
+RiggedFigureShape Shape(BoneNaming naming, double armDrop, double facing, int vrm = 0)
+{
+    RiggedFigureShape shape;
+    shape.naming = naming;
+    shape.armDrop = armDrop;
+    shape.facing = facing;
+    shape.vrm = vrm;
+    return shape;
+}
+
+// Named rigs, a rig whose names say nothing, avatars with a humanoid map, in
+// T, A and arms-down poses, facing every way: each turned to face the front.
+TEST_F(FigureFitTest, RigsOfEveryKindFitOnTheirJointsFacingTheFront)
+{
+    ExpectFitted("mixamo.glb", Shape(BoneNaming::kMixamo, 0, 90));
+    ExpectFitted("mmd.gltf", Shape(BoneNaming::kMmd, 45, 0));
+    ExpectFitted("blender.glb", Shape(BoneNaming::kBlender, 75, -90));
+    RiggedFigureShape numbered = Shape(BoneNaming::kNumbered, 40, 180);
+    numbered.extraBones = true;  // a tail down to the floor and a skirt are no legs, twists no joints
+    ExpectFitted("numbered.glb", numbered);
+    ExpectFitted("avatar0.VRM", Shape(BoneNaming::kNumbered, 10, 180, 1));
+    EXPECT_EQ(doc.rig.humanoid.size(), 26u);
+    ExpectFitted("avatar1.vrm", Shape(BoneNaming::kVRoid, 30, 0, 2));
+    EXPECT_EQ(doc.rig.humanoid.size(), 26u);
+
+    // A skinned mesh's node scale (which glTF ignores) and parts hung under
+    // bones posed away from the bind pose: the character stands whole in its
+    // bind pose, the hat on its head and the forearms on their elbows.
+    RiggedFigureShape scaled = Shape(BoneNaming::kUnreal, 0, 0);
+    scaled.centimetres = true;
+    scaled.meshNodeScale = 0.01;
+    scaled.hungForearms = true;
+    ExpectFitted("scaled.glb", scaled);
+    MeshBounds box;
+    for (int v = 0; v < doc.vertexCount; ++v)
+        box.Widen(doc.restVertices[size_t(v)]);
+    const Vec3 head = JointNode(doc.FirstFigure(), kHead).restPosition;
+    EXPECT_LT(head.z - box.min.z, (box.max.z - box.min.z) * 0.15) << "nothing stands far above the head";
+    EXPECT_GT(JointNode(doc.FirstFigure(), kHandNeg).restPosition.x, box.min.x) << "the forearms reach the hands";
+}
+
+// A fitted scene saved and loaded binds every vertex to the same joint.
+TEST_F(FigureFitTest, SavedFittedSceneBindsTheSameWhenLoaded)
+{
+    ExpectFitted("mixamo.glb", Shape(BoneNaming::kMixamo, 45, -90));
+    ASSERT_TRUE(SaveSceneFile(doc, dir / "fitted.abd"));
+    RecordingMessages quiet;
+    CBodyDoc loaded(quiet);
+    loaded.ViewState().groupBinding = false;
+    ASSERT_EQ(LoadSceneFile(loaded, dir / "fitted.abd"), LoadResult::Ok);
+    ASSERT_EQ(loaded.vertexCount, doc.vertexCount);
+    EXPECT_TRUE(std::equal(doc.boundNode.begin(), doc.boundNode.begin() + doc.vertexCount, loaded.boundNode.begin()));
+    for (int j = 0; j < kFigureJoints; ++j)
+        EXPECT_EQ(JointNode(loaded.FirstFigure(), j).restPosition, JointNode(doc.FirstFigure(), j).restPosition);
+}
+
+// Without a mesh the command is greyed; a mesh that is no character is left
+// as it was, and the user is told.
+TEST_F(FigureFitTest, WhatCannotBeFittedIsLeftAsItWas)
+{
+    EXPECT_FALSE(view->Query(kCmdFitSkeleton).enabled);
+    for (int i = 0; i < 4; ++i)
+        test::AddVertex(doc, Vec3(float(i & 1), float(i >> 1), 0.0f), 7);
+    test::AddPolygon(doc, 0, 1, 3, 2);
+    doc.BindMeshToNodes();
+    const std::vector<int32_t> groups(doc.vertexGroup.begin(), doc.vertexGroup.begin() + 4);
+    ASSERT_TRUE(view->Execute(kCmdFitSkeleton));
+    EXPECT_TRUE(view->LastCommandRefused());
+    EXPECT_EQ(messages.shown, std::vector<std::string>{strings::kCannotFitSkeleton});
+    test::ExpectDefaultRestPose(doc);
+    EXPECT_TRUE(std::equal(groups.begin(), groups.end(), doc.vertexGroup.begin()));
+    EXPECT_EQ(doc.restVertices[3], Vec3(1, 1, 0));
+}
+
+} // namespace
+} // namespace qm

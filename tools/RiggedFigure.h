@@ -1,0 +1,51 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "skeleton/Figure.h"
+
+namespace qm {
+
+// How a generated character's bones are named: after the exporters and
+// avatar formats users' files come from, or not at all.
+enum class BoneNaming { kMixamo, kHumanoid, kVRoid, kBlender, kMmd, kUnreal, kBiped, kNumbered };
+
+// A humanoid character with a skeleton and a skinned mesh, of proportions,
+// pose and facing of one's choosing, written as glTF so that fitting the
+// figure to it can be checked against joints known exactly.
+struct RiggedFigureShape {
+    BoneNaming naming = BoneNaming::kMixamo;
+    double height = 1.7;        // in the file's units (metres)
+    double armDrop = 0.0;       // degrees below the horizontal: 0 a T pose, 45 an A pose
+    double facing = 0.0;        // degrees about the up axis (+y), from +z (glTF's front) towards +x
+    double legShare = 0.5;      // height of the thigh heads over the whole height
+    double headShare = 0.13;    // the head's share of the height
+    double shoulderShare = 0.11;  // half the distance between the upper-arm heads, over the height
+    double armShare = 0.32;     // upper arm and forearm together, over the height
+    int vrm = 0;                // 0: no humanoid map; 1: a VRM 0.x map; 2: a VRM 1.0 map
+    bool centimetres = false;   // skeleton and mesh in centimetres under a 0.01 scale
+    double meshNodeScale = 1.0; // a scale on the skinned mesh's own node, which glTF ignores
+    bool hungForearms = false;  // forearms and hands as meshes hung under their bones, the nodes posed arms-down
+    bool extraBones = false;    // twist bones, a tail down to the floor and a skirt, weighing on nothing
+    int detail = 8;             // mesh resolution: sides around each limb; vertices grow as its square
+};
+
+// The character's joints in the frame fits are judged in: x its left, y its
+// facing, z its up; origin at its mesh's box centre across and its lowest
+// point; one unit its height. Indexed by figure joint (the figure's -x side is
+// the character's left); only the joints a fit places are filled.
+struct RiggedFigureTruth {
+    std::array<Vec3, kFigureJoints> joint{};
+    int vertices = 0;
+};
+
+// Writes the character as binary glTF (.glb, .vrm) or as .gltf with its data
+// inside. False when the file cannot be written.
+bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, RiggedFigureTruth* truth = nullptr);
+
+// The figure's joints of figure 0 as that frame sees them in a scene whose
+// figure faces -y with -z up.
+std::array<Vec3, kFigureJoints> JudgedJoints(const class CBodyDoc& doc);
+
+} // namespace qm
