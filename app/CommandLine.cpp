@@ -133,10 +133,17 @@ struct ViewedBatchScene {
     // exit status so far: 0 to go on.
     int Open(const std::string& path, const BatchCommands& commands)
     {
-        if (!commands.ids.empty())
+        // A model file brings no camera: as the viewer opens it, from the
+        // front and framed, so that a scene written from it opens that way.
+        const bool model = !path.empty() && KindOf(path) == FileKind::Model;
+        if (!commands.ids.empty() || model)
             view.emplace(*scene.doc, commands.settingsFile);
         if (!path.empty() && !ReadFileInto(*scene.doc, path))
             return 1;
+        if (model) {
+            view->View().Execute(kCmdFrontView);
+            view->View().Execute(kCmdFitModel);
+        }
         return view ? RunBatchCommands(view->View(), commands.ids) : 0;
     }
 };

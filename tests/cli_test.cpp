@@ -207,6 +207,8 @@ TEST_F(CommandLineTest, ConvertCopiesScenesSilentlyAndThroughDxf)
         ASSERT_EQ(LoadSceneFile(doc, dir / "back.abd"), LoadResult::Ok);
         EXPECT_EQ(doc.polygonCount, m.polygons) << m.name;  // glTF and STL hold triangles only
         EXPECT_EQ(doc.vertexCount, 4) << m.name;
+        // A model file, which has no camera, is stored seen from the front, as the viewer opens it.
+        EXPECT_EQ(doc.ViewState().cameraElevation == 0.0f, m.name != std::string("quad.DXF")) << m.name;
     }
     EXPECT_NE(FileText(dir / "quad.obj").find("\nf  4//1 1//1 3//1\n"), std::string::npos);
 
