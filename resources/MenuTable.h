@@ -74,6 +74,7 @@ inline constexpr MenuItem kSkeletonItems[] = {
     {ItemKind::Command, kCmdFitSkeleton, QM_TEXT("Ajuster le squelette au modèle")},
     {ItemKind::Command, kCmdMirrorFromLeft, QM_TEXT("Symétrie : côté gauche vers côté droit")},
     {ItemKind::Command, kCmdMirrorFromRight, QM_TEXT("Symétrie : côté droit vers côté gauche")},
+    {ItemKind::Check, kCmdMirrorEdit, QM_TEXT("Miroir")},
     {ItemKind::Check, kCmdGroupBinding, QM_TEXT("Lier les vertices par groupe")},
     {ItemKind::Command, kCmdResetNodes, QM_TEXT("Replacer les points au repos") "\tC"},
     kSeparator,

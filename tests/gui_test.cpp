@@ -218,12 +218,16 @@ private:
 };
 [[maybe_unused]] const auto* const windowManager = ::testing::AddGlobalTestEnvironment(new WindowManager);
 
-// The keys that pick an item of "Fichier" by its label (without its
-// shortcut), counted in the menu table so that new items move nothing here.
-std::string FileMenuKeys(const std::string& label)
+// The keys that pick an item of a menu (kMenus[menu]) by its label (without
+// its shortcut), counted in the menu table so that new items move nothing here.
+std::string MenuKeys(int menu, const std::string& label)
 {
     std::string keys = "F10";
-    for (const menus::MenuItem& item : menus::kFileItems) {
+    for (int m = 0; m < menu; ++m)
+        keys += " Right";
+    const menus::Menu& items = menus::kMenus[menu];
+    for (int i = 0; i < items.count; ++i) {
+        const menus::MenuItem& item = items.items[i];
         if (item.kind == menus::ItemKind::Separator)
             continue;
         keys += " Down";
@@ -232,6 +236,35 @@ std::string FileMenuKeys(const std::string& label)
     }
     ADD_FAILURE() << "no item " << label;
     return "Escape";
+}
+
+std::string FileMenuKeys(const std::string& label)
+{
+    return MenuKeys(0, label);
+}
+
+// The nodes drawn over the mesh in skeleton edit mode (white squares of six
+// pixels) from left to right: their centres.
+std::vector<std::pair<int, int>> NodesDrawn(const Picture& p, int width)
+{
+    std::vector<std::pair<int, int>> nodes;
+    const int height = int(p.size()) / width;
+    auto white = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < width && y < height && p[size_t(y * width + x)] == 0xffffffu;
+    };
+    for (int x = 0; x + 5 < width; ++x)
+        for (int y = 30; y + 5 < height; ++y) {
+            bool square = true;
+            for (int i = 0; i < 6 && square; ++i)
+                for (int j = 0; j < 6 && square; ++j)
+                    square = white(x + i, y + j);
+            const bool seen = std::any_of(nodes.begin(), nodes.end(), [&](auto n) {
+                return std::abs(n.first - x - 3) < 6 && std::abs(n.second - y - 3) < 6;
+            });
+            if (square && !seen)
+                nodes.emplace_back(x + 3, y + 3);
+        }
+    return nodes;
 }
 
 // The viewer started with args, killed at the end unless it has exited.
@@ -290,6 +323,16 @@ public:
         std::string command = "xdotool" + move + std::to_string(x0) + row + " mousedown 1";
         for (int i = 1; i <= 5; ++i)
             command += move + std::to_string(x0 + (x1 - x0) * i / 5) + row + " sleep 0.05";
+        Shell(command + " mouseup 1");
+    }
+    // From (x, y) by dy pixels down, in five moves.
+    void DragDown(int x, int y, int dy) const
+    {
+        std::string command = "xdotool mousemove --window " + window_ + " " + std::to_string(x) + " " +
+                              std::to_string(y) + " mousedown 1";
+        for (int i = 1; i <= 5; ++i)
+            command += " mousemove --window " + window_ + " " + std::to_string(x) + " " +
+                       std::to_string(y + dy * i / 5) + " sleep 0.05";
         Shell(command + " mouseup 1");
     }
     // Waits until the drawn picture stops changing; the picture of that
@@ -483,6 +526,54 @@ TEST_F(GuiTest, SampleMovesWithADragTurnsWithTheArrowsAndShowsAndCommitsItsSkele
     EXPECT_EQ(distance[0], 200.0f);
     EXPECT_GT(distance[0] - distance[1], 5.0f) << "Page Up (of the numpad, held) zooms in";
     EXPECT_LT(distance[0] - distance[1], 100.0f) << "more than 50 frames in half a second";
+    EXPECT_EQ(viewer.Close(), 0);
+}
+
+// In skeleton edit mode a drag from a joint moves that joint alone, and with
+// "Miroir" on its partner too, the mirror way; each release is kept as the
+// rest pose, which the saved scene holds.
+TEST_F(GuiTest, SkeletonEditDragsOneJointAndMiroirMovesItsPartnerMirrored)
+{
+    SetFileText(ini, "[View]\nDrawCount=0\nDrawGround=0\nDrawShadow=0\n");
+    const std::string scene = folder / "figure.abd";
+    std::filesystem::copy_file(QM_SAMPLE_FIGURE, scene);
+    Viewer viewer({"--settings", ini, scene}, folder);
+    ASSERT_TRUE(viewer.WaitForWindow("figure.abd - Quillomark"));
+    const int width = std::stoi(viewer.Geometry());
+    viewer.Keys(MenuKeys(2, "Mode édition du squelette"));
+    RecordingMessages messages;
+    CBodyDoc before(messages), after(messages);
+    ASSERT_EQ(LoadSceneFile(before, scene), LoadResult::Ok);
+    const auto rest = [](CBodyDoc& doc, int joint) { return JointNode(doc.figures[0], joint).restPosition; };
+    // The drawn nodes farthest right and left: the character's left hand (it
+    // faces the camera) and its right hand.
+    const auto dragHand = [&](bool left, int dy) {
+        const auto nodes = NodesDrawn(viewer.Settled(), width);
+        ASSERT_GE(nodes.size(), 15u);
+        const auto [x, y] = left ? nodes.back() : nodes.front();
+        const std::string saved = FileText(scene);
+        viewer.DragDown(x, y, dy);
+        viewer.Settled();
+        viewer.Keys("ctrl+s");
+        ASSERT_TRUE(WaitUntil([&] { return FileText(scene) != saved; }));
+        ASSERT_EQ(LoadSceneFile(after, scene), LoadResult::Ok);
+    };
+
+    dragHand(true, 40);
+    EXPECT_GT(rest(after, kHandNeg).z - rest(before, kHandNeg).z, 1.0f) << "the left hand went down";
+    for (int joint : {kWaist, kNeck, kShoulderNeg, kElbowNeg, kHandPos, kFootNeg})
+        EXPECT_EQ(rest(after, joint), rest(before, joint)) << joint;
+
+    viewer.Keys(MenuKeys(2, "Miroir"));
+    EXPECT_TRUE(WaitUntil([&] { return FileText(ini).find("MirrorEdit=1") != std::string::npos; })) << FileText(ini);
+    ASSERT_EQ(LoadSceneFile(before, scene), LoadResult::Ok);
+    dragHand(false, -30);
+    const Vec3 right = rest(after, kHandPos) - rest(before, kHandPos);
+    const Vec3 left = rest(after, kHandNeg) - rest(before, kHandNeg);
+    EXPECT_LT(right.z, -1.0f) << "the right hand went up";
+    EXPECT_NEAR(left.z, right.z, 1e-3);
+    EXPECT_NEAR(left.x, -right.x, 1e-3);
+    EXPECT_EQ(rest(after, kElbowNeg), rest(before, kElbowNeg));
     EXPECT_EQ(viewer.Close(), 0);
 }
 

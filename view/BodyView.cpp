@@ -50,6 +50,7 @@ constexpr SwitchCommand kSwitchCommands[] = {
     {kCmdCartoonEdge, &ViewSwitches::useEdge, true},
     {kCmdDoublePlane, &ViewSwitches::drawDoublePlane, false},
     {kCmdShowSkeleton, &ViewSwitches::showSkeleton, false},
+    {kCmdMirrorEdit, &ViewSwitches::mirrorEdit, false},
 };
 
 const SwitchCommand* FindSwitch(int id)

@@ -86,8 +86,11 @@ public:
     bool LastCommandRefused() const { return refused_; }
 
     // The left mouse button: picking, selecting and pinning nodes, dragging
-    // figure 0 and, with Ctrl, scaling the model. Pointer positions are client
-    // pixels from the top-left. Nothing happens without a projection.
+    // figure 0 and, with Ctrl, scaling the model. In skeleton edit mode a drag
+    // that starts on a joint other than the waist moves that joint and the
+    // other selected joints only ("Miroir": their mirror partners follow).
+    // Pointer positions are client pixels from the top-left. Nothing happens
+    // without a projection.
     void SetProjection(const ScreenProjection* projection) { projection_ = projection; }
     void OnLButtonDown(int x, int y, MouseKeys keys);
     void OnMouseMove(int x, int y, MouseKeys keys);
@@ -122,6 +125,8 @@ public:
 private:
     void SetPresetView(float elevation, float azimuth);
     void MoveCamera(int x, int y);
+    void MoveFigure(int x, int y);
+    void MoveJoints(int x, int y);
 
     enum class CameraDrag { None, Orbit, Pan };
     struct CameraDragState {
@@ -134,6 +139,7 @@ private:
         int dragX = 0, dragY = 0;      // the pointer at the press, then at each move
         int anchorX = 0, anchorY = 0;  // the pointer at the press
         bool nodeHit = false;
+        int joint = -1;  // the joint of figure 0 a skeleton edit drags alone, or -1
     };
 
     CBodyDoc& doc_;

@@ -14,7 +14,8 @@ bool IsKnownCommand(int id)
         kCmdFrontView, kCmdRightView, kCmdTopView, kCmdDoublePlane, kCmdFlipPolygons, kCmdWebSite, kCmdShortcuts,
         kCmdAbout, kCmdResetNodes, kCmdSkeletonEdit, kCmdMirrorFromLeft, kCmdMirrorFromRight, kCmdGroupBinding,
         kCmdMergeNodes, kCmdLinkNodes, kCmdLinkNodesZeroLength, kCmdUnlinkNodes, kCmdAddNode, kCmdAddFigure,
-        kCmdAddSheet, kCmdFitSkeleton, kCmdShowSkeleton, kCmdFitModel, kCmdSaveImage, kCmdImportModel, kCmdExportModel,
+        kCmdAddSheet, kCmdFitSkeleton, kCmdMirrorEdit, kCmdShowSkeleton, kCmdFitModel, kCmdSaveImage, kCmdImportModel,
+        kCmdExportModel,
     };
     constexpr int kRecentFiles = 9;
     if (id >= kCmdRecentFirst && id < kCmdRecentFirst + kRecentFiles)

@@ -55,6 +55,7 @@ enum CommandId : int {
     kCmdAddFigure = 32845,
     kCmdAddSheet = 32849,
     kCmdFitSkeleton = 32864,  // the figure fitted to the model's skeleton or shape
+    kCmdMirrorEdit = 32865,   // "Miroir": a dragged joint's mirror partner follows
 };
 
 // Whether some part of the program (the view or the desktop) has a command

@@ -1,5 +1,6 @@
 // The view's mouse: the left button edits, the others move the camera.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
 
@@ -20,6 +21,17 @@ constexpr double kZoomPerNotch = 1.1;
 bool AlwaysPickable(int node)
 {
     return node == kChestNeg || node == kChestPos;
+}
+
+// The joint of figure whose node is node, or -1.
+int JointOf(const Figure& figure, int node)
+{
+    if (!figure.active || figure.document == nullptr)
+        return -1;
+    for (int j = 0; j < kFigureJoints; ++j)
+        if (figure.joint[size_t(j)] == node)
+            return j;
+    return -1;
 }
 
 } // namespace
@@ -58,9 +70,12 @@ void CBodyView::OnLButtonDown(int x, int y, MouseKeys keys)
 {
     if (!projection_)
         return;
-    mouse_ = MouseState{true, x, y, x, y, false};
+    mouse_ = MouseState{true, x, y, x, y, false, -1};
     const int hit = PickNode(x, y);
     mouse_.nodeHit = hit != kNoIndex;
+    // In skeleton edit mode a joint is dragged alone; the waist carries the whole figure.
+    const int joint = mouse_.nodeHit && state_.skeletonEditMode ? JointOf(doc_.FirstFigure(), hit) : -1;
+    mouse_.joint = joint == kWaist ? -1 : joint;
     auto& nodes = doc_.pools.nodes;
     auto clear = [&](int32_t SceneNode::*flag) {
         for (SceneNode& n : nodes)
@@ -96,14 +111,10 @@ void CBodyView::OnMouseMove(int x, int y, MouseKeys keys)
     if (keys.control) {
         const double scale = state_.modelScale - (y - mouse_.dragY) * kScalePerPixel;
         state_.modelScale = std::max(static_cast<float>(scale), kMinModelScale);
+    } else if (mouse_.joint >= 0) {
+        MoveJoints(x, y);
     } else {
-        // The figure follows the pointer in the plane through node 0 parallel to the screen.
-        const Vec3 p = doc_.pools.nodes[0].position;
-        Vec3 s = projection_->ProjectPoint(p);
-        s.x = static_cast<float>(double(s.x) + (x - mouse_.dragX));
-        s.y = static_cast<float>(double(s.y) + (y - mouse_.dragY));
-        const Vec3 w = projection_->UnprojectPoint(s);
-        TranslateFigure(doc_.FirstFigure(), double(w.x) - p.x, double(w.y) - p.y, double(w.z) - p.z);
+        MoveFigure(x, y);
     }
     mouse_.dragX = x;
     mouse_.dragY = y;
@@ -112,6 +123,52 @@ void CBodyView::OnMouseMove(int x, int y, MouseKeys keys)
         const ScreenRect rect{mouse_.anchorX, mouse_.anchorY, x, y};
         frames_->ShowSelectionRect(&rect);
     }
+}
+
+void CBodyView::MoveFigure(int x, int y)
+{
+    // The figure follows the pointer in the plane through node 0 parallel to the screen.
+    const Vec3 p = doc_.pools.nodes[0].position;
+    Vec3 s = projection_->ProjectPoint(p);
+    s.x = static_cast<float>(double(s.x) + (x - mouse_.dragX));
+    s.y = static_cast<float>(double(s.y) + (y - mouse_.dragY));
+    const Vec3 w = projection_->UnprojectPoint(s);
+    TranslateFigure(doc_.FirstFigure(), double(w.x) - p.x, double(w.y) - p.y, double(w.z) - p.z);
+}
+
+void CBodyView::MoveJoints(int x, int y)
+{
+    // The pressed joint follows the pointer in the plane through it parallel
+    // to the screen; the other selected joints move by as much.
+    Figure& figure = doc_.FirstFigure();
+    const Vec3 p = JointNode(figure, mouse_.joint).position;
+    Vec3 s = projection_->ProjectPoint(p);
+    s.x = static_cast<float>(double(s.x) + (x - mouse_.dragX));
+    s.y = static_cast<float>(double(s.y) + (y - mouse_.dragY));
+    const Vec3 d = projection_->UnprojectPoint(s) - p;
+    std::array<bool, kFigureJoints> moving{};
+    std::array<Vec3, kFigureJoints> shift{};
+    for (int j = 0; j < kFigureJoints; ++j) {
+        const SceneNode& n = JointNode(figure, j);
+        moving[size_t(j)] = n.inUse && (j == mouse_.joint || n.selected);
+        if (moving[size_t(j)])
+            shift[size_t(j)] = d;
+    }
+    // "Miroir": a moving joint's partner across the figure's middle (x = 0)
+    // moves the mirror way, unless it moves itself.
+    if (options_.Switches().mirrorEdit)
+        for (const auto& [a, b] : kMirrorPairs)
+            for (const auto& [from, to] : {std::pair{a, b}, std::pair{b, a}})
+                if (moving[size_t(from)] && !moving[size_t(to)])
+                    shift[size_t(to)] = Vec3(-d.x, d.y, d.z);
+    for (int j = 0; j < kFigureJoints; ++j) {
+        SceneNode& n = JointNode(figure, j);
+        if (n.inUse && shift[size_t(j)] != Vec3()) {
+            n.position += shift[size_t(j)];
+            n.velocity = Vec3();
+        }
+    }
+    UpdateDerivedJoints(figure, false);
 }
 
 void CBodyView::OnLButtonUp(MouseKeys keys)

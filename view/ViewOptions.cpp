@@ -46,6 +46,7 @@ constexpr SwitchOption kSwitches[] = {
     {"DrawDoublePlane", 0, &ViewSwitches::drawDoublePlane},
     {"UseFastBlower", 1, &ViewSwitches::useFastBlower},
     {"ShowSkeleton", 1, &ViewSwitches::showSkeleton},
+    {"MirrorEdit", 0, &ViewSwitches::mirrorEdit},
 };
 
 constexpr NumericOption<ViewParameters> kParameters[] = {

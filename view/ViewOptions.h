@@ -23,6 +23,7 @@ struct ViewSwitches {
     int32_t drawDoublePlane; // lighting of both faces of the polygons
     int32_t useFastBlower;   // the accumulation effects use the fast texture-copy method
     int32_t showSkeleton;    // nodes and links drawn over the mesh in skeleton edit mode
+    int32_t mirrorEdit;      // a joint dragged in skeleton edit mode carries its mirror partner along
 };
 
 // One switch, as the command table names it: &ViewSwitches::drawShadow.
