@@ -92,6 +92,10 @@ const Convention kConventions[] = {
      {"Bip01 %s Clavicle", "Bip01 %s UpperArm", "Bip01 %s Forearm", "Bip01 %s Hand", "Bip01 %s Finger1",
       "Bip01 %s Thigh", "Bip01 %s Calf", "Bip01 %s Foot", "Bip01 %s Toe0", "Bip01 %s Eye"},
      "L", "R"},
+    {{"Body", "Hips", "Abdomen", "Torso", "Neck", "Head"},
+     {"Shoulder%s", "UpperArm%s", "LowerArm%s", "Palm2%s", "Middle1%s", "UpperLeg%s", "LowerLeg%s", "Foot%s",
+      "Foot%s_end", "Eye%s"},
+     "L", "R"},
 };
 
 const char* const kVrmRoles[kRoles] = {
@@ -102,6 +106,11 @@ const char* const kVrmRoles[kRoles] = {
     "rightLowerLeg", "rightFoot", "rightToes", "rightEye",
 };
 
+const Convention& Names(BoneNaming naming)
+{
+    return kConventions[naming == BoneNaming::kRobot ? int(BoneNaming::kNumbered) : int(naming)];
+}
+
 std::string BoneName(BoneNaming naming, int role)
 {
     if (naming == BoneNaming::kNumbered) {
@@ -111,7 +120,7 @@ std::string BoneName(BoneNaming naming, int role)
         std::snprintf(name, sizeof name, n == 0 ? "Bone" : "Bone.%03d", n);
         return name;
     }
-    const Convention& c = kConventions[int(naming)];
+    const Convention& c = Names(naming);
     if (role < kLShoulder)
         return c.centre[role];
     const bool left = role < kRShoulder;
@@ -176,12 +185,15 @@ struct Skeleton {
     Quat frame[kRoles];  // each bone's turn in the bind pose, arbitrary as in real files
 };
 
-// A bone beyond the body's own: its name after its parent's, its parent
-// (a role, or kRoles + an earlier extra) and its head.
+// A bone beyond the body's own: its parent (a role, or kRoles + an earlier
+// extra), its head and its name: the suffix after its parent's name, after
+// nothing, or followed by a side's word.
 struct Extra {
     std::string suffix;
     int parent;
     P3 head;
+    bool afterParent = false;
+    int side = -1;  // 0 the left, 1 the right
 };
 
 // Everything of the character in its own frame: x its left, y up, z its front.
@@ -241,10 +253,18 @@ Character Build(const RiggedFigureShape& s)
         const int o = side * kSide;
         MeshPart& fore = s.hungForearms ? c.hung[side * 2] : b;
         MeshPart& hand = s.hungForearms ? c.hung[side * 2 + 1] : b;
+        const bool bare = side == 1 && s.bareRightForearm;  // the forearm carries the hand
         b.Tube(h[kLUpperArm + o], h[kLLowerArm + o], 0.04 * H, 0.032 * H, sides, rings, kLUpperArm + o, kLLowerArm + o);
-        fore.Tube(h[kLLowerArm + o], h[kLHand + o], 0.03 * H, 0.024 * H, sides, rings, kLLowerArm + o, kLHand + o);
+        fore.Tube(h[kLLowerArm + o], h[kLHand + o], 0.03 * H, 0.024 * H, sides, rings, kLLowerArm + o,
+                  bare ? -1 : kLHand + o);
         hand.Tube(h[kLHand + o], h[kLIndex + o] + (h[kLIndex + o] - h[kLHand + o]), 0.024 * H, 0.015 * H, sides,
-                  rings / 2, kLHand + o, kLIndex + o);
+                  rings / 2, bare ? kLLowerArm + o : kLHand + o, bare ? -1 : kLIndex + o);
+        // Palms either side of the middle one (the hand's bone), their mean on the wrist.
+        for (int palm = 0; s.fannedHands && !bare && palm < 2; ++palm)
+            c.extras.push_back({palm == 0 ? "Palm1" : "Palm3", kLLowerArm + o,
+                                h[kLHand + o] + P3{0, 0, palm == 0 ? 0.012 * H : -0.012 * H}, false, side});
+        if (s.ikFeet)
+            c.extras.push_back({"_end", kLLowerLeg + o, h[kLFoot + o], true});
         b.Tube(h[kLUpperLeg + o], h[kLLowerLeg + o], 0.065 * H, 0.048 * H, sides, rings, kLUpperLeg + o, kLLowerLeg + o);
         b.Tube(h[kLLowerLeg + o], h[kLFoot + o], 0.046 * H, 0.032 * H, sides, rings, kLLowerLeg + o, kLFoot + o);
         b.Tube(h[kLFoot + o] + P3{0, -0.015 * H, -0.03 * H}, h[kLToes + o] + P3{0, 0, 0.04 * H}, 0.03 * H, 0.018 * H,
@@ -254,7 +274,7 @@ Character Build(const RiggedFigureShape& s)
     if (s.extraBones) {
         for (int role : {kLUpperArm, kLLowerArm, kLUpperLeg, kRUpperArm, kRLowerArm, kRUpperLeg}) {
             const int child = role == kLUpperLeg ? kLLowerLeg : role == kRUpperLeg ? kRLowerLeg : role + 1;
-            c.extras.push_back({"Twist", role, (h[role] + h[child]) * 0.5});
+            c.extras.push_back({"Twist", role, (h[role] + h[child]) * 0.5, true});
         }
         for (int k = 0; k < 4; ++k)
             c.extras.push_back({"Tail" + std::to_string(k + 1), k == 0 ? int(kHips) : kRoles + int(c.extras.size()) - 1,
@@ -308,14 +328,16 @@ struct Placement {
     P3 operator()(P3 p) const { return facing.Rotate(p) * scale; }
 };
 
-nlohmann::json Primitive(Buffer& buffer, const MeshPart& part, const std::function<P3(P3)>& place, bool skinned)
+// jointOf: each bone's place in the skin's joints.
+nlohmann::json Primitive(Buffer& buffer, const MeshPart& part, const std::function<P3(P3)>& place, bool skinned,
+                         const std::vector<int>& jointOf)
 {
     std::vector<float> positions, weights;
     std::vector<uint16_t> joints;
     for (const Vertex& v : part.vertices) {
         const P3 p = place(v.p);
         positions.insert(positions.end(), {float(p.x), float(p.y), float(p.z)});
-        joints.insert(joints.end(), {uint16_t(v.bone[0]), uint16_t(v.bone[1]), 0, 0});
+        joints.insert(joints.end(), {uint16_t(jointOf[size_t(v.bone[0])]), uint16_t(jointOf[size_t(v.bone[1])]), 0, 0});
         weights.insert(weights.end(), {v.weight[0], v.weight[1], 0.0f, 0.0f});
     }
     const int count = int(part.vertices.size());
@@ -381,16 +403,24 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
         head[size_t(r)] = place(c.bones.head[r]);
     }
 
+    // Feet may hang from the hips; a bare forearm's hand and finger are no bones
+    // but nodes of their own beside the skeleton.
+    auto parentOf = [&](int r) { return shape.ikFeet && (r == kLFoot || r == kRFoot) ? int(kHips) : int(kParent[r]); };
+    auto dropped = [&](int r) { return shape.bareRightForearm && (r == kRHand || r == kRIndex); };
+
     Buffer buffer;
     nlohmann::json nodes = nlohmann::json::array(), meshes = nlohmann::json::array();
     // Node 0 holds the skeleton (in centimetres under a 0.01 scale); bones are nodes 1 onwards.
     nodes.push_back({{"name", "Armature"}, {"children", {1}}, {"scale", {1 / units, 1 / units, 1 / units}}});
     std::vector<std::vector<int>> children(kRoles);
     for (int r = 1; r < kRoles; ++r)
-        children[kParent[r]].push_back(r + 1);
+        if (dropped(r) && !dropped(kParent[r]))
+            nodes[0]["children"].push_back(r + 1);
+        else
+            children[size_t(parentOf(r))].push_back(r + 1);
     for (int r = 0; r < kRoles; ++r) {
-        const Quat parent = r == 0 ? Quat{} : global[kParent[r]];
-        const P3 parentHead = r == 0 ? P3{} : head[kParent[r]];
+        const Quat parent = r == 0 ? Quat{} : global[size_t(parentOf(r))];
+        const P3 parentHead = r == 0 ? P3{} : head[size_t(parentOf(r))];
         Quat local = parent.Inverse() * global[r];
         // Hung forearms stand in a pose of their own: the upper arms turned down.
         if (shape.hungForearms && (r == kLUpperArm || r == kRUpperArm))
@@ -409,9 +439,11 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
         const int parent = e.parent;
         global.push_back(global[size_t(parent)]);
         head.push_back(place(e.head));
-        const std::string name = shape.naming == BoneNaming::kNumbered
-                                     ? "Bone." + std::to_string(100 + k)
-                                     : (e.parent < kRoles && e.suffix == "Twist" ? BoneName(shape.naming, parent) : std::string()) + e.suffix;
+        std::string name = (e.afterParent ? BoneName(shape.naming, parent) : std::string()) + e.suffix;
+        if (e.side >= 0 && shape.naming != BoneNaming::kNumbered)
+            name += e.side == 0 ? Names(shape.naming).left : Names(shape.naming).right;
+        if (shape.naming == BoneNaming::kNumbered)
+            name = "Bone." + std::to_string(100 + k);
         nlohmann::json node = Trs(global[size_t(parent)].Inverse().Rotate(head.back() - head[size_t(parent)]), Quat{});
         node["name"] = name;
         nodes.push_back(node);
@@ -419,11 +451,17 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
     }
     const int boneCount = kRoles + int(c.extras.size());
     (void)firstExtra;
+    std::vector<int> joints, jointOf(size_t(boneCount), 0);
+    for (int r = 0; r < boneCount; ++r)
+        if (r >= kRoles || !dropped(r)) {
+            jointOf[size_t(r)] = int(joints.size());
+            joints.push_back(r + 1);
+        }
 
     auto addMeshNode = [&](const MeshPart& part, int bone, bool skinned) {
         // A hung part is stored in its bone's frame, as it hangs there.
         auto local = [&](P3 p) { return bone < 0 ? place(p) : global[bone].Inverse().Rotate(place(p) - head[bone]); };
-        meshes.push_back({{"primitives", {Primitive(buffer, part, local, skinned)}}});
+        meshes.push_back({{"primitives", {Primitive(buffer, part, local, skinned, jointOf)}}});
         nlohmann::json node = {{"mesh", meshes.size() - 1}};
         nodes.push_back(node);
         return int(nodes.size() - 1);
@@ -447,7 +485,8 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
 
     // Inverse bind matrices, column-major: the inverse of each bone's bind pose.
     std::vector<float> inverseBind;
-    for (int r = 0; r < boneCount; ++r) {
+    for (int joint : joints) {
+        const int r = joint - 1;
         const Quat q = global[size_t(r)].Inverse();
         const P3 t = q.Rotate(head[size_t(r)]) * -1.0;
         const P3 columns[3] = {q.Rotate({1, 0, 0}), q.Rotate({0, 1, 0}), q.Rotate({0, 0, 1})};
@@ -455,16 +494,13 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
             inverseBind.insert(inverseBind.end(), {float(col.x), float(col.y), float(col.z), 0.0f});
         inverseBind.insert(inverseBind.end(), {float(t.x), float(t.y), float(t.z), 1.0f});
     }
-    std::vector<int> joints;
-    for (int r = 0; r < boneCount; ++r)
-        joints.push_back(r + 1);
     nlohmann::json gltf = {
         {"asset", {{"version", "2.0"}, {"generator", "quillomark rigged figure"}}},
         {"scene", 0},
         {"scenes", {{{"nodes", {0, body}}}}},
         {"nodes", nodes},
         {"meshes", meshes},
-        {"skins", {{{"joints", joints}, {"inverseBindMatrices", buffer.Add(inverseBind, boneCount, "MAT4", 5126, true)}}}},
+        {"skins", {{{"joints", joints}, {"inverseBindMatrices", buffer.Add(inverseBind, int(joints.size()), "MAT4", 5126, true)}}}},
     };
     if (shape.vrm == 1) {
         nlohmann::json bones = nlohmann::json::array();
