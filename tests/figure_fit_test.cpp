@@ -61,6 +61,22 @@ TEST_F(FigureFitTest, RigsOfEveryKindFitOnTheirJointsFacingTheFront)
     ExpectFitted("avatar1.vrm", Shape(BoneNaming::kVRoid, 30, 0, 2));
     EXPECT_EQ(doc.rig.humanoid.size(), 26u);
 
+    // Robots' rigs: palms fanning out from the forearms with no hand bones,
+    // feet hung from the hips' bone as inverse kinematics rigs hang them,
+    // a bone named the hips beside the legs; named and not.
+    RiggedFigureShape robot = Shape(BoneNaming::kRobot, 45, 90);
+    robot.fannedHands = robot.ikFeet = true;
+    ExpectFitted("robot.glb", robot);
+    robot.naming = BoneNaming::kNumbered;
+    ExpectFitted("robot_numbered.glb", robot);
+    // An arm that ends at its forearm, which carries the hand (or a tool):
+    // its wrist as far along as the other's, whose fingers fan from its forearm.
+    RiggedFigureShape tool = Shape(BoneNaming::kMixamo, 0, 180);
+    tool.fannedHands = tool.bareRightForearm = true;
+    ExpectFitted("tool.gltf", tool);
+    tool.naming = BoneNaming::kNumbered;
+    ExpectFitted("tool_numbered.glb", tool);
+
     // A skinned mesh's node scale (which glTF ignores) and parts hung under
     // bones posed away from the bind pose: the character stands whole in its
     // bind pose, the hat on its head and the forearms on their elbows.
