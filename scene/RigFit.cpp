@@ -327,11 +327,11 @@ void Settle(std::vector<Label>& labels)
 }
 
 // Whether bone b carries on from bone a: it lies below a, or it starts where
-// a bone below a ends (a foot or a hand hung elsewhere, as inverse kinematics
-// rigs hang them).
+// a bone below a ends, or below a that ends its chain (a foot or a hand hung
+// elsewhere, as inverse kinematics rigs hang them).
 bool Continues(const Tree& tree, int a, int b)
 {
-    if (tree.IsAncestor(a, b))
+    if (tree.IsAncestor(a, b) || (tree.Children(a).empty() && tree.Head(b).z > tree.Head(a).z))
         return true;
     const double length = Distance(tree.Head(a), tree.Head(b));
     for (int end = 0; end < tree.Size(); ++end)

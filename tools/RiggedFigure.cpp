@@ -263,7 +263,7 @@ Character Build(const RiggedFigureShape& s)
         for (int palm = 0; s.fannedHands && !bare && palm < 2; ++palm)
             c.extras.push_back({palm == 0 ? "Palm1" : "Palm3", kLLowerArm + o,
                                 h[kLHand + o] + P3{0, 0, palm == 0 ? 0.012 * H : -0.012 * H}, false, side});
-        if (s.ikFeet)
+        if (s.ikFeet == 1)
             c.extras.push_back({"_end", kLLowerLeg + o, h[kLFoot + o], true});
         b.Tube(h[kLUpperLeg + o], h[kLLowerLeg + o], 0.065 * H, 0.048 * H, sides, rings, kLUpperLeg + o, kLLowerLeg + o);
         b.Tube(h[kLLowerLeg + o], h[kLFoot + o], 0.046 * H, 0.032 * H, sides, rings, kLLowerLeg + o, kLFoot + o);
@@ -405,7 +405,7 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
 
     // Feet may hang from the hips; a bare forearm's hand and finger are no bones
     // but nodes of their own beside the skeleton.
-    auto parentOf = [&](int r) { return shape.ikFeet && (r == kLFoot || r == kRFoot) ? int(kHips) : int(kParent[r]); };
+    auto parentOf = [&](int r) { return shape.ikFeet > 0 && (r == kLFoot || r == kRFoot) ? int(kHips) : int(kParent[r]); };
     auto dropped = [&](int r) { return shape.bareRightForearm && (r == kRHand || r == kRIndex); };
 
     Buffer buffer;

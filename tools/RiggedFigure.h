@@ -29,7 +29,8 @@ struct RiggedFigureShape {
     bool hungForearms = false;  // forearms and hands as meshes hung under their bones, the nodes posed arms-down
     bool extraBones = false;    // twist bones, a tail down to the floor and a skirt, weighing on nothing
     bool fannedHands = false;   // no hand bones: three palm bones fan out from each forearm's end
-    bool ikFeet = false;        // feet hung from the hips' bone, not the shins, which end in end bones at the ankles
+    int ikFeet = 0;             // 1: feet hung from the hips' bone, not the shins, which end in end bones at
+                                // the ankles; 2: the same, the shins ending there with no end bones
     bool bareRightForearm = false;  // the right arm ends at its forearm, which carries the hand's vertices
     int detail = 8;             // mesh resolution: sides around each limb; vertices grow as its square
 };

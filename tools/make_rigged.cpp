@@ -25,7 +25,7 @@ int main(int argc, char** argv)
     app.add_flag("--hung", shape.hungForearms, "forearms hung under posed bones");
     app.add_flag("--extras", shape.extraBones, "twist bones, a tail and a skirt");
     app.add_flag("--palms", shape.fannedHands, "palm bones fanning from the forearms, no hand bones");
-    app.add_flag("--ik-feet", shape.ikFeet, "feet hung from the hips, shins ending in end bones");
+    app.add_option("--ik-feet", shape.ikFeet, "feet hung from the hips: 1 shins ending in end bones, 2 without them");
     app.add_flag("--bare-right", shape.bareRightForearm, "the right arm ending at its forearm");
     CLI11_PARSE(app, argc, argv);
     const std::map<std::string, BoneNaming> names = {
