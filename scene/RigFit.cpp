@@ -679,14 +679,22 @@ double TurnToFront(const Vec3& forward)
 
 using LimbJoints = std::array<std::array<Vec3, 6>, 2>;
 
-// The wrist of an arm that ends at its forearm: along the way the forearm's
-// vertices lie from the elbow, as far as the other wrist is from its elbow,
-// or, with no other wrist, 0.6 of the way to the forearm's furthest vertex.
+// The wrist of an arm that ends at its forearm: the other arm's wrist seen in
+// the mirror between the shoulders, from this elbow; with no other wrist,
+// along the way the forearm's vertices lie from the elbow, 0.6 of the way
+// to the furthest of them.
 Vec3 WristPastForearm(const Context& c, const Limbs& limbs, const LimbJoints& at, int s)
 {
-    const int forearm = limbs.bone[size_t(s)][1];
     const Vec3 shoulder = at[size_t(s)][0], elbow = at[size_t(s)][1];
-    const std::vector<char> under = c.Subtree(forearm);
+    const int o = 1 - s;
+    if (limbs.bone[size_t(o)][2] != limbs.bone[size_t(o)][1]) {
+        Vec3 across = at[size_t(s)][0] - at[size_t(o)][0];
+        across.z = 0.0f;
+        const Vec3 other = at[size_t(o)][2] - at[size_t(o)][1];
+        if (across.Length() > 0.0)
+            return elbow + other - across * (2.0 * other.Dot(across) / across.Dot(across));
+    }
+    const std::vector<char> under = c.Subtree(limbs.bone[size_t(s)][1]);
     auto carried = [&](size_t v) {
         const int b = c.rig.vertexBone[v];
         return b >= 0 && b < c.tree.Size() && under[size_t(b)];
@@ -709,14 +717,7 @@ Vec3 WristPastForearm(const Context& c, const Limbs& limbs, const LimbJoints& at
     for (size_t v = 0; v < vertices; ++v)
         if (carried(v))
             far = std::max(far, (c.doc.restVertices[v] - elbow).Dot(along));
-    const int o = 1 - s;
-    double length = limbs.bone[size_t(o)][2] != limbs.bone[size_t(o)][1] ? Distance(at[size_t(o)][1], at[size_t(o)][2])
-                                                                          : 0.6 * far;
-    if (far > 0.0)
-        length = std::min(length, 0.9 * far);
-    if (!(length > 0.0))
-        length = 0.8 * Distance(shoulder, elbow);
-    return elbow + along * length;
+    return elbow + along * (far > 0.0 ? 0.6 * far : 0.8 * Distance(shoulder, elbow));
 }
 
 // Where the limb joints stand: on their bones' heads, the wrists at the heads
