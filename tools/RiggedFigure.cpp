@@ -96,6 +96,10 @@ const Convention kConventions[] = {
      {"Shoulder%s", "UpperArm%s", "LowerArm%s", "Palm2%s", "Middle1%s", "UpperLeg%s", "LowerLeg%s", "Foot%s",
       "Foot%s_end", "Eye%s"},
      "L", "R"},
+    {{"hip", "abdomenLower", "abdomenUpper", "chestUpper", "neckLower", "head"},
+     {"%sCollar", "%sShldrBend", "%sForearmBend", "%sHand", "%sIndex1", "%sThighBend", "%sShin", "%sFoot", "%sToe",
+      "%sEye"},
+     "l", "r"},
 };
 
 const char* const kVrmRoles[kRoles] = {
@@ -108,7 +112,7 @@ const char* const kVrmRoles[kRoles] = {
 
 const Convention& Names(BoneNaming naming)
 {
-    return kConventions[naming == BoneNaming::kRobot ? int(BoneNaming::kNumbered) : int(naming)];
+    return kConventions[naming > BoneNaming::kNumbered ? int(naming) - 1 : int(naming)];
 }
 
 std::string BoneName(BoneNaming naming, int role)
@@ -193,7 +197,9 @@ struct Extra {
     int parent;
     P3 head;
     bool afterParent = false;
-    int side = -1;  // 0 the left, 1 the right
+    int side = -1;       // 0 the left, 1 the right
+    std::string name{};  // all of it, when set
+    int adopts = -1;     // the role that hangs from it in place of its parent, when set
 };
 
 // Everything of the character in its own frame: x its left, y up, z its front.
@@ -271,6 +277,18 @@ Character Build(const RiggedFigureShape& s)
                sides, rings / 2, kLFoot + o, kLToes + o);
     }
     c.hat.Tube({0, H - 0.01 * H, 0}, {0, H + 0.03 * H, 0}, 0.09 * H, 0.06 * H, 8, 1, kHeadBone);
+    // Twist bones halfway down a limb segment, the next bone hanging from them.
+    for (int role : {kLUpperArm, kLLowerArm, kLUpperLeg, kRUpperArm, kRLowerArm, kRUpperLeg}) {
+        if (!s.chainedTwists)
+            break;
+        const int child = role == kLUpperLeg ? kLLowerLeg : role == kRUpperLeg ? kRLowerLeg : role + 1;
+        std::string name = BoneName(s.naming, role);
+        if (s.naming == BoneNaming::kDaz)
+            name.replace(name.find("Bend"), 4, "Twist");
+        else
+            name += s.naming == BoneNaming::kBlender ? ".001" : "Twist";
+        c.extras.push_back({"", role, (h[role] + h[child]) * 0.5, false, -1, name, child});
+    }
     if (s.extraBones) {
         for (int role : {kLUpperArm, kLLowerArm, kLUpperLeg, kRUpperArm, kRLowerArm, kRUpperLeg}) {
             const int child = role == kLUpperLeg ? kLLowerLeg : role == kRUpperLeg ? kRLowerLeg : role + 1;
@@ -403,54 +421,64 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
         head[size_t(r)] = place(c.bones.head[r]);
     }
 
-    // Feet may hang from the hips; a bare forearm's hand and finger are no bones
-    // but nodes of their own beside the skeleton.
-    auto parentOf = [&](int r) { return shape.ikFeet > 0 && (r == kLFoot || r == kRFoot) ? int(kHips) : int(kParent[r]); };
-    auto dropped = [&](int r) { return shape.bareRightForearm && (r == kRHand || r == kRIndex); };
+    // The extra bones, frames as their parents'.
+    const int boneCount = kRoles + int(c.extras.size());
+    for (const Extra& e : c.extras) {
+        global.push_back(global[size_t(e.parent)]);
+        head.push_back(place(e.head));
+    }
+    // Bones are nodes 1 onwards, the extras after the body's. Feet may hang
+    // from the hips, a body bone from a twist bone in its chain; a bare
+    // forearm's hand and finger are no bones but nodes beside the skeleton.
+    std::vector<int> parentOf(kParent, kParent + kRoles);
+    for (int foot : {kLFoot, kRFoot})
+        if (shape.ikFeet > 0)
+            parentOf[size_t(foot)] = kHips;
+    for (size_t k = 0; k < c.extras.size(); ++k)
+        if (c.extras[k].adopts >= 0)
+            parentOf[size_t(c.extras[k].adopts)] = kRoles + int(k);
+    auto dropped = [&](int r) { return r < kRoles && shape.bareRightForearm && (r == kRHand || r == kRIndex); };
 
     Buffer buffer;
     nlohmann::json nodes = nlohmann::json::array(), meshes = nlohmann::json::array();
-    // Node 0 holds the skeleton (in centimetres under a 0.01 scale); bones are nodes 1 onwards.
+    // Node 0 holds the skeleton (in centimetres under a 0.01 scale).
     nodes.push_back({{"name", "Armature"}, {"children", {1}}, {"scale", {1 / units, 1 / units, 1 / units}}});
-    std::vector<std::vector<int>> children(kRoles);
-    for (int r = 1; r < kRoles; ++r)
-        if (dropped(r) && !dropped(kParent[r]))
-            nodes[0]["children"].push_back(r + 1);
+    std::vector<std::vector<int>> children(static_cast<size_t>(boneCount));
+    for (int b = 1; b < boneCount; ++b) {
+        const int parent = b < kRoles ? parentOf[size_t(b)] : c.extras[size_t(b - kRoles)].parent;
+        if (dropped(b) && !dropped(parent))
+            nodes[0]["children"].push_back(b + 1);
         else
-            children[size_t(parentOf(r))].push_back(r + 1);
-    for (int r = 0; r < kRoles; ++r) {
-        const Quat parent = r == 0 ? Quat{} : global[size_t(parentOf(r))];
-        const P3 parentHead = r == 0 ? P3{} : head[size_t(parentOf(r))];
-        Quat local = parent.Inverse() * global[r];
+            children[size_t(parent)].push_back(b + 1);
+    }
+    for (int b = 0; b < boneCount; ++b) {
+        const int p = b == 0 ? -1 : b < kRoles ? parentOf[size_t(b)] : c.extras[size_t(b - kRoles)].parent;
+        const Quat parent = p < 0 ? Quat{} : global[size_t(p)];
+        const P3 parentHead = p < 0 ? P3{} : head[size_t(p)];
+        Quat local = parent.Inverse() * global[size_t(b)];
         // Hung forearms stand in a pose of their own: the upper arms turned down.
-        if (shape.hungForearms && (r == kLUpperArm || r == kRUpperArm))
-            local = parent.Inverse() * Quat::About(place.facing.Rotate({0, 0, 1}), r == kLUpperArm ? -1.2 : 1.2) * global[r];
-        nlohmann::json node = Trs(parent.Inverse().Rotate(head[r] - parentHead), local);
-        node["name"] = BoneName(shape.naming, r);
-        if (!children[size_t(r)].empty())
-            node["children"] = children[size_t(r)];
+        if (shape.hungForearms && (b == kLUpperArm || b == kRUpperArm))
+            local = parent.Inverse() * Quat::About(place.facing.Rotate({0, 0, 1}), b == kLUpperArm ? -1.2 : 1.2) *
+                    global[size_t(b)];
+        nlohmann::json node = Trs(parent.Inverse().Rotate(head[size_t(b)] - parentHead), local);
+        if (b < kRoles) {
+            node["name"] = BoneName(shape.naming, b);
+        } else {
+            // An extra is named after its parent, or by itself, or with a side's word.
+            const Extra& e = c.extras[size_t(b - kRoles)];
+            std::string name = (e.afterParent ? BoneName(shape.naming, e.parent) : std::string()) + e.suffix;
+            if (e.side >= 0)
+                name += e.side == 0 ? Names(shape.naming).left : Names(shape.naming).right;
+            if (!e.name.empty())
+                name = e.name;
+            if (shape.naming == BoneNaming::kNumbered)
+                name = "Bone." + std::to_string(100 + b - kRoles);
+            node["name"] = name;
+        }
+        if (!children[size_t(b)].empty())
+            node["children"] = children[size_t(b)];
         nodes.push_back(node);
     }
-
-    // The extra bones, frames as their parents', named after them.
-    const int firstExtra = int(nodes.size());
-    for (size_t k = 0; k < c.extras.size(); ++k) {
-        const Extra& e = c.extras[k];
-        const int parent = e.parent;
-        global.push_back(global[size_t(parent)]);
-        head.push_back(place(e.head));
-        std::string name = (e.afterParent ? BoneName(shape.naming, parent) : std::string()) + e.suffix;
-        if (e.side >= 0 && shape.naming != BoneNaming::kNumbered)
-            name += e.side == 0 ? Names(shape.naming).left : Names(shape.naming).right;
-        if (shape.naming == BoneNaming::kNumbered)
-            name = "Bone." + std::to_string(100 + k);
-        nlohmann::json node = Trs(global[size_t(parent)].Inverse().Rotate(head.back() - head[size_t(parent)]), Quat{});
-        node["name"] = name;
-        nodes.push_back(node);
-        nodes[size_t(parent + 1)]["children"].push_back(int(nodes.size() - 1));
-    }
-    const int boneCount = kRoles + int(c.extras.size());
-    (void)firstExtra;
     std::vector<int> joints, jointOf(size_t(boneCount), 0);
     for (int r = 0; r < boneCount; ++r)
         if (r >= kRoles || !dropped(r)) {
@@ -500,7 +528,8 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
         {"scenes", {{{"nodes", {0, body}}}}},
         {"nodes", nodes},
         {"meshes", meshes},
-        {"skins", {{{"joints", joints}, {"inverseBindMatrices", buffer.Add(inverseBind, int(joints.size()), "MAT4", 5126, true)}}}},
+        {"skins",
+         {{{"joints", joints}, {"inverseBindMatrices", buffer.Add(inverseBind, int(joints.size()), "MAT4", 5126, true)}}}},
     };
     if (shape.vrm == 1) {
         nlohmann::json bones = nlohmann::json::array();
