@@ -39,7 +39,7 @@ const std::map<std::string, Part, std::less<>> kWords = {
     {"neck", Part::kNeck}, {"head", Part::kHead},
     {"shoulder", Part::kShoulder}, {"clavicle", Part::kShoulder}, {"collar", Part::kShoulder},
     {"clav", Part::kShoulder}, {"collarbone", Part::kShoulder},
-    {"upperarm", Part::kUpperArm}, {"uparm", Part::kUpperArm}, {"humerus", Part::kUpperArm},
+    {"upperarm", Part::kUpperArm}, {"uparm", Part::kUpperArm}, {"humerus", Part::kUpperArm}, {"shldr", Part::kUpperArm},
     {"forearm", Part::kLowerArm}, {"lowerarm", Part::kLowerArm}, {"loarm", Part::kLowerArm},
     {"elbow", Part::kLowerArm}, {"radius", Part::kLowerArm}, {"arm", Part::kArmUnsure},
     {"hand", Part::kHand}, {"wrist", Part::kHand}, {"palm", Part::kHand},
@@ -169,6 +169,9 @@ Label LabelOf(const std::string& name)
             label.side = kRight;
             continue;
         }
+        // The bending half of a limb segment split in two ("lShldrBend", "lThighBend") is the segment.
+        if (word == "bend" && (key == "shldr" || key == "forearm" || key == "thigh"))
+            continue;
         if (std::find(std::begin(kOtherWords), std::end(kOtherWords), word) != std::end(kOtherWords))
             return {};
         if (std::isdigit(uint8_t(word[0])) ||

@@ -53,6 +53,11 @@ TEST_F(FigureFitTest, RigsOfEveryKindFitOnTheirJointsFacingTheFront)
     ExpectFitted("mixamo.glb", Shape(BoneNaming::kMixamo, 0, 90));
     ExpectFitted("mmd.gltf", Shape(BoneNaming::kMmd, 45, 0));
     ExpectFitted("blender.glb", Shape(BoneNaming::kBlender, 75, -90));
+    // Limb segments split in two, the twisting half between the bending one
+    // and the next segment, named as realistic characters' rigs name them.
+    RiggedFigureShape split = Shape(BoneNaming::kDaz, 30, 0);
+    split.chainedTwists = true;
+    ExpectFitted("split.glb", split);
     RiggedFigureShape numbered = Shape(BoneNaming::kNumbered, 40, 180);
     numbered.extraBones = true;  // a tail down to the floor and a skirt are no legs, twists no joints
     ExpectFitted("numbered.glb", numbered);
