@@ -209,6 +209,7 @@ struct Character {
     MeshPart body;                   // skinned
     MeshPart hung[2 * 2];            // forearm, hand of each side, when hung
     MeshPart hat;                    // hung under the head
+    MeshPart head;                   // skinned by a skin of its own, when apart
 };
 
 Character Build(const RiggedFigureShape& s)
@@ -254,7 +255,7 @@ Character Build(const RiggedFigureShape& s)
         b.Tube({0, y0, 0}, {0, y1, 0}, 0.12 * H, 0.12 * H, sides * 2, rings / 2, bands[band], band < 3 ? bands[band + 1] : -1);
     }
     b.Tube(h[kNeckBone], h[kHeadBone], 0.035 * H, 0.035 * H, sides, rings / 2, kNeckBone, kHeadBone);
-    b.Tube(h[kHeadBone], {0, H, 0.01 * H}, 0.07 * H, 0.05 * H, sides * 2, rings, kHeadBone);
+    (s.headOwnSkin ? c.head : b).Tube(h[kHeadBone], {0, H, 0.01 * H}, 0.07 * H, 0.05 * H, sides * 2, rings, kHeadBone);
     for (int side = 0; side < 2; ++side) {
         const int o = side * kSide;
         MeshPart& fore = s.hungForearms ? c.hung[side * 2] : b;
@@ -385,6 +386,7 @@ void Truth(const Character& c, RiggedFigureTruth& truth)
     };
     widen(c.body);
     widen(c.hat);
+    widen(c.head);
     for (const MeshPart& part : c.hung)
         widen(part);
     const double height = hi.y - lo.y;
@@ -460,6 +462,8 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
         if (shape.hungForearms && (b == kLUpperArm || b == kRUpperArm))
             local = parent.Inverse() * Quat::About(place.facing.Rotate({0, 0, 1}), b == kLUpperArm ? -1.2 : 1.2) *
                     global[size_t(b)];
+        if (shape.headOwnSkin && b == kNeckBone)
+            local = parent.Inverse() * Quat::About(place.facing.Rotate({1, 0, 0}), 1.4) * global[size_t(b)];
         nlohmann::json node = Trs(parent.Inverse().Rotate(head[size_t(b)] - parentHead), local);
         if (b < kRoles) {
             node["name"] = BoneName(shape.naming, b);
@@ -486,15 +490,15 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
             joints.push_back(r + 1);
         }
 
-    auto addMeshNode = [&](const MeshPart& part, int bone, bool skinned) {
+    auto addMeshNode = [&](const MeshPart& part, int bone, bool skinned, const std::vector<int>& jointsOf) {
         // A hung part is stored in its bone's frame, as it hangs there.
         auto local = [&](P3 p) { return bone < 0 ? place(p) : global[bone].Inverse().Rotate(place(p) - head[bone]); };
-        meshes.push_back({{"primitives", {Primitive(buffer, part, local, skinned, jointOf)}}});
+        meshes.push_back({{"primitives", {Primitive(buffer, part, local, skinned, jointsOf)}}});
         nlohmann::json node = {{"mesh", meshes.size() - 1}};
         nodes.push_back(node);
         return int(nodes.size() - 1);
     };
-    const int body = addMeshNode(c.body, -1, true);
+    const int body = addMeshNode(c.body, -1, true, jointOf);
     nodes[size_t(body)]["skin"] = 0;
     nodes[size_t(body)]["name"] = "Body";
     const double s = shape.meshNodeScale;
@@ -502,7 +506,7 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
     auto hang = [&](const MeshPart& part, int bone) {
         if (part.vertices.empty())
             return;
-        const int node = addMeshNode(part, bone, false);
+        const int node = addMeshNode(part, bone, false, jointOf);
         nodes[size_t(bone + 1)]["children"].push_back(node);
     };
     hang(c.hat, kHeadBone);
@@ -511,25 +515,35 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
         hang(c.hung[side * 2 + 1], kLHand + side * kSide);
     }
 
-    // Inverse bind matrices, column-major: the inverse of each bone's bind pose.
-    std::vector<float> inverseBind;
-    for (int joint : joints) {
-        const int r = joint - 1;
-        const Quat q = global[size_t(r)].Inverse();
-        const P3 t = q.Rotate(head[size_t(r)]) * -1.0;
-        const P3 columns[3] = {q.Rotate({1, 0, 0}), q.Rotate({0, 1, 0}), q.Rotate({0, 0, 1})};
-        for (const P3& col : columns)
-            inverseBind.insert(inverseBind.end(), {float(col.x), float(col.y), float(col.z), 0.0f});
-        inverseBind.insert(inverseBind.end(), {float(t.x), float(t.y), float(t.z), 1.0f});
+    // A skin's inverse bind matrices, column-major: the inverse of each bone's bind pose.
+    auto skin = [&](const std::vector<int>& skinJoints) {
+        std::vector<float> inverseBind;
+        for (int joint : skinJoints) {
+            const int r = joint - 1;
+            const Quat q = global[size_t(r)].Inverse();
+            const P3 t = q.Rotate(head[size_t(r)]) * -1.0;
+            const P3 columns[3] = {q.Rotate({1, 0, 0}), q.Rotate({0, 1, 0}), q.Rotate({0, 0, 1})};
+            for (const P3& col : columns)
+                inverseBind.insert(inverseBind.end(), {float(col.x), float(col.y), float(col.z), 0.0f});
+            inverseBind.insert(inverseBind.end(), {float(t.x), float(t.y), float(t.z), 1.0f});
+        }
+        return nlohmann::json{{"joints", skinJoints},
+                              {"inverseBindMatrices", buffer.Add(inverseBind, int(skinJoints.size()), "MAT4", 5126, true)}};
+    };
+    nlohmann::json skins = {skin(joints)}, scene = {0, body};
+    if (!c.head.vertices.empty()) {
+        const int apart = addMeshNode(c.head, -1, true, std::vector<int>(size_t(boneCount), 0));
+        nodes[size_t(apart)]["skin"] = 1;
+        skins.push_back(skin({kHeadBone + 1}));
+        scene.push_back(apart);
     }
     nlohmann::json gltf = {
         {"asset", {{"version", "2.0"}, {"generator", "quillomark rigged figure"}}},
         {"scene", 0},
-        {"scenes", {{{"nodes", {0, body}}}}},
+        {"scenes", {{{"nodes", scene}}}},
         {"nodes", nodes},
         {"meshes", meshes},
-        {"skins",
-         {{{"joints", joints}, {"inverseBindMatrices", buffer.Add(inverseBind, int(joints.size()), "MAT4", 5126, true)}}}},
+        {"skins", skins},
     };
     if (shape.vrm == 1) {
         nlohmann::json bones = nlohmann::json::array();

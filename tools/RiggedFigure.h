@@ -27,6 +27,8 @@ struct RiggedFigureShape {
     bool centimetres = false;   // skeleton and mesh in centimetres under a 0.01 scale
     double meshNodeScale = 1.0; // a scale on the skinned mesh's own node, which glTF ignores
     bool hungForearms = false;  // forearms and hands as meshes hung under their bones, the nodes posed arms-down
+    bool headOwnSkin = false;   // the head a mesh of its own, with a skin of its own (the head bone alone), the
+                                // neck's node posed bowing away from the bind pose
     bool extraBones = false;    // twist bones, a tail down to the floor and a skirt, weighing on nothing
     bool chainedTwists = false; // twist bones within the limbs' chains, halfway down the upper arms, forearms, thighs
     bool fannedHands = false;   // no hand bones: three palm bones fan out from each forearm's end

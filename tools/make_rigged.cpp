@@ -23,6 +23,7 @@ int main(int argc, char** argv)
     app.add_option("--mesh-scale", shape.meshNodeScale, "scale on the skinned mesh's node");
     app.add_flag("--centimetres", shape.centimetres);
     app.add_flag("--hung", shape.hungForearms, "forearms hung under posed bones");
+    app.add_flag("--head-apart", shape.headOwnSkin, "the head skinned by a skin of its own, the neck posed");
     app.add_flag("--extras", shape.extraBones, "twist bones, a tail and a skirt");
     app.add_flag("--chained-twists", shape.chainedTwists, "twist bones within the limbs' chains");
     app.add_flag("--palms", shape.fannedHands, "palm bones fanning from the forearms, no hand bones");
