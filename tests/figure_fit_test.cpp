@@ -84,13 +84,14 @@ TEST_F(FigureFitTest, RigsOfEveryKindFitOnTheirJointsFacingTheFront)
     tool.naming = BoneNaming::kNumbered;
     ExpectFitted("tool_numbered.glb", tool);
 
-    // A skinned mesh's node scale (which glTF ignores) and parts hung under
-    // bones posed away from the bind pose: the character stands whole in its
-    // bind pose, the hat on its head and the forearms on their elbows.
+    // A skinned mesh's node scale (which glTF ignores), parts hung under
+    // bones posed away from the bind pose and a head skinned apart under a
+    // posed neck: the character stands whole in its bind pose, the hat on
+    // its head and the forearms on their elbows.
     RiggedFigureShape scaled = Shape(BoneNaming::kUnreal, 0, 0);
     scaled.centimetres = true;
     scaled.meshNodeScale = 0.01;
-    scaled.hungForearms = true;
+    scaled.hungForearms = scaled.headOwnSkin = true;
     ExpectFitted("scaled.glb", scaled);
     MeshBounds box;
     for (int v = 0; v < doc.vertexCount; ++v)
