@@ -76,6 +76,19 @@ std::vector<Case> Cases()
     Case hung{"hung", Shape(BoneNaming::kNumbered, 0, 0)};
     hung.shape.hungForearms = true;
     cases.push_back(hung);
+    Case split{"split", Shape(BoneNaming::kDaz, 20, -90)};
+    split.shape.chainedTwists = true;
+    cases.push_back(split);
+    // Robots: palms in place of hands, feet hung from the hips, an arm ending at its forearm.
+    for (int n : {7, 8}) {
+        Case robot{"robot", Shape(BoneNaming(n), 30, 90 * (n - 6))};
+        robot.shape.fannedHands = true;
+        robot.shape.ikFeet = n == 7 ? 1 : 2;
+        cases.push_back(robot);
+        Case tool{"tool", Shape(BoneNaming(n), 10, 45 * (n - 6))};
+        tool.shape.fannedHands = tool.shape.bareRightForearm = true;
+        cases.push_back(tool);
+    }
     return cases;
 }
 
