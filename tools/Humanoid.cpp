@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
+#include <map>
 #include <unordered_map>
 
 #include "platform/Messages.h"
@@ -138,10 +140,12 @@ struct Skeleton {
             bone[k == 0 ? kLeftHand : kRightHand] = wrist;
             handTip[size_t(k)] = wrist + along * hand;
 
-            const P3 hip = At(side * 0.068 * b * w, 0.0, hipHeight);
+            // Fused thighs meet down to the knees.
+            const double hipOut = s.fused ? 0.055 : 0.068, kneeOut = s.fused ? 0.042 : 0.067;
+            const P3 hip = At(side * hipOut * b * w, 0.0, hipHeight);
             const P3 anklePoint = At(side * 0.072 * b * w, -0.01 * b, ankle);
             bone[k == 0 ? kLeftUpLeg : kRightUpLeg] = hip;
-            bone[k == 0 ? kLeftLeg : kRightLeg] = At(side * 0.067 * b * w, 0.005 * b, kneeHeight);
+            bone[k == 0 ? kLeftLeg : kRightLeg] = At(side * kneeOut * b * w, 0.005 * b, kneeHeight);
             bone[k == 0 ? kLeftFoot : kRightFoot] = anklePoint;
             const double foot = (s.boots ? 0.2 : 0.17) * b;
             bone[k == 0 ? kLeftToe : kRightToe] = anklePoint + At(side * 0.012 * b, 0.62 * foot, -0.03 * b);
@@ -588,18 +592,22 @@ void AddBlocks(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
     }
 }
 
+// A part of one colour, every vertex of it belonging to bone.
+void AddPiece(Mesh& mesh, std::vector<int32_t>& bones, Part part, int32_t bone, int32_t colour)
+{
+    part.group = [](const P3&) { return 0; };
+    part.colour = [colour](const P3&) { return colour; };
+    const size_t before = mesh.vertices.size();
+    AddPart(mesh, part);
+    bones.resize(bones.size() + (mesh.vertices.size() - before), bone);
+}
+
 // Clothes and hair: separate pieces over the skin, as characters wear them.
 void AddClothes(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
 {
     const HumanoidSpec& spec = s.spec;
     const double b = s.body, g = spec.girth, w = spec.width, h = s.head;
-    auto add = [&](Part part, int32_t bone, int32_t colour) {
-        part.group = [](const P3&) { return 0; };
-        part.colour = [colour](const P3&) { return colour; };
-        const size_t before = mesh.vertices.size();
-        AddPart(mesh, part);
-        bones.resize(bones.size() + (mesh.vertices.size() - before), bone);
-    };
+    auto add = [&](Part part, int32_t bone, int32_t colour) { AddPiece(mesh, bones, std::move(part), bone, colour); };
     if (spec.skirt) {
         Part skirt;
         const double top = s.crotch + 0.14 * b, hem = 0.5 * (s.crotch + 0.05 * b) + 0.02 * b;
@@ -653,6 +661,251 @@ void AddClothes(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
     }
 }
 
+Blob Inflated(Blob blob, double by)
+{
+    if (blob.ellipsoid) {
+        for (double& r : blob.radius)
+            r += by;
+    } else {
+        blob.ra += by;
+        blob.rb += by;
+    }
+    return blob;
+}
+
+// Adds part's polygons for which keep(centre, bone) holds, and only the
+// vertices they use.
+void AddKept(Mesh& mesh, std::vector<int32_t>& bones, const Mesh& part, const std::vector<int32_t>& partBones,
+             const std::function<bool(P3, int32_t)>& keep, int32_t colour)
+{
+    std::vector<int32_t> index(part.vertices.size(), -1);
+    for (const PolygonCorners& c : part.polygons) {
+        P3 centre;
+        for (int32_t v : c)
+            centre = centre + part.vertices[size_t(v)] * 0.25;
+        if (!keep(centre, partBones[size_t(c[0])]))
+            continue;
+        PolygonCorners kept = c;
+        for (int32_t& v : kept) {
+            if (index[size_t(v)] < 0) {
+                index[size_t(v)] = int32_t(mesh.vertices.size());
+                mesh.vertices.push_back(part.vertices[size_t(v)]);
+                mesh.groups.push_back(0);
+                bones.push_back(partBones[size_t(v)]);
+            }
+            v = index[size_t(v)];
+        }
+        mesh.polygons.push_back(kept);
+        mesh.colours.push_back(colour);
+    }
+}
+
+double UpOf(P3 p)
+{
+    return -p.z;
+}
+
+// A shirt, trousers and shoes: the skin of the pieces they cover, made
+// larger, open where clothes are (neck, sleeves, waist, cuffs, shoe tops);
+// eyes standing out of the face and teeth inside it.
+void AddOutfit(const Skeleton& s, const std::vector<Blob>& body, double cell, Mesh& mesh, std::vector<int32_t>& bones)
+{
+    const double b = s.body, h = s.head;
+    auto garment = [&](std::initializer_list<int32_t> covered, double by,
+                       const std::function<bool(P3, int32_t)>& keep, int32_t colour) {
+        std::vector<Blob> own;
+        for (const Blob& blob : body)
+            if (std::find(covered.begin(), covered.end(), blob.bone) != covered.end())
+                own.push_back(Inflated(blob, by));
+        Mesh part;
+        std::vector<int32_t> partBones;
+        Skin(own, cell, 0.03 * b).Build(part, partBones);
+        AddKept(mesh, bones, part, partBones, keep, colour);
+    };
+    const P3 neck = s.bone[kNeckBone];
+    garment({kChest, kSpine, kHips, kLeftArm, kRightArm}, 0.012 * b,
+            [&](P3 c, int32_t bone) {
+                // Short sleeves, a neck hole, the hem over the hips.
+                if (bone == kLeftArm || bone == kRightArm) {
+                    const P3 shoulder = s.bone[size_t(bone)], elbow = s.bone[size_t(bone + 1)];
+                    return Dot(c - shoulder, Unit(elbow - shoulder)) < 0.75 * Length(elbow - shoulder);
+                }
+                const double fromNeck = std::hypot(c.x - neck.x, c.y - neck.y);
+                return UpOf(c) > s.crotch + 0.08 * b && !(UpOf(c) > s.shoulders - 0.03 * b && fromNeck < 0.06 * b);
+            },
+            kShirt);
+    garment({kHips, kLeftUpLeg, kRightUpLeg, kLeftLeg, kRightLeg}, 0.01 * b,
+            [&](P3 c, int32_t) { return UpOf(c) < s.crotch + 0.14 * b && UpOf(c) > 0.1 * b; }, kTrousers);
+    garment({kLeftFoot, kLeftToe, kRightFoot, kRightToe}, 0.012 * b, [&](P3 c, int32_t) { return UpOf(c) < 0.08 * b; },
+            kShoe);
+    auto ball = [&](P3 centre, double radius, int32_t colour) {
+        Part part;
+        part.keys = {{centre - kRight * (0.2 * radius), radius, radius}, {centre + kRight * (0.2 * radius), radius, radius}};
+        part.across = kUp;
+        part.grid = {12, 3, 4};
+        part.caps = {0.8 * radius, 0.8 * radius};
+        AddPiece(mesh, bones, part, kHeadBone, colour);
+    };
+    for (double side : {-1.0, 1.0})
+        ball(s.headCentre + At(side * 0.15 * h, 0.4 * h, 0.06 * h), 0.08 * h, kShirt);
+    AddBox(mesh, bones, s.headCentre + At(-0.1 * h, 0.36 * h, -0.25 * h), s.headCentre + At(0.1 * h, 0.36 * h, -0.25 * h),
+           kUp, 0.03 * h, 0.03 * h, 0.0, kHeadBone);
+}
+
+// Each of polygons with corners of the given bones split in four, again and
+// again; the neighbours keep their edges whole (cracks, as in models put
+// together from parts of several densities).
+void Densify(Mesh& mesh, std::vector<int32_t>& bones, std::initializer_list<int32_t> which, int times)
+{
+    for (int round = 0; round < times; ++round) {
+        std::map<std::pair<int32_t, int32_t>, int32_t> middle;
+        auto mid = [&](int32_t a, int32_t b) {
+            const auto key = std::minmax(a, b);
+            const auto [it, added] = middle.emplace(key, int32_t(mesh.vertices.size()));
+            if (added) {
+                mesh.vertices.push_back(Mix(mesh.vertices[size_t(a)], mesh.vertices[size_t(b)], 0.5));
+                mesh.groups.push_back(0);
+                bones.push_back(bones[size_t(a)]);
+            }
+            return it->second;
+        };
+        const size_t count = mesh.polygons.size();
+        for (size_t p = 0; p < count; ++p) {
+            const PolygonCorners c = mesh.polygons[p];
+            if (std::find(which.begin(), which.end(), bones[size_t(c[0])]) == which.end())
+                continue;
+            const int32_t colour = mesh.colours[p];
+            auto add = [&](PolygonCorners q, bool first) {
+                if (first) {
+                    mesh.polygons[p] = q;
+                } else {
+                    mesh.polygons.push_back(q);
+                    mesh.colours.push_back(colour);
+                }
+            };
+            if (c[3] == c[2]) {
+                const int32_t ab = mid(c[0], c[1]), bc = mid(c[1], c[2]), ca = mid(c[2], c[0]);
+                add({c[0], ab, ca, ca}, true);
+                add({ab, c[1], bc, bc}, false);
+                add({ca, bc, c[2], c[2]}, false);
+                add({ab, bc, ca, ca}, false);
+            } else {
+                const int32_t ab = mid(c[0], c[1]), bc = mid(c[1], c[2]), cd = mid(c[2], c[3]), da = mid(c[3], c[0]);
+                const int32_t centre = int32_t(mesh.vertices.size());
+                mesh.vertices.push_back((mesh.vertices[size_t(c[0])] + mesh.vertices[size_t(c[1])] +
+                                         mesh.vertices[size_t(c[2])] + mesh.vertices[size_t(c[3])]) *
+                                        0.25);
+                mesh.groups.push_back(0);
+                bones.push_back(bones[size_t(c[0])]);
+                add({c[0], ab, centre, da}, true);
+                add({ab, c[1], bc, centre}, false);
+                add({centre, bc, c[2], cd}, false);
+                add({da, centre, cd, c[3]}, false);
+            }
+        }
+    }
+}
+
+// What characters carry and stand on, each its own mesh.
+void AddProps(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
+{
+    const HumanoidSpec& spec = s.spec;
+    const double b = s.body, g = spec.girth, w = spec.width, h = s.head;
+    auto add = [&](Part part, int32_t bone, int32_t colour) { AddPiece(mesh, bones, std::move(part), bone, colour); };
+    // A ring of a tube round the vertical at a height, of half sizes a across and d deep.
+    auto ring = [&](double up, double forwards, double a, double d, double tube, int32_t bone, int32_t colour) {
+        Part part;
+        for (int k = 0; k <= 16; ++k) {
+            const double angle = 2.0 * kPi * k / 16.0;
+            part.keys.push_back({At(a * std::cos(angle), forwards + d * std::sin(angle), up), tube, 0.5 * tube});
+        }
+        part.across = kUp;
+        part.grid = {8, 48, 2};
+        part.caps = {0.5 * tube, 0.5 * tube};
+        add(part, bone, colour);
+    };
+    if (spec.trinkets) {
+        ring(s.crotch + 0.13 * b, 0.0, 0.15 * b * w * std::sqrt(g) + 0.01 * b, 0.1 * b * g + 0.01 * b, 0.014 * b, kHips,
+             kShoe);
+        ring(s.shoulders + 0.005 * b, -0.01 * b, 0.06 * b * g, 0.055 * b * g, 0.006 * b, kChest, kShoe);
+        AddBox(mesh, bones, At(0, -0.09 * b * g - 0.07 * b, s.shoulders - 0.05 * b),
+               At(0, -0.09 * b * g - 0.07 * b, s.shoulders - 0.28 * b), kRight, 0.1 * b * w, 0.05 * b, 0.0, kChest);
+        Part brim;
+        brim.keys = {{s.headCentre + At(0, 0, 0.4 * h), 0.75 * h, 0.8 * h},
+                     {s.headCentre + At(0, 0, 0.43 * h), 0.75 * h, 0.8 * h}};
+        brim.across = kRight;
+        brim.grid = {32, 2, 2};
+        brim.caps = {0.01 * h, 0.01 * h};
+        add(brim, kHeadBone, kShoe);
+        Part crown = brim;
+        crown.keys = {{s.headCentre + At(0, 0, 0.3 * h), 0.42 * h, 0.48 * h},
+                      {s.headCentre + At(0, 0, 0.75 * h), 0.38 * h, 0.42 * h}};
+        crown.grid = {24, 4, 2};
+        add(crown, kHeadBone, kShoe);
+        for (double side : {-1.0, 1.0})
+            AddBox(mesh, bones, s.headCentre + At(side * 0.42 * h, 0, -0.3 * h),
+                   s.headCentre + At(side * 0.42 * h, 0, -0.45 * h), kRight, 0.03 * h, 0.03 * h, 0.0, kHeadBone);
+    }
+    if (spec.gown) {
+        Part gown;
+        gown.keys = {{At(0, 0.0, s.shoulders - 0.1 * b), 0.135 * b * w * g, 0.1 * b * g},
+                     {At(0, -0.005 * b, s.crotch + 0.15 * b), 0.15 * b * w * g, 0.105 * b * g},
+                     {At(0, -0.01 * b, s.crotch - 0.1 * b), 0.22 * b * w, 0.17 * b},
+                     {At(0, -0.02 * b, 0.002), 0.3 * b * w, 0.26 * b}};
+        gown.across = kRight;
+        gown.grid = {48, 30, 0};
+        gown.open = true;
+        add(gown, kHips, kCloth);
+    }
+    if (spec.base) {
+        Part base;
+        base.keys = {{At(0, 0, -0.035), 0.32, 0.32}, {At(0, 0, 0.002), 0.32, 0.32}};
+        base.across = kRight;
+        base.grid = {40, 3, 2};
+        base.caps = {0.001, 0.001};
+        base.squareness = 2.0;
+        add(base, kHips, kShoe);
+    }
+    const P3 hand = Mix(s.bone[kRightHand], s.handTip[1], 0.4);
+    if (spec.held == 1) {
+        AddBox(mesh, bones, hand - kForwards * (0.06 * b), hand + kForwards * (0.62 * b), kUp, 0.018 * b, 0.004 * b, 0.0,
+               kRightHand);
+        AddBox(mesh, bones, hand + kForwards * (0.03 * b) - kUp * (0.06 * b), hand + kForwards * (0.03 * b) + kUp * (0.06 * b),
+               kRight, 0.01 * b, 0.01 * b, 0.0, kRightHand);
+    } else if (spec.held == 2) {
+        Part staff;
+        staff.keys = {{P3{hand.x, hand.y, 0.0}, 0.014, 0.014}, {P3{hand.x, hand.y, -1.05}, 0.012, 0.012}};
+        staff.across = kRight;
+        staff.grid = {10, 20, 2};
+        staff.caps = {0.005, 0.03};
+        add(staff, kRightHand, kShoe);
+    }
+    if (spec.tail) {
+        Part tail;
+        tail.keys = {{At(0, -0.08 * b * g, s.crotch + 0.1 * b), 0.05 * b * g, 0.05 * b * g},
+                     {At(0, -0.2 * b, s.crotch - 0.1 * b), 0.045 * b * g, 0.045 * b * g},
+                     {At(0.02, -0.35 * b, 0.035), 0.035 * b * g, 0.035 * b * g},
+                     {At(0.06, -0.55 * b, 0.025), 0.022 * b, 0.022 * b},
+                     {At(0.15, -0.68 * b, 0.02), 0.012 * b, 0.012 * b}};
+        tail.across = kRight;
+        tail.grid = {14, 30, 3};
+        tail.caps = {0.03 * b, 0.012 * b};
+        add(tail, kHips, kHairColour);
+    }
+    if (spec.wings)
+        for (double side : {-1.0, 1.0}) {
+            Part wing;
+            wing.keys = {{At(side * 0.04 * b, -0.1 * b * g, s.shoulders - 0.08 * b), 0.05 * b, 0.015 * b},
+                         {At(side * 0.3 * b, -0.22 * b, s.shoulders + 0.08 * b), 0.16 * b, 0.012 * b},
+                         {At(side * 0.62 * b, -0.28 * b, s.shoulders - 0.02 * b), 0.12 * b, 0.008 * b},
+                         {At(side * 0.8 * b, -0.3 * b, s.shoulders - 0.2 * b), 0.04 * b, 0.005 * b}};
+            wing.across = kUp;
+            wing.grid = {16, 24, 3};
+            wing.caps = {0.02 * b, 0.04 * b};
+            add(wing, kChest, kCloth);
+        }
+}
+
 int32_t ColourOf(int32_t bone, const HumanoidSpec& spec)
 {
     switch (bone) {
@@ -699,8 +952,30 @@ Humanoid MakeHumanoid(const HumanoidSpec& spec)
     }
     for (size_t p = 0; p < mesh.polygons.size(); ++p)
         mesh.colours[p] = ColourOf(bones[size_t(mesh.polygons[p][0])], spec);
+    if (spec.uneven)
+        Densify(mesh, bones, {kHeadBone, kNeckBone}, 2);
+    if (spec.doubled) {
+        // The same surface again, a hair's breadth out along the skin's normals.
+        const Mesh skin = mesh;
+        const std::vector<int32_t> skinBones = bones;
+        std::vector<P3> normal(skin.vertices.size());
+        for (const PolygonCorners& c : skin.polygons) {
+            const P3 n = CrossOf(skin.vertices[size_t(c[2])] - skin.vertices[size_t(c[0])],
+                                 skin.vertices[size_t(c[1])] - skin.vertices[size_t(c[0])]);
+            for (int32_t v : c)
+                normal[size_t(v)] = normal[size_t(v)] + n;
+        }
+        Mesh shell = skin;
+        for (size_t v = 0; v < shell.vertices.size(); ++v)
+            if (Dot(normal[v], normal[v]) > 0.0)
+                shell.vertices[v] = shell.vertices[v] + Unit(normal[v]) * 0.002;
+        AddKept(mesh, bones, shell, skinBones, [](P3, int32_t) { return true; }, kShirt);
+    }
     if (!spec.blocks)
         AddClothes(skeleton, mesh, bones);
+    if (spec.dressed && !spec.blocks)
+        AddOutfit(skeleton, SkinBlobs(skeleton), 1.0 / std::max(spec.cells, 20), mesh, bones);
+    AddProps(skeleton, mesh, bones);
 
     // Turned by the facing about the vertical through the origin, then
     // scaled and stood where the sample figure stands.
@@ -721,6 +996,31 @@ Humanoid MakeHumanoid(const HumanoidSpec& spec)
         if (info.joint >= 0)
             out.joints[size_t(info.joint)] = place(skeleton.bone[size_t(i)]);
     }
+    return out;
+}
+
+Humanoid BindPoseHumanoid(const RiggedFigureShape& shape)
+{
+    const RiggedFigureMesh mesh = BindPoseMesh(shape);
+    // The file turns the character about its up axis from its front towards
+    // its left: about the scene's vertical the other way.
+    const double c = std::cos(shape.facing * kPi / 180.0), s = std::sin(shape.facing * kPi / 180.0);
+    auto place = [&](const std::array<double, 3>& p) {
+        const double x = -p[0], y = -p[2];
+        return Vec3::FromDouble((x * c + y * s) * kScale, (y * c - x * s) * kScale, -p[1] * kScale + kSoleZ);
+    };
+    Humanoid out;
+    out.turn = shape.facing * kPi / 180.0;
+    for (const auto& p : mesh.points)
+        out.vertices.push_back(place(p));
+    out.vertexBone.assign(out.vertices.size(), 0);
+    for (const auto& t : mesh.triangles) {
+        // Counter-clockwise from outside; the document's normal is (c2 - c0) x (c1 - c0).
+        out.polygons.push_back({int32_t(t[0]), int32_t(t[2]), int32_t(t[1]), int32_t(t[1])});
+        out.colours.push_back(kShirt);
+    }
+    for (int j : kFittedJoints)
+        out.joints[size_t(j)] = place(mesh.joint[size_t(j)]);
     return out;
 }
 
@@ -932,6 +1232,104 @@ std::vector<NamedHumanoid> HumanoidSet()
     blocksA.width = 1.2;
     blocksA.facing = -150 * kDegree;
     add("blocks-A-chibi", blocksA);
+    return set;
+}
+
+std::vector<NamedHumanoid> DressedSet()
+{
+    constexpr double kDegree = kPi / 180.0;
+    std::vector<NamedHumanoid> set;
+    auto add = [&](const char* name, HumanoidSpec spec) { set.push_back({name, spec}); };
+    HumanoidSpec dressed;
+    dressed.dressed = true;
+    dressed.trinkets = true;
+    dressed.facing = 40 * kDegree;
+    add("dressed-T-trinkets", dressed);
+    HumanoidSpec dressedA = dressed;
+    dressedA.trinkets = false;
+    dressedA.hair = true;
+    dressedA.pose = ArmPose::kA;
+    dressedA.facing = -100 * kDegree;
+    add("dressed-A-hair", dressedA);
+    HumanoidSpec dressedDown = dressed;
+    dressedDown.pose = ArmPose::kDown;
+    dressedDown.boots = true;
+    dressedDown.facing = 30 * kDegree;
+    add("dressed-down-boots", dressedDown);
+    HumanoidSpec doubled;
+    doubled.doubled = true;
+    doubled.dressed = true;
+    doubled.pose = ArmPose::kA;
+    doubled.facing = 180 * kDegree;
+    add("doubled-A", doubled);
+    HumanoidSpec gown;
+    gown.gown = true;
+    gown.hair = true;
+    gown.bust = true;
+    gown.width = 0.92;
+    gown.pose = ArmPose::kA;
+    gown.facing = 70 * kDegree;
+    add("gown-A-hair", gown);
+    HumanoidSpec gownT = gown;
+    gownT.hair = false;
+    gownT.pose = ArmPose::kT;
+    gownT.heads = 6.0;
+    gownT.facing = -160 * kDegree;
+    add("gown-T", gownT);
+    HumanoidSpec base;
+    base.base = true;
+    base.dressed = true;
+    base.facing = -45 * kDegree;
+    add("base-T", base);
+    HumanoidSpec baseA = base;
+    baseA.dressed = false;
+    baseA.pose = ArmPose::kA;
+    baseA.heads = 3.0;
+    baseA.legs = 0.42;
+    baseA.width = 1.15;
+    baseA.girth = 1.25;
+    baseA.hands = 1.4;
+    baseA.facing = 120 * kDegree;
+    add("base-A-chibi", baseA);
+    HumanoidSpec fused;
+    fused.fused = true;
+    fused.pose = ArmPose::kA;
+    fused.facing = 20 * kDegree;
+    add("fused-A", fused);
+    HumanoidSpec fusedT = fused;
+    fusedT.pose = ArmPose::kT;
+    fusedT.girth = 1.25;
+    fusedT.heads = 6.0;
+    fusedT.dressed = true;
+    fusedT.facing = -75 * kDegree;
+    add("fused-T-stocky", fusedT);
+    HumanoidSpec sword;
+    sword.held = 1;
+    sword.dressed = true;
+    sword.facing = 135 * kDegree;
+    add("sword-T", sword);
+    HumanoidSpec staff;
+    staff.held = 2;
+    staff.pose = ArmPose::kA;
+    staff.hair = true;
+    staff.facing = -20 * kDegree;
+    add("staff-A", staff);
+    HumanoidSpec tail;
+    tail.tail = true;
+    tail.facing = 100 * kDegree;
+    add("tail-T", tail);
+    HumanoidSpec wings;
+    wings.wings = true;
+    wings.pose = ArmPose::kA;
+    wings.tail = true;
+    wings.facing = 200 * kDegree;
+    add("wings-A-tail", wings);
+    HumanoidSpec uneven;
+    uneven.uneven = true;
+    uneven.cells = 60;
+    uneven.dressed = true;
+    uneven.facing = -150 * kDegree;
+    add("uneven-T", uneven);
     return set;
 }
 

@@ -35,6 +35,17 @@ struct HumanoidSpec {
     bool gaps = false;    // blocks a little apart, as a robot's jointed parts
     double facing = 0.0;  // turn about the vertical away from facing -y, radians
     int cells = 110;      // the skin's grid: cells over the height
+    // As characters come from their makers, in many meshes that overlap:
+    bool dressed = false; // a shirt, trousers and shoes over the whole skin, open where clothes are; eyes and teeth
+    bool doubled = false; // the skin twice, the second a hair's breadth out (an outfit made from the body)
+    bool trinkets = false; // a belt, a necklace, a backpack, a hat with a brim, earrings
+    bool gown = false;    // a dress down to the floor, over the feet
+    bool base = false;    // standing on a round base
+    bool fused = false;   // thighs together down to the knees
+    int held = 0;         // in the right hand: 1 a sword pointing forwards, 2 a staff down to the floor
+    bool tail = false;    // a thick tail lying on the floor behind
+    bool wings = false;   // spread from the shoulder blades
+    bool uneven = false;  // the head's polygons split over and over, the body's coarse
 };
 
 // A bone of the character's rig: its head is where a rigger puts the joint.
@@ -61,6 +72,11 @@ struct Humanoid {
 
 Humanoid MakeHumanoid(const HumanoidSpec& spec);
 
+// A rigged character's bind-pose mesh alone (tubes per limb, overlapping, a
+// hat, hung parts), in scene axes where MakeHumanoid's characters stand,
+// turned as its file faces; no bones.
+Humanoid BindPoseHumanoid(const struct RiggedFigureShape& shape);
+
 // The character's own joints in the frame a fit is judged in (JudgedJoints):
 // its left, facing and up, from its box centre across and its lowest point,
 // in units of its height.
@@ -78,6 +94,11 @@ struct NamedHumanoid {
     HumanoidSpec spec;
 };
 std::vector<NamedHumanoid> HumanoidSet();
+
+// Characters as makers deliver them: bodies under clothes, shoes, hair, eyes
+// and props, each its own mesh; long dresses, bases, fused thighs, tails,
+// wings, uneven density.
+std::vector<NamedHumanoid> DressedSet();
 
 // Things that are no standing character, which the fit must refuse: a cube,
 // a sphere, a lone head, a four-legged animal, a car, a table, an arch.
