@@ -75,6 +75,9 @@ constexpr D3 kUp{0.0, 0.0, -1.0};
 constexpr double kMaxSamples = 2e6;
 constexpr uint64_t kMaxEntries = 40'000'000;
 constexpr uint64_t kMaxTests = 300'000'000;
+// Vertical lines through the floor plan that tell which pieces enclose what.
+constexpr double kMaxColumns = 4e6;
+constexpr uint64_t kMaxLineWork = 8'000'000;
 // Where a rigger puts the joints against what the surface shows, in the
 // sizes measured there: the arm's head just outside the armpit (in arm
 // radii), the thigh's head over the crotch (in thigh depths), the wrist in
@@ -121,15 +124,16 @@ class RayMesh {
     D3 Low() const { return low_; }
     D3 High() const { return high_; }
 
-    // Distance to the first crossing of the surface along dir (a unit
-    // vector) within reach, or infinity.
+    // Distance to the first crossing of the surface's outline along dir (a
+    // unit vector) within reach, or infinity.
     double FirstHit(D3 origin, D3 dir, double reach) const
     {
         double best = kInf;
         Walk(origin, dir, reach, [&](int cell, double cellExit) {
-            ForTriangles(cell, [&](const Tri& t) {
+            ForTriangles(cell, [&](uint32_t i, const Tri& t) {
                 double s;
-                if (Intersect(t, origin, dir, s, nullptr) && s < best && s <= reach)
+                if (Intersect(t, origin, dir, s, nullptr) && s < best && s <= reach &&
+                    !Buried(origin + dir * s, piece_[i]))
                     best = s;
             });
             return best > cellExit;
@@ -143,21 +147,26 @@ class RayMesh {
     {
         int winding = 0;
         for (const auto& crossing : Crossings(origin, dir))
-            winding += crossing.second;
+            winding += crossing.sign;
         return winding;
     }
 
-    // Every crossing of the surface along the ray, nearest first: the
-    // distance, and +1 leaving a polygon's outside, -1 entering it.
-    std::vector<std::pair<double, int>> Crossings(D3 origin, D3 dir) const
+    struct Crossing {
+        double at;
+        int sign; // +1 leaving a polygon's outside, -1 entering it
+        uint32_t triangle;
+        bool operator<(const Crossing& o) const { return at < o.at; }
+    };
+    // Every crossing of the surface along the ray, nearest first.
+    std::vector<Crossing> Crossings(D3 origin, D3 dir) const
     {
-        std::vector<std::pair<double, int>> crossings;
+        std::vector<Crossing> crossings;
         Walk(origin, dir, kInf, [&](int cell, double) {
-            ForTriangles(cell, [&](const Tri& t) {
+            ForTriangles(cell, [&](uint32_t i, const Tri& t) {
                 double s;
                 int sign;
                 if (Intersect(t, origin, dir, s, &sign))
-                    crossings.emplace_back(s, sign);
+                    crossings.push_back({s, sign, i});
             });
             return true;
         });
@@ -171,38 +180,43 @@ class RayMesh {
     // crossing: a stretch then ends at the last one.
     std::vector<std::pair<double, double>> InsideSpans(D3 origin, D3 dir, bool inside, double tolerance) const
     {
-        const auto crossings = Crossings(origin, dir);
+        auto crossings = Crossings(origin, dir);
+        if (!lineStart_.empty())
+            return OutlineSpans(origin, dir, crossings, tolerance);
         // What the ray must cross to get out: counted from the far end when
         // the mesh is whole round it, else from its first crossing.
         int winding = 0;
         if (inside) {
             for (const auto& c : crossings)
-                winding += c.second;
+                winding += c.sign;
             if (winding == 0 && !crossings.empty())
-                winding = crossings.front().second;
+                winding = crossings.front().sign;
         }
         std::vector<std::pair<double, double>> spans;
         double entered = 0.0;
         for (size_t i = 0; i < crossings.size();) {
             const int before = winding;
-            const double t = crossings[i].first;
-            for (; i < crossings.size() && crossings[i].first - t <= tolerance; ++i)
-                winding -= crossings[i].second;
+            const double t = crossings[i].at;
+            for (; i < crossings.size() && crossings[i].at - t <= tolerance; ++i)
+                winding -= crossings[i].sign;
             if (before == 0 && winding != 0)
                 entered = t;
             else if (before != 0 && winding == 0)
                 spans.emplace_back(entered, t);
         }
-        if (winding != 0 && !crossings.empty() && crossings.back().first > entered)
-            spans.emplace_back(entered, crossings.back().first);
+        if (winding != 0 && !crossings.empty() && crossings.back().at > entered)
+            spans.emplace_back(entered, crossings.back().at);
         return spans;
     }
 
-    // Inside the body: within some closed piece of the mesh, by two rays of
-    // three (one may graze an edge).
+    // Inside the body: within some closed piece of the mesh, as the vertical
+    // lines tell, or else by two rays of three (one may graze an edge).
     bool Inside(D3 p) const
     {
         static constexpr D3 kDirections[3] = {{0.27, 0.34, -0.9}, {-0.41, 0.23, 0.88}, {0.86, -0.47, 0.19}};
+        const int enclosed = Enclosed(p);
+        if (enclosed >= 0)
+            return enclosed == 1;
         int votes = 0;
         for (int i = 0; i < 3; ++i) {
             votes += Winding(p, Unit(kDirections[i])) != 0 ? 1 : 0;
@@ -212,34 +226,188 @@ class RayMesh {
         return votes >= 2;
     }
 
-    // Points spread evenly over the surface, about spacing apart (more
-    // widely when the surface is vast: there are at most kMaxSamples), each
-    // with the area it stands for: the shape's measure, whatever the mesh's
-    // density.
+    // Points spread evenly over the outline, about spacing apart (more widely
+    // when the surface is vast: there are at most kMaxSamples), each with the
+    // area it stands for: the shape's measure, whatever the mesh's density.
     void Sample(double spacing, std::vector<D3>& points, std::vector<double>& weights) const
     {
-        double area = 0.0;
-        for (const auto& corners : tris_) {
-            const Tri t = Triangle(corners);
-            area += 0.5 * Norm(Cross(t.e1, t.e2));
+        ForSamples(spacing, [&](D3 p, double w, uint32_t t) {
+            if (!Buried(p, piece_[t])) {
+                points.push_back(p);
+                weights.push_back(w);
+            }
+        });
+    }
+
+    // Which pieces of the mesh enclose what, from vertical lines through a
+    // grid over the floor plan, side apart: a piece (polygons joined by their
+    // corners) that a line crosses an even number of times encloses the
+    // stretches between its crossings taken in pairs. A body of pieces that
+    // overlap (limbs pushed into the trunk, clothes over the skin, shells
+    // doubled) is seen so by its outline: a surface buried in another piece
+    // is no part of it. An open piece (a skirt, a lock of hair, a body with a
+    // hole) encloses nothing on the lines that cross it an odd number of
+    // times. Limbs of one piece that touch keep their surfaces between them.
+    void FindPieces(double side)
+    {
+        // Pieces: the triangles' corners joined, as a forest of vertices.
+        std::vector<uint32_t> parent(vertices_.size());
+        for (uint32_t v = 0; v < parent.size(); ++v)
+            parent[v] = v;
+        auto root = [&](uint32_t v) {
+            while (parent[v] != v)
+                v = parent[v] = parent[parent[v]];
+            return v;
+        };
+        for (const auto& t : tris_)
+            for (int k = 1; k < 3; ++k)
+                parent[root(uint32_t(t[size_t(k)]))] = root(uint32_t(t[0]));
+        piece_.resize(tris_.size());
+        for (size_t t = 0; t < tris_.size(); ++t)
+            piece_[t] = root(uint32_t(tris_[t][0]));
+
+        // The lines: within kMaxColumns, however flat or vast the plan; off
+        // the grid's round numbers, so that they seldom run through an edge.
+        const D3 extent = high_ - low_;
+        for (;;) {
+            columns_[0] = Within(std::ceil(extent.x / side) + 1, 1, 4096);
+            columns_[1] = Within(std::ceil(extent.y / side) + 1, 1, 4096);
+            if (double(columns_[0]) * columns_[1] <= kMaxColumns)
+                break;
+            side *= 1.25;
         }
-        spacing = std::max(spacing, std::sqrt(2.0 * area / kMaxSamples));
-        for (const auto& corners : tris_) {
-            const Tri t = Triangle(corners);
-            const double longest = std::max({Norm(t.e1), Norm(t.e2), Norm(t.e2 - t.e1)});
-            const int n = Within(std::ceil(longest / spacing), 1, 64);
-            const double w = 0.5 * Norm(Cross(t.e1, t.e2)) / double(n * n);
-            // The centres of the n x n small triangles the edges' divisions make.
-            for (int i = 0; i < n; ++i)
-                for (int j = 0; i + j < n; ++j) {
-                    points.push_back(t.a + t.e1 * ((i + 1.0 / 3.0) / n) + t.e2 * ((j + 1.0 / 3.0) / n));
-                    weights.push_back(w);
-                    if (i + j + 1 < n) {
-                        points.push_back(t.a + t.e1 * ((i + 2.0 / 3.0) / n) + t.e2 * ((j + 2.0 / 3.0) / n));
-                        weights.push_back(w);
+        side_ = side;
+        // Where each line crosses each triangle, in two passes: counted by
+        // line, then filed by line. False past kMaxLineWork.
+        struct Entry {
+            uint32_t piece;
+            float z;
+        };
+        auto crossings = [&](auto&& f) {
+            uint64_t work = 0;
+            for (size_t t = 0; t < tris_.size(); ++t) {
+                const Tri tri = Triangle(tris_[t]);
+                const D3 b = tri.a + tri.e1, c = tri.a + tri.e2;
+                const double area = tri.e1.x * tri.e2.y - tri.e1.y * tri.e2.x;
+                if (std::fabs(area) < 1e-300)
+                    continue;
+                const double x0 = (std::min({tri.a.x, b.x, c.x}) - low_.x) / side_ - kLineX;
+                const double x1 = (std::max({tri.a.x, b.x, c.x}) - low_.x) / side_ - kLineX;
+                const double y0 = (std::min({tri.a.y, b.y, c.y}) - low_.y) / side_ - kLineY;
+                const double y1 = (std::max({tri.a.y, b.y, c.y}) - low_.y) / side_ - kLineY;
+                const int i0 = Within(std::ceil(x0), 0, columns_[0]), i1 = Within(x1, 0, columns_[0] - 1);
+                const int j0 = Within(std::ceil(y0), 0, columns_[1]), j1 = Within(y1, 0, columns_[1] - 1);
+                work += uint64_t(std::max(i1 - i0 + 1, 0)) * uint64_t(std::max(j1 - j0 + 1, 0));
+                if (work > kMaxLineWork)
+                    return false;
+                for (int j = j0; j <= j1; ++j)
+                    for (int i = i0; i <= i1; ++i) {
+                        const double qx = low_.x + (i + kLineX) * side_ - tri.a.x;
+                        const double qy = low_.y + (j + kLineY) * side_ - tri.a.y;
+                        const double u = (qx * tri.e2.y - qy * tri.e2.x) / area;
+                        const double v = (tri.e1.x * qy - tri.e1.y * qx) / area;
+                        if (u >= 0.0 && v >= 0.0 && u + v <= 1.0)
+                            f(size_t(j) * size_t(columns_[0]) + size_t(i),
+                              Entry{piece_[t], float(tri.a.z + tri.e1.z * u + tri.e2.z * v)});
                     }
-                }
+            }
+            return true;
+        };
+        const size_t lines = size_t(columns_[0]) * size_t(columns_[1]);
+        std::vector<uint32_t> start(lines + 1, 0);
+        if (!crossings([&](size_t c, const Entry&) { ++start[c + 1]; }))
+            return;
+        for (size_t c = 0; c < lines; ++c)
+            start[c + 1] += start[c];
+        std::vector<Entry> sorted(start[lines]);
+        {
+            std::vector<uint32_t> next(start.begin(), start.end() - 1);
+            crossings([&](size_t c, const Entry& e) { sorted[next[c]++] = e; });
         }
+        lineStart_.assign(lines + 1, 0);
+        openLine_.assign(lines, 0);
+        for (size_t c = 0; c < lines; ++c) {
+            auto first = sorted.begin() + start[c], last = sorted.begin() + start[c + 1];
+            std::sort(first, last, [](const Entry& a, const Entry& b) {
+                return a.piece != b.piece ? a.piece < b.piece : a.z < b.z;
+            });
+            for (auto run = first; run != last;) {
+                auto end = run;
+                while (end != last && end->piece == run->piece)
+                    ++end;
+                if ((end - run) % 2 != 0)
+                    openLine_[c] = 1;
+                else
+                    for (auto k = run; k != end; k += 2)
+                        stretches_.push_back({run->piece, k->z, (k + 1)->z});
+                run = end;
+            }
+            lineStart_[c + 1] = uint32_t(stretches_.size());
+        }
+    }
+
+    // Whether p, on the surface of piece, lies within another piece on the
+    // four lines round it, clear of its ends: a surface buried there.
+    bool Buried(D3 p, uint32_t piece) const
+    {
+        if (lineStart_.empty())
+            return false;
+        const double margin = 0.5 * side_;
+        const double u = (p.x - low_.x) / side_ - kLineX, v = (p.y - low_.y) / side_ - kLineY;
+        for (int dj = 0; dj < 2; ++dj)
+            for (int di = 0; di < 2; ++di) {
+                const double i = std::floor(u) + di, j = std::floor(v) + dj;
+                if (!(i >= 0.0 && j >= 0.0 && i < columns_[0] && j < columns_[1]))
+                    return false;
+                const size_t c = size_t(j) * size_t(columns_[0]) + size_t(i);
+                bool within = false;
+                for (uint32_t k = lineStart_[c]; k < lineStart_[c + 1] && !within; ++k) {
+                    const Stretch& s = stretches_[k];
+                    within = s.piece != piece && p.z > s.from + margin && p.z < s.to - margin;
+                }
+                if (!within)
+                    return false;
+            }
+        return true;
+    }
+
+    // 1 when some piece encloses p on the line nearest it, 0 when none does
+    // and the line crosses no open piece or some closed one (garments open
+    // at their ends enclose nothing of a body whole under them), -1 when that
+    // cannot be told.
+    int Enclosed(D3 p) const
+    {
+        if (lineStart_.empty())
+            return -1;
+        const double u = (p.x - low_.x) / side_ - kLineX + 0.5, v = (p.y - low_.y) / side_ - kLineY + 0.5;
+        if (!(u >= 0.0 && v >= 0.0 && u < columns_[0] && v < columns_[1]))
+            return 0;
+        const size_t c = size_t(v) * size_t(columns_[0]) + size_t(u);
+        for (uint32_t k = lineStart_[c]; k < lineStart_[c + 1]; ++k)
+            if (p.z > stretches_[k].from && p.z < stretches_[k].to)
+                return 1;
+        return openLine_[c] && lineStart_[c] == lineStart_[c + 1] ? -1 : 0;
+    }
+
+    // The stretches of the ray within the body: between the crossings of the
+    // outline (of crossings, the ray's), where the middle is inside.
+    std::vector<std::pair<double, double>> OutlineSpans(D3 origin, D3 dir, const std::vector<Crossing>& crossings,
+                                                        double tolerance) const
+    {
+        std::vector<double> ends{0.0};
+        for (const Crossing& c : crossings)
+            if (c.at - ends.back() > tolerance && !Buried(origin + dir * c.at, piece_[c.triangle]))
+                ends.push_back(c.at);
+        std::vector<std::pair<double, double>> spans;
+        for (size_t k = 0; k + 1 < ends.size(); ++k) {
+            if (!Inside(origin + dir * (0.5 * (ends[k] + ends[k + 1]))))
+                continue;
+            if (!spans.empty() && spans.back().second == ends[k])
+                spans.back().second = ends[k + 1];
+            else
+                spans.emplace_back(ends[k], ends[k + 1]);
+        }
+        return spans;
     }
 
     // Whether the rays cast so far have had more triangles to test than a
@@ -250,6 +418,31 @@ class RayMesh {
     struct Tri {
         D3 a, e1, e2; // a corner and the two edges from it
     };
+
+    // Calls f(point, area, triangle) for points spread about spacing apart
+    // over the surface (more widely when it is vast: at most kMaxSamples).
+    template <class F> void ForSamples(double spacing, F&& f) const
+    {
+        double area = 0.0;
+        for (const auto& corners : tris_) {
+            const Tri t = Triangle(corners);
+            area += 0.5 * Norm(Cross(t.e1, t.e2));
+        }
+        spacing = std::max(spacing, std::sqrt(2.0 * area / kMaxSamples));
+        for (uint32_t k = 0; k < tris_.size(); ++k) {
+            const Tri t = Triangle(tris_[k]);
+            const double longest = std::max({Norm(t.e1), Norm(t.e2), Norm(t.e2 - t.e1)});
+            const int n = Within(std::ceil(longest / spacing), 1, 64);
+            const double w = 0.5 * Norm(Cross(t.e1, t.e2)) / double(n * n);
+            // The centres of the n x n small triangles the edges' divisions make.
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; i + j < n; ++j) {
+                    f(t.a + t.e1 * ((i + 1.0 / 3.0) / n) + t.e2 * ((j + 1.0 / 3.0) / n), w, k);
+                    if (i + j + 1 < n)
+                        f(t.a + t.e1 * ((i + 2.0 / 3.0) / n) + t.e2 * ((j + 2.0 / 3.0) / n), w, k);
+                }
+        }
+    }
 
     D3 Corner(int32_t i) const { return FromVec(vertices_[size_t(i)]); }
     Tri Triangle(const std::array<int32_t, 3>& t) const
@@ -357,7 +550,7 @@ class RayMesh {
             if (stamp_[i] == ray_)
                 continue;
             stamp_[i] = ray_;
-            f(Triangle(tris_[i]));
+            f(i, Triangle(tris_[i]));
         }
     }
 
@@ -415,6 +608,19 @@ class RayMesh {
     }
 
     const std::vector<Vec3>& vertices_;
+    // The vertical lines through the floor plan, kLineX and kLineY of a side
+    // off the grid's corners: the stretches each encloses, and whether an open
+    // piece crosses it. A piece per triangle.
+    struct Stretch {
+        uint32_t piece;
+        double from, to;
+    };
+    static constexpr double kLineX = 0.5123, kLineY = 0.4871;
+    double side_ = 1.0;
+    int columns_[2] = {0, 0};
+    std::vector<uint32_t> lineStart_, piece_;
+    std::vector<Stretch> stretches_;
+    std::vector<uint8_t> openLine_;
     std::vector<std::array<int32_t, 3>> tris_;
     D3 low_, high_;
     double cell_ = 1.0;
@@ -477,6 +683,7 @@ class ShapeFitter {
         height_ = mesh_.High().z - mesh_.Low().z;
         if (!(height_ > 0.0) || !std::isfinite(height_))
             return false;
+        mesh_.FindPieces(height_ / 300.0);
         mesh_.Sample(height_ / 150.0, points_, weights_);
         return FindFeet() && FindCrotch() && TraceLegs() && TraceTrunk() && FindFacing() && TraceArms() &&
                Place(fit) && !mesh_.Exhausted();
@@ -848,7 +1055,9 @@ bool ShapeFitter::TraceArm(D3 tip, D3 towards, D3 out, D3 axis, double hipWidth,
         if (c.hits < 8 || Dot(c.centre - axis, out) < 0.5 * hipWidth)
             return steep && arm.arcs.back() > H(0.2) && ArmLike(arm);
         if (arm.arcs.size() > 3 && arm.arcs.back() > H(0.12) && c.radius > 1.6 * arm.cuts.back().radius)
+        {
             return (steep || arm.arcs.back() > H(0.2)) && ArmLike(arm);
+        }
         // A hanging arm against the trunk's side: the cut swells as it takes the
         // trunk in; the line of the arm clear of it goes on up to the shoulder.
         if (steep && arm.arcs.back() > H(0.12)) {
@@ -859,7 +1068,9 @@ bool ShapeFitter::TraceArm(D3 tip, D3 towards, D3 out, D3 axis, double hipWidth,
             if (round.size() >= 3) {
                 std::nth_element(round.begin(), round.begin() + long(round.size() / 2), round.end());
                 if (c.radius > 1.25 * round[round.size() / 2])
+                {
                     return ArmLike(arm);
+                }
             }
         }
         arm.arcs.push_back(arm.cuts.empty() ? 0.0 : arm.arcs.back() + Norm(c.centre - arm.cuts.back().centre));
@@ -885,7 +1096,9 @@ bool ShapeFitter::TraceArm(D3 tip, D3 towards, D3 out, D3 axis, double hipWidth,
             // hanging sleeve, a strand of hair).
             if (std::fabs(Dot(arm.line, kUp)) <= 0.75 && Dot(c.centre - axis, out) < 1.8 * hipWidth &&
                 mesh_.Inside(c.centre + inwards * (c.radius * 1.3 + H(0.005))))
+            {
                 return ArmLike(arm);
+            }
         }
         p = c.centre + along * H(0.01);
     }
@@ -902,8 +1115,8 @@ bool ShapeFitter::TraceArms()
         Arm& arm = arms_[size_t(k)];
         const D3 out = k == 0 ? across_ : across_ * -1.0;
         // Arms held out: the hand's tip is the farthest point out between the
-        // crotch and the neck, within the chest's depth (wings and capes spread
-        // behind). What is traced from there may be a blade or a ribbon rather
+        // thighs (long legs in an A pose) and the neck, within the chest's
+        // depth (wings and capes spread behind). What is traced from there may be a blade or a ribbon rather
         // than an arm: then the farthest point away from it is tried.
         const Section& chest = trunk_[size_t(std::max(0.0, neck_ - H(0.1) - crotch_) / step)];
         const double depth = 1.5 * std::max(chest.Toward(forwards_), chest.Toward(forwards_ * -1.0));
@@ -915,7 +1128,7 @@ bool ShapeFitter::TraceArms()
             for (size_t i = 0; i < points_.size(); ++i) {
                 const D3 p = points_[i];
                 const double up = UpOf(p), d = Dot(p - axis, out);
-                if (up > crotch_ + H(0.05) && up < neck_ && d > farthest &&
+                if (up > std::max(crotch_ - H(0.15), 0.6 * crotch_) && up < neck_ && d > farthest &&
                     std::fabs(Dot(p - axis, forwards_)) < depth &&
                     std::none_of(tried.begin(), tried.end(), [&](D3 t) { return Norm(t - p) < H(0.1); })) {
                     farthest = d;
