@@ -1055,9 +1055,7 @@ bool ShapeFitter::TraceArm(D3 tip, D3 towards, D3 out, D3 axis, double hipWidth,
         if (c.hits < 8 || Dot(c.centre - axis, out) < 0.5 * hipWidth)
             return steep && arm.arcs.back() > H(0.2) && ArmLike(arm);
         if (arm.arcs.size() > 3 && arm.arcs.back() > H(0.12) && c.radius > 1.6 * arm.cuts.back().radius)
-        {
             return (steep || arm.arcs.back() > H(0.2)) && ArmLike(arm);
-        }
         // A hanging arm against the trunk's side: the cut swells as it takes the
         // trunk in; the line of the arm clear of it goes on up to the shoulder.
         if (steep && arm.arcs.back() > H(0.12)) {
@@ -1068,9 +1066,7 @@ bool ShapeFitter::TraceArm(D3 tip, D3 towards, D3 out, D3 axis, double hipWidth,
             if (round.size() >= 3) {
                 std::nth_element(round.begin(), round.begin() + long(round.size() / 2), round.end());
                 if (c.radius > 1.25 * round[round.size() / 2])
-                {
                     return ArmLike(arm);
-                }
             }
         }
         arm.arcs.push_back(arm.cuts.empty() ? 0.0 : arm.arcs.back() + Norm(c.centre - arm.cuts.back().centre));
@@ -1096,9 +1092,7 @@ bool ShapeFitter::TraceArm(D3 tip, D3 towards, D3 out, D3 axis, double hipWidth,
             // hanging sleeve, a strand of hair).
             if (std::fabs(Dot(arm.line, kUp)) <= 0.75 && Dot(c.centre - axis, out) < 1.8 * hipWidth &&
                 mesh_.Inside(c.centre + inwards * (c.radius * 1.3 + H(0.005))))
-            {
                 return ArmLike(arm);
-            }
         }
         p = c.centre + along * H(0.01);
     }
@@ -1172,6 +1166,14 @@ bool ShapeFitter::TraceHangingArm(int side, D3 out, D3 axis, double hipWidth, Ar
                         0.5 * (trunk.Toward(forwards_) + trunk.Toward(forwards_ * -1.0))};
         level[k].centre = trunk.centre;
     }
+    // The reach the widest of the levels round each: a cut that misses the
+    // side of a knee or a joint between parts leaves the leg no narrower.
+    std::vector<double> widest(levels, -kInf);
+    for (size_t k = 0; k < levels; ++k)
+        for (size_t n = k >= 3 ? k - 3 : 0; n < std::min(levels, k + 4); ++n)
+            widest[k] = std::max(widest[k], std::isfinite(level[n].reach) ? level[n].reach : -kInf);
+    for (size_t k = 0; k < levels; ++k)
+        level[k].reach = std::max(level[k].reach, widest[k]);
     std::vector<std::pair<double, size_t>> clear;
     for (size_t i = 0; i < points_.size(); ++i) {
         const double up = UpOf(points_[i]);
