@@ -229,12 +229,16 @@ class RayMesh {
     // Points spread evenly over the outline, about spacing apart (more widely
     // when the surface is vast: there are at most kMaxSamples), each with the
     // area it stands for: the shape's measure, whatever the mesh's density.
-    void Sample(double spacing, std::vector<D3>& points, std::vector<double>& weights) const
+    // level tells which lie on a level surface (a sole, a base's top).
+    void Sample(double spacing, std::vector<D3>& points, std::vector<double>& weights,
+                std::vector<uint8_t>& level) const
     {
         ForSamples(spacing, [&](D3 p, double w, uint32_t t) {
             if (!Buried(p, piece_[t])) {
+                const Tri tri = Triangle(tris_[t]);
                 points.push_back(p);
                 weights.push_back(w);
+                level.push_back(std::fabs(Unit(Cross(tri.e1, tri.e2)).z) > 0.95);
             }
         });
     }
@@ -684,8 +688,8 @@ class ShapeFitter {
         if (!(height_ > 0.0) || !std::isfinite(height_))
             return false;
         mesh_.FindPieces(height_ / 300.0);
-        mesh_.Sample(height_ / 150.0, points_, weights_);
-        return FindFeet() && FindCrotch() && TraceLegs() && TraceTrunk() && FindFacing() && TraceArms() &&
+        mesh_.Sample(height_ / 150.0, points_, weights_, level_);
+        return (FindFeet() || (FindBase() && FindFeet())) && FindCrotch() && TraceLegs() && TraceTrunk() && FindFacing() && TraceArms() &&
                Place(fit) && !mesh_.Exhausted();
     }
 
@@ -734,6 +738,7 @@ class ShapeFitter {
         return s;
     }
 
+    bool FindBase();
     bool FindFeet();
     bool FindCrotch();
     bool TraceLegs();
@@ -768,6 +773,8 @@ class ShapeFitter {
     double floor_ = 0.0, height_ = 0.0;
     std::vector<D3> points_;
     std::vector<double> weights_;
+    std::vector<uint8_t> level_;
+    bool onBase_ = false; // floor_ is the top of a base, the base below it left out
     std::array<Leg, 2> legs_{}; // [0] and [1] until the facing tells left from right
     double crotch_ = 0.0;
     D3 across_, forwards_;       // the character's left and facing, horizontal
@@ -775,6 +782,44 @@ class ShapeFitter {
     double neck_ = 0.0, top_ = 0.0;
     std::array<Arm, 2> arms_{}; // left, right
 };
+
+bool ShapeFitter::FindBase()
+{
+    // A character on a base: low down, a wide level top with little standing
+    // on it; the feet are looked for again on that top.
+    const double bin = H(0.005);
+    constexpr int kBins = 50;
+    std::array<double, kBins + 1> area{}, height{};
+    for (size_t i = 0; i < points_.size(); ++i) {
+        const int k = Within(UpOf(points_[i]) / bin, 0, kBins);
+        if (level_[i] && k < kBins) {
+            area[size_t(k)] += weights_[i];
+            height[size_t(k)] += weights_[i] * UpOf(points_[i]);
+        }
+    }
+    const double cell = H(1.0 / 80.0);
+    for (int k = kBins - 2; k >= 1; --k) {
+        const double top = area[size_t(k)] + area[size_t(k + 1)];
+        if (top < H(0.15) * H(0.15))
+            continue;
+        const double up = (height[size_t(k)] + height[size_t(k + 1)]) / top;
+        // What stands on it: the floor plan's cells a little above it.
+        std::vector<int64_t> cells;
+        for (const D3& p : points_)
+            if (UpOf(p) > up + H(0.01) && UpOf(p) < up + H(0.04))
+                cells.push_back(int64_t(Within((p.x - mesh_.Low().x) / cell, 0, 1 << 30)) << 31 |
+                                int64_t(Within((p.y - mesh_.Low().y) / cell, 0, 1 << 30)));
+        std::sort(cells.begin(), cells.end());
+        const double standing = double(std::unique(cells.begin(), cells.end()) - cells.begin()) * cell * cell;
+        if (4.0 * standing > top)
+            continue;
+        floor_ -= up;
+        height_ -= up;
+        onBase_ = true;
+        return height_ > 0.0;
+    }
+    return false;
+}
 
 bool ShapeFitter::FindFeet()
 {
@@ -791,7 +836,7 @@ bool ShapeFitter::FindFeet()
         return size_t(j) * size_t(nx) + size_t(i);
     };
     for (size_t i = 0; i < points_.size(); ++i)
-        if (UpOf(points_[i]) <= band)
+        if (UpOf(points_[i]) <= band && (!onBase_ || (UpOf(points_[i]) > H(0.003) && !level_[i])))
             mass[index(points_[i])] += weights_[i];
 
     struct Print {

@@ -863,7 +863,7 @@ void AddProps(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
         base.across = kRight;
         base.grid = {40, 3, 2};
         base.caps = {0.001, 0.001};
-        base.squareness = 2.0;
+        base.squareness = spec.base == 2 ? 8.0 : 2.0;
         add(base, kHips, kShoe);
     }
     const P3 hand = Mix(s.bone[kRightHand], s.handTip[1], 0.4);
@@ -1277,12 +1277,13 @@ std::vector<NamedHumanoid> DressedSet()
     gownT.facing = -160 * kDegree;
     add("gown-T", gownT);
     HumanoidSpec base;
-    base.base = true;
+    base.base = 1;
     base.dressed = true;
     base.facing = -45 * kDegree;
     add("base-T", base);
     HumanoidSpec baseA = base;
     baseA.dressed = false;
+    baseA.base = 2;
     baseA.pose = ArmPose::kA;
     baseA.heads = 3.0;
     baseA.legs = 0.42;

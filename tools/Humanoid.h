@@ -40,7 +40,7 @@ struct HumanoidSpec {
     bool doubled = false; // the skin twice, the second a hair's breadth out (an outfit made from the body)
     bool trinkets = false; // a belt, a necklace, a backpack, a hat with a brim, earrings
     bool gown = false;    // a dress down to the floor, over the feet
-    bool base = false;    // standing on a round base
+    int base = 0;         // standing on a base: 1 round, 2 square
     bool fused = false;   // thighs together down to the knees
     int held = 0;         // in the right hand: 1 a sword pointing forwards, 2 a staff down to the floor
     bool tail = false;    // a thick tail lying on the floor behind
