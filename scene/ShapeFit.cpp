@@ -689,7 +689,7 @@ class ShapeFitter {
             return false;
         mesh_.FindPieces(height_ / 300.0);
         mesh_.Sample(height_ / 150.0, points_, weights_, level_);
-        return (FindFeet() || (FindBase() && FindFeet())) && FindCrotch() && TraceLegs() && TraceTrunk() && FindFacing() && TraceArms() &&
+        return (FindFeet() || (FindBase() && FindFeet())) && FindCrotch() && TraceLegs() && FindCrease() && TraceTrunk() && FindFacing() && TraceArms() &&
                Place(fit) && !mesh_.Exhausted();
     }
 
@@ -698,9 +698,20 @@ class ShapeFitter {
     D3 AtHeight(D3 p, double up) const { return {p.x, p.y, floor_ - up}; }
     double H(double share) const { return share * height_; }
 
-    // Section square to axis through (about) p: rays out to reach, then the
-    // centre moved to the middle of the opposite hits, twice.
-    Section Cut(D3 p, D3 axis, double reach) const
+    // A plane the rays of a cut stop at, as if it were the surface: between
+    // two legs, so that thighs that meet are cut apart.
+    struct Wall {
+        D3 at, normal; // normal away from the side cut; none when 0
+        double Limit(D3 from, D3 dir) const
+        {
+            const double towards = Dot(dir, normal);
+            return towards > 1e-9 ? std::max(Dot(at - from, normal), 0.0) / towards : kInf;
+        }
+    };
+
+    // Section square to axis through (about) p: rays out to reach (or to the
+    // wall), then the centre moved to the middle of the opposite hits, twice.
+    Section Cut(D3 p, D3 axis, double reach, const Wall& wall = {}) const
     {
         axis = Unit(axis);
         const D3 helper = std::fabs(axis.z) < 0.9 ? kUp : D3{1.0, 0.0, 0.0};
@@ -713,7 +724,10 @@ class ShapeFitter {
             for (int k = 0; k < Section::kRays; ++k) {
                 const double a = 2.0 * kPi * k / Section::kRays;
                 s.dir[size_t(k)] = u * std::cos(a) + v * std::sin(a);
-                s.reach[size_t(k)] = mesh_.FirstHit(s.centre, s.dir[size_t(k)], reach);
+                const double limit = wall.Limit(s.centre, s.dir[size_t(k)]);
+                s.reach[size_t(k)] = mesh_.FirstHit(s.centre, s.dir[size_t(k)], std::min(reach, limit));
+                if (!std::isfinite(s.reach[size_t(k)]) && limit < reach)
+                    s.reach[size_t(k)] = limit;
                 if (std::isfinite(s.reach[size_t(k)])) {
                     ++s.hits;
                     sum += s.reach[size_t(k)];
@@ -742,6 +756,7 @@ class ShapeFitter {
     bool FindFeet();
     bool FindCrotch();
     bool TraceLegs();
+    bool FindCrease();
     bool FindFacing();
     bool TraceTrunk();
     bool TraceArms();
@@ -763,7 +778,7 @@ class ShapeFitter {
     // each about where the last one was; stored by level. Returns the last
     // level cut.
     int Climb(D3 from, int first, int last, int dir, int hits, double reach,
-              const std::function<void(int, const Section&)>& store) const;
+              const std::function<void(int, const Section&)>& store, const Wall& wall = {}) const;
     bool TraceArm(D3 tip, D3 towards, D3 out, D3 axis, double hipWidth, Arm& arm) const;
     bool TraceHangingArm(int side, D3 out, D3 axis, double hipWidth, Arm& arm) const;
     bool ArmLike(const Arm& arm) const;
@@ -956,21 +971,53 @@ bool ShapeFitter::TraceLegs()
             return false;
         leg.cuts.assign(size_t(top + 1), Section{});
         const double reach = H(0.15);
-        Section s = Cut(AtHeight(sum * (1.0 / mass), first * step), kUp, reach);
+        // Halfway between the feet the other leg begins.
+        const Wall wall{Lerp(leg.foot, other, 0.5), Unit(other - leg.foot)};
+        Section s = Cut(AtHeight(sum * (1.0 / mass), first * step), kUp, reach, wall);
         if (s.hits < 8)
             return false;
         leg.cuts[size_t(first)] = s;
         // Up to the crotch, then down to the floor.
         const auto store = [&](int h, const Section& c) { leg.cuts[size_t(h)] = c; };
-        if (Climb(s.centre, first + 1, top, 1, 8, reach, store) < top - 1)
+        if (Climb(s.centre, first + 1, top, 1, 8, reach, store, wall) < top - 1)
             return false;
-        Climb(s.centre, first - 1, 0, -1, 8, reach, store);
+        Climb(s.centre, first - 1, 0, -1, 8, reach, store, wall);
     }
     return true;
 }
 
+bool ShapeFitter::FindCrease()
+{
+    // Thighs that meet down to the knees (or trousers or a body fused round
+    // both) leave a crease between the legs, not a gap: the crotch is a
+    // little under where the body gets nearly as deep between the legs as
+    // through them.
+    const double step = H(0.01);
+    auto centreAt = [&](const Leg& leg, double up) { return AtHeight(leg.cuts.back().centre, up); };
+    auto depth = [&](D3 p) {
+        if (!mesh_.Inside(p))
+            return 0.0;
+        const double d = mesh_.FirstHit(p, forwards_, H(0.3)) + mesh_.FirstHit(p, forwards_ * -1.0, H(0.3));
+        return std::isfinite(d) ? d : 0.0;
+    };
+    double crease = crotch_;
+    for (int k = 1; k <= 35 && crease == crotch_; ++k) {
+        const double up = crotch_ + k * step;
+        const D3 a = centreAt(legs_[0], up), b = centreAt(legs_[1], up);
+        const double legs = 0.5 * (depth(a) + depth(b)), between = depth(Lerp(a, b, 0.5));
+        if (legs > 0.0 && between >= 0.9 * legs)
+            crease = up;
+    }
+    // Between legs apart the body gets so deep within four hundredths of the
+    // height over the crotch.
+    if (crease - crotch_ <= H(0.05) || crease > H(0.75))
+        return true;
+    crotch_ = crease - step;
+    return TraceLegs();
+}
+
 int ShapeFitter::Climb(D3 from, int first, int last, int dir, int hits, double reach,
-                       const std::function<void(int, const Section&)>& store) const
+                       const std::function<void(int, const Section&)>& store, const Wall& wall) const
 {
     const double step = H(0.01);
     D3 at = from, before = from;
@@ -978,13 +1025,13 @@ int ShapeFitter::Climb(D3 from, int first, int last, int dir, int hits, double r
     int reached = first - dir;
     for (int h = first; dir > 0 ? h <= last : h >= last; h += dir) {
         const D3 guess = at + (at - before) * 0.5;
-        Section c = Cut(AtHeight(guess, h * step), kUp, reach);
+        Section c = Cut(AtHeight(guess, h * step), kUp, reach, wall);
         // A level or two without the surface all round (a gap between a shoe
         // and a trouser leg, a neck open under a head apart) is bridged.
         int gap = 0;
         while (c.hits < hits && gap < 3 && (dir > 0 ? h + dir <= last : h + dir >= last)) {
             ++gap;
-            c = Cut(AtHeight(guess, (h + gap * dir) * step), kUp, reach);
+            c = Cut(AtHeight(guess, (h + gap * dir) * step), kUp, reach, wall);
         }
         if (c.hits < hits)
             break;
