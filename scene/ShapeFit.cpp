@@ -1110,6 +1110,13 @@ bool ShapeFitter::TraceTrunk()
         }
     if (neck == 0)
         return false;
+    // A neck of one girth (a tube) has its middle taken, whatever the cuts' noise.
+    size_t low = neck, high = neck;
+    while (low > 0 && trunk_[low - 1].radius < 1.05 * narrowest)
+        --low;
+    while (high + 4 < trunk_.size() && trunk_[high + 1].radius < 1.05 * narrowest)
+        ++high;
+    neck = (low + high) / 2;
     neck_ = crotch_ + step * double(neck + 1);
     return true;
 }
