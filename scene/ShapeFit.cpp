@@ -689,7 +689,7 @@ class ShapeFitter {
             return false;
         mesh_.FindPieces(height_ / 300.0);
         mesh_.Sample(height_ / 150.0, points_, weights_, level_);
-        return (FindFeet() || (FindBase() && FindFeet())) && FindCrotch() && TraceLegs() && FindCrease() && TraceTrunk() && FindFacing() && TraceArms() &&
+        return (FindFeet(false) || (FindBase() && FindFeet(false)) || FindFeet(true)) && FindCrotch() && TraceLegs() && FindCrease() && TraceTrunk() && FindFacing() && TraceArms() &&
                Place(fit) && !mesh_.Exhausted();
     }
 
@@ -753,7 +753,8 @@ class ShapeFitter {
     }
 
     bool FindBase();
-    bool FindFeet();
+    // together: feet whose prints touch are looked for too, above them.
+    bool FindFeet(bool together);
     bool FindCrotch();
     bool TraceLegs();
     bool FindCrease();
@@ -836,7 +837,7 @@ bool ShapeFitter::FindBase()
     return false;
 }
 
-bool ShapeFitter::FindFeet()
+bool ShapeFitter::FindFeet(bool together)
 {
     // The footprint: the surface within a thin band over the lowest point,
     // on a raster of the floor.
@@ -844,67 +845,104 @@ bool ShapeFitter::FindFeet()
     const D3 low = mesh_.Low(), high = mesh_.High();
     const int nx = Within((high.x - low.x) / cell + 1, 1, 512);
     const int ny = Within((high.y - low.y) / cell + 1, 1, 512);
-    std::vector<double> mass(size_t(nx) * size_t(ny), 0.0);
     auto index = [&](D3 p) {
         const int i = Within((p.x - low.x) / cell, 0, nx - 1);
         const int j = Within((p.y - low.y) / cell, 0, ny - 1);
         return size_t(j) * size_t(nx) + size_t(i);
     };
-    for (size_t i = 0; i < points_.size(); ++i)
-        if (UpOf(points_[i]) <= band && (!onBase_ || (UpOf(points_[i]) > H(0.003) && !level_[i])))
-            mass[index(points_[i])] += weights_[i];
-
+    auto centreOf = [&](size_t c) {
+        return D3{low.x + (double(c % size_t(nx)) + 0.5) * cell, low.y + (double(c / size_t(nx)) + 0.5) * cell, floor_};
+    };
+    // The surface's area between two heights, by cell.
+    auto raster = [&](double from, double to) {
+        std::vector<double> mass(size_t(nx) * size_t(ny), 0.0);
+        for (size_t i = 0; i < points_.size(); ++i) {
+            const double up = UpOf(points_[i]);
+            if (up > from && up <= to && !(onBase_ && level_[i]))
+                mass[index(points_[i])] += weights_[i];
+        }
+        return mass;
+    };
     struct Print {
         double weight = 0.0;
         D3 centre;
     };
-    std::vector<Print> prints;
-    std::vector<int> label(mass.size(), -1), stack;
-    for (size_t start = 0; start < mass.size(); ++start) {
-        if (mass[start] <= 0.0 || label[start] >= 0)
-            continue;
-        Print print;
-        label[start] = int(prints.size());
-        stack.assign(1, int(start));
-        while (!stack.empty()) {
-            const int c = stack.back();
-            stack.pop_back();
-            const int ci = c % nx, cj = c / nx;
-            print.weight += mass[size_t(c)];
-            print.centre =
-                print.centre + D3{low.x + (ci + 0.5) * cell, low.y + (cj + 0.5) * cell, 0.0} * mass[size_t(c)];
-            for (int dj = -1; dj <= 1; ++dj)
-                for (int di = -1; di <= 1; ++di) {
-                    const int i = ci + di, j = cj + dj;
-                    if (i < 0 || j < 0 || i >= nx || j >= ny)
-                        continue;
-                    const size_t n = size_t(j) * size_t(nx) + size_t(i);
-                    if (mass[n] > 0.0 && label[n] < 0) {
-                        label[n] = label[start];
-                        stack.push_back(int(n));
+    // The cells that touch, as prints, the six largest first.
+    auto printsOf = [&](const std::vector<double>& mass) {
+        std::vector<Print> prints;
+        std::vector<int> label(mass.size(), -1), stack;
+        for (size_t start = 0; start < mass.size(); ++start) {
+            if (mass[start] <= 0.0 || label[start] >= 0)
+                continue;
+            Print print;
+            label[start] = int(prints.size());
+            stack.assign(1, int(start));
+            while (!stack.empty()) {
+                const int c = stack.back();
+                stack.pop_back();
+                const int ci = c % nx, cj = c / nx;
+                print.weight += mass[size_t(c)];
+                print.centre = print.centre + centreOf(size_t(c)) * mass[size_t(c)];
+                for (int dj = -1; dj <= 1; ++dj)
+                    for (int di = -1; di <= 1; ++di) {
+                        const int i = ci + di, j = cj + dj;
+                        if (i < 0 || j < 0 || i >= nx || j >= ny)
+                            continue;
+                        const size_t n = size_t(j) * size_t(nx) + size_t(i);
+                        if (mass[n] > 0.0 && label[n] < 0) {
+                            label[n] = label[start];
+                            stack.push_back(int(n));
+                        }
                     }
-                }
-        }
-        print.centre = print.centre * (1.0 / print.weight);
-        print.centre.z = floor_;
-        prints.push_back(print);
-    }
-    std::sort(prints.begin(), prints.end(), [](const Print& a, const Print& b) { return a.weight > b.weight; });
-    prints.resize(std::min<size_t>(prints.size(), 6));
-    // The feet: the most alike pair of the largest prints.
-    double best = 0.0;
-    size_t a = 0, b = 0;
-    for (size_t i = 0; i < prints.size(); ++i)
-        for (size_t j = i + 1; j < prints.size(); ++j) {
-            const double alike = prints[j].weight / prints[i].weight;
-            const double score = alike * std::sqrt(prints[j].weight / prints[0].weight);
-            if (alike > 0.3 && score > best) {
-                best = score;
-                a = i;
-                b = j;
             }
+            print.centre = print.centre * (1.0 / print.weight);
+            prints.push_back(print);
         }
-    if (best <= 0.0)
+        std::sort(prints.begin(), prints.end(), [](const Print& a, const Print& b) { return a.weight > b.weight; });
+        prints.resize(std::min<size_t>(prints.size(), 6));
+        return prints;
+    };
+    // The most alike pair of the largest prints, as a and b; false if none.
+    auto pairOf = [](const std::vector<Print>& prints, size_t& a, size_t& b) {
+        double best = 0.0;
+        for (size_t i = 0; i < prints.size(); ++i)
+            for (size_t j = i + 1; j < prints.size(); ++j) {
+                const double alike = prints[j].weight / prints[i].weight;
+                const double score = alike * std::sqrt(prints[j].weight / prints[0].weight);
+                if (alike > 0.3 && score > best) {
+                    best = score;
+                    a = i;
+                    b = j;
+                }
+            }
+        return best > 0.0;
+    };
+    const std::vector<double> mass = raster(onBase_ ? H(0.003) : -kInf, band);
+    std::vector<Print> prints = printsOf(mass);
+    size_t a = 0, b = 0;
+    bool found = pairOf(prints, a, b);
+    // Feet together: their prints touch, the shins over them stand apart.
+    // The footprint is shared out between the shins, by the nearer.
+    for (double up = 0.06; together && !found && up < 0.15; up += 0.04) {
+        const std::vector<Print> shins = printsOf(raster(H(up), H(up + 0.02)));
+        size_t l = 0, r = 0;
+        if (!pairOf(shins, l, r) || shins[r].weight < 0.6 * shins[l].weight)
+            continue;
+        prints.assign(2, Print{});
+        for (size_t c = 0; c < mass.size(); ++c) {
+            const D3 at = centreOf(c), left = {shins[l].centre.x, shins[l].centre.y, floor_};
+            const D3 right = {shins[r].centre.x, shins[r].centre.y, floor_};
+            Print& print = prints[Norm(at - left) < Norm(at - right) ? 0 : 1];
+            print.weight += mass[c];
+            print.centre = print.centre + at * mass[c];
+        }
+        found = prints[0].weight > 0.0 && prints[1].weight > 0.0;
+        for (Print& print : prints)
+            print.centre = print.centre * (1.0 / print.weight);
+        a = 0;
+        b = 1;
+    }
+    if (!found)
         return false;
     // Four feet or more of a size: an animal, a table, a vehicle.
     const double smaller = prints[b].weight;

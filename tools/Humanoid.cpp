@@ -652,7 +652,8 @@ void AddClothes(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
             Part tail;
             tail.keys = {{At(side * 0.42 * h, -0.1 * h, s.chin + 0.7 * h), 0.06 * h, 0.06 * h},
                          {At(side * 0.55 * h, -0.25 * h, s.chin + 0.3 * h), 0.1 * h, 0.09 * h},
-                         {At(side * 0.6 * h, -0.12 * b * g - 0.05 * b, s.crotch + 0.15 * b), 0.04 * b, 0.04 * b}};
+                         {At(side * 0.6 * h, -0.12 * b * g - 0.05 * b, spec.tails > 0.0 ? spec.tails : s.crotch + 0.15 * b),
+                          0.04 * b, 0.04 * b}};
             tail.across = kRight;
             tail.grid = {12, 12, 3};
             tail.caps = {0.05 * h, 0.03 * b};
@@ -954,6 +955,30 @@ Humanoid MakeHumanoid(const HumanoidSpec& spec)
         mesh.colours[p] = ColourOf(bones[size_t(mesh.polygons[p][0])], spec);
     if (spec.uneven)
         Densify(mesh, bones, {kHeadBone, kNeckBone}, 2);
+    if (spec.cut) {
+        // The trunk's skin between the shirt's hem and its collar, and the
+        // upper arms' under the sleeves, as game characters have it.
+        size_t kept = 0;
+        for (size_t p = 0; p < mesh.polygons.size(); ++p) {
+            const int32_t bone = bones[size_t(mesh.polygons[p][0])];
+            P3 centre;
+            for (int32_t v : mesh.polygons[p])
+                centre = centre + mesh.vertices[size_t(v)] * 0.25;
+            const double up = -centre.z;
+            bool hidden = (bone == kChest || bone == kSpine || bone == kHips) && up > skeleton.crotch + 0.12 * skeleton.body &&
+                          up < skeleton.shoulders - 0.04 * skeleton.body;
+            if (bone == kLeftArm || bone == kRightArm) {
+                const P3 shoulder = skeleton.bone[size_t(bone)], elbow = skeleton.bone[size_t(bone + 1)];
+                hidden = Dot(centre - shoulder, Unit(elbow - shoulder)) < 0.5 * Length(elbow - shoulder);
+            }
+            if (!hidden) {
+                mesh.polygons[kept] = mesh.polygons[p];
+                mesh.colours[kept++] = mesh.colours[p];
+            }
+        }
+        mesh.polygons.resize(kept);
+        mesh.colours.resize(kept);
+    }
     if (spec.doubled) {
         // The same surface again, a hair's breadth out along the skin's normals.
         const Mesh skin = mesh;
@@ -1256,6 +1281,29 @@ std::vector<NamedHumanoid> DressedSet()
     dressedDown.boots = true;
     dressedDown.facing = 30 * kDegree;
     add("dressed-down-boots", dressedDown);
+    HumanoidSpec twintails;
+    twintails.heads = 6.2;
+    twintails.legs = 0.58;
+    twintails.width = 0.85;
+    twintails.girth = 0.85;
+    twintails.hair = true;
+    twintails.tails = 0.28;
+    twintails.skirt = true;
+    twintails.pose = ArmPose::kA;
+    twintails.facing = -30 * kDegree;
+    add("anime-A-twintails", twintails);
+    HumanoidSpec twintailsDown = twintails;
+    twintailsDown.pose = ArmPose::kDown;
+    twintailsDown.skirt = false;
+    twintailsDown.dressed = true;
+    twintailsDown.facing = 120 * kDegree;
+    add("anime-down-twintails", twintailsDown);
+    HumanoidSpec cut = dressedA;
+    cut.cut = true;
+    cut.hair = false;
+    cut.pose = ArmPose::kT;
+    cut.facing = 160 * kDegree;
+    add("cut-T-holes", cut);
     HumanoidSpec doubled;
     doubled.doubled = true;
     doubled.dressed = true;

@@ -27,6 +27,7 @@ struct HumanoidSpec {
     bool skirt = false;   // to the knees
     bool cape = false;    // from the shoulders to the calves
     bool hair = false;    // a mass round the head, hanging to the shoulder blades, and two tails
+    double tails = 0.0;   // the tails' ends over the floor, in heights; 0 over the crotch
     bool boots = false;
     bool bust = false;
     bool fingers = false; // five fingers apart rather than a mitten (wants a fine grid)
@@ -38,6 +39,7 @@ struct HumanoidSpec {
     // As characters come from their makers, in many meshes that overlap:
     bool dressed = false; // a shirt, trousers and shoes over the whole skin, open where clothes are; eyes and teeth
     bool doubled = false; // the skin twice, the second a hair's breadth out (an outfit made from the body)
+    bool cut = false;     // the skin cut away where the shirt hides it, leaving holes
     bool trinkets = false; // a belt, a necklace, a backpack, a hat with a brim, earrings
     bool gown = false;    // a dress down to the floor, over the feet
     int base = 0;         // standing on a base: 1 round, 2 square
