@@ -847,6 +847,45 @@ void AddProps(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
             AddBox(mesh, bones, s.headCentre + At(side * 0.42 * h, 0, -0.3 * h),
                    s.headCentre + At(side * 0.42 * h, 0, -0.45 * h), kRight, 0.03 * h, 0.03 * h, 0.0, kHeadBone);
     }
+    if (spec.armour) {
+        for (int k = 0; k < 2; ++k) {
+            const int32_t o = k == 0 ? 0 : 3, l = k == 0 ? 0 : 4;
+            const P3 shoulder = s.bone[size_t(kLeftArm + o)], elbow = s.bone[size_t(kLeftForeArm + o)];
+            const P3 wrist = s.bone[size_t(kLeftHand + o)];
+            const P3 along = Unit(elbow - shoulder);
+            // A plate over the shoulder, reaching down the arm and over the chest's side.
+            Part plate;
+            plate.keys = {{shoulder - along * (0.05 * b) + kUp * (0.03 * b), 0.07 * b * g, 0.075 * b * g},
+                          {shoulder + along * (0.06 * b) + kUp * (0.02 * b), 0.075 * b * g, 0.07 * b * g}};
+            plate.across = kForwards;
+            plate.grid = {16, 4, 3};
+            plate.caps = {0.02 * b, 0.02 * b};
+            add(plate, kLeftArm + o, kShoe);
+            Part bracer;
+            bracer.keys = {{Mix(elbow, wrist, 0.25), 0.042 * b * g, 0.042 * b * g},
+                           {Mix(elbow, wrist, 0.9), 0.034 * b * g, 0.034 * b * g}};
+            bracer.across = kForwards;
+            bracer.grid = {12, 4, 0};
+            bracer.open = true;
+            add(bracer, kLeftForeArm + o, kShoe);
+            const P3 knee = s.bone[size_t(kLeftLeg + l)], ankle = s.bone[size_t(kLeftFoot + l)];
+            Part greave;
+            greave.keys = {{Mix(knee, ankle, 0.05), 0.062 * b * g, 0.062 * b * g},
+                           {Mix(knee, ankle, 0.85), 0.045 * b * g, 0.045 * b * g}};
+            greave.across = kRight;
+            greave.grid = {12, 4, 0};
+            greave.open = true;
+            add(greave, kLeftLeg + l, kShoe);
+        }
+        Part plate;
+        plate.keys = {{At(0, 0.005 * b, s.crotch + 0.2 * b), 0.14 * b * w * g, 0.1 * b * g},
+                      {At(0, 0.0, s.shoulders - 0.1 * b), 0.14 * b * w * std::sqrt(g), 0.105 * b * g},
+                      {At(0, -0.005 * b, s.shoulders - 0.01 * b), 0.1 * b * w, 0.08 * b * g}};
+        plate.across = kRight;
+        plate.grid = {24, 8, 0};
+        plate.open = true;
+        add(plate, kChest, kShoe);
+    }
     if (spec.gown) {
         Part gown;
         gown.keys = {{At(0, 0.0, s.shoulders - 0.1 * b), 0.135 * b * w * g, 0.1 * b * g},
@@ -1352,6 +1391,19 @@ std::vector<NamedHumanoid> DressedSet()
     fusedT.dressed = true;
     fusedT.facing = -75 * kDegree;
     add("fused-T-stocky", fusedT);
+    HumanoidSpec knight;
+    knight.armour = true;
+    knight.boots = true;
+    knight.held = 1;
+    knight.pose = ArmPose::kA;
+    knight.facing = -120 * kDegree;
+    add("knight-A-armour", knight);
+    HumanoidSpec knightT = knight;
+    knightT.pose = ArmPose::kT;
+    knightT.held = 0;
+    knightT.cape = true;
+    knightT.facing = 75 * kDegree;
+    add("knight-T-cape", knightT);
     HumanoidSpec sword;
     sword.held = 1;
     sword.dressed = true;

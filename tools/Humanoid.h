@@ -41,6 +41,7 @@ struct HumanoidSpec {
     bool doubled = false; // the skin twice, the second a hair's breadth out (an outfit made from the body)
     bool cut = false;     // the skin cut away where the shirt hides it, leaving holes
     bool trinkets = false; // a belt, a necklace, a backpack, a hat with a brim, earrings
+    bool armour = false;  // shoulder plates, bracers, greaves and a breastplate over the skin
     bool gown = false;    // a dress down to the floor, over the feet
     int base = 0;         // standing on a base: 1 round, 2 square
     bool fused = false;   // thighs together down to the knees
