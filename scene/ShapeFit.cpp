@@ -1242,6 +1242,7 @@ bool ShapeFitter::TraceArms()
     const Section& hips = trunk_[std::min<size_t>(4, trunk_.size() - 1)];
     const double hipWidth = 0.5 * (hips.Toward(across_) + hips.Toward(across_ * -1.0));
     const D3 axis = trunk_[size_t((neck_ - crotch_) / step) - 1].centre;
+    std::array<bool, 2> traced{};
     for (int k = 0; k < 2; ++k) {
         Arm& arm = arms_[size_t(k)];
         const D3 out = k == 0 ? across_ : across_ * -1.0;
@@ -1272,10 +1273,20 @@ bool ShapeFitter::TraceArms()
             arm = Arm{};
             spread = TraceArm(tip, AtHeight(axis + out * (1.3 * hipWidth), neck_ - H(0.06)), out, axis, hipWidth, arm);
         }
-        if (!spread && !TraceHangingArm(k, out, axis, hipWidth, arm))
-            return false;
-        PlaceArm(arm);
+        traced[size_t(k)] = spread || TraceHangingArm(k, out, axis, hipWidth, arm);
+        if (traced[size_t(k)])
+            PlaceArm(arm);
     }
+    // An arm lost in what it holds (a shield, a weapon grown into the hand)
+    // is taken to mirror the other.
+    if (traced[0] == traced[1])
+        return traced[0];
+    const Arm& from = arms_[traced[0] ? 0 : 1];
+    Arm& to = arms_[traced[0] ? 1 : 0];
+    auto mirrored = [&](D3 p) { return p - across_ * (2.0 * Dot(p - axis, across_)); };
+    to.shoulder = mirrored(from.shoulder);
+    to.elbow = mirrored(from.elbow);
+    to.wrist = mirrored(from.wrist);
     return true;
 }
 

@@ -847,6 +847,30 @@ void AddProps(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
             AddBox(mesh, bones, s.headCentre + At(side * 0.42 * h, 0, -0.3 * h),
                    s.headCentre + At(side * 0.42 * h, 0, -0.45 * h), kRight, 0.03 * h, 0.03 * h, 0.0, kHeadBone);
     }
+    if (spec.hood) {
+        // Open in front of the face; round the neck and over the shoulders it
+        // is as wide as the head.
+        Part hood;
+        hood.keys = {{s.headCentre + At(0, -0.05 * h, 0.5 * h), 0.5 * h, 0.55 * h},
+                     {s.headCentre + At(0, -0.1 * h, 0.0), 0.56 * h, 0.58 * h},
+                     {At(0, -0.03 * b, s.chin - 0.01 * b), 0.1 * b * w, 0.09 * b},
+                     {At(0, -0.04 * b, s.shoulders - 0.02 * b), 0.17 * b * w, 0.11 * b * g},
+                     {At(0, -0.06 * b, s.shoulders - 0.12 * b), 0.15 * b * w, 0.11 * b * g}};
+        hood.across = kRight;
+        hood.grid = {28, 24, 3};
+        hood.caps = {0.15 * h, 0.01 * b};
+        hood.open = true;
+        add(hood, kChest, kCloth);
+        Part cape;
+        const double back = -0.1 * b * g - 0.02 * b;
+        cape.keys = {{At(0, back, s.shoulders - 0.05 * b), 0.17 * b * w, 0.008 * b},
+                     {At(0, back - 0.06 * b, 0.15 * b), 0.28 * b * w, 0.008 * b}};
+        cape.across = kRight;
+        cape.grid = {16, 12, 2};
+        cape.caps = {0.01 * b, 0.01 * b};
+        cape.squareness = 6.0;
+        add(cape, kChest, kCloth);
+    }
     if (spec.armour) {
         for (int k = 0; k < 2; ++k) {
             const int32_t o = k == 0 ? 0 : 3, l = k == 0 ? 0 : 4;
@@ -907,7 +931,19 @@ void AddProps(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
         add(base, kHips, kShoe);
     }
     const P3 hand = Mix(s.bone[kRightHand], s.handTip[1], 0.4);
-    if (spec.held == 1) {
+    if (spec.held == 3) {
+        // Its face square to the forearm's side, held out from it.
+        const P3 elbow = s.bone[kLeftForeArm], wrist = s.bone[kLeftHand];
+        const P3 along = Unit(wrist - elbow), out = Unit(CrossOf(along, kForwards));
+        const P3 centre = Mix(elbow, wrist, 0.5) + out * (0.05 * b);
+        Part shield;
+        shield.keys = {{centre - out * (0.01 * b), 0.2 * b, 0.2 * b}, {centre + out * (0.01 * b), 0.2 * b, 0.2 * b}};
+        shield.across = along;
+        shield.grid = {32, 2, 2};
+        shield.caps = {0.01 * b, 0.02 * b};
+        add(shield, kLeftForeArm, kShoe);
+    }
+    if (spec.held == 1 || spec.held == 3) {
         AddBox(mesh, bones, hand - kForwards * (0.06 * b), hand + kForwards * (0.62 * b), kUp, 0.018 * b, 0.004 * b, 0.0,
                kRightHand);
         AddBox(mesh, bones, hand + kForwards * (0.03 * b) - kUp * (0.06 * b), hand + kForwards * (0.03 * b) + kUp * (0.06 * b),
@@ -1398,12 +1434,28 @@ std::vector<NamedHumanoid> DressedSet()
     knight.pose = ArmPose::kA;
     knight.facing = -120 * kDegree;
     add("knight-A-armour", knight);
+    HumanoidSpec shield = knight;
+    shield.held = 3;
+    shield.armour = false;
+    shield.pose = ArmPose::kT;
+    shield.facing = 10 * kDegree;
+    add("shield-T-sword", shield);
+    HumanoidSpec shieldA = shield;
+    shieldA.pose = ArmPose::kA;
+    shieldA.facing = -170 * kDegree;
+    add("shield-A-sword", shieldA);
     HumanoidSpec knightT = knight;
     knightT.pose = ArmPose::kT;
     knightT.held = 0;
     knightT.cape = true;
     knightT.facing = 75 * kDegree;
     add("knight-T-cape", knightT);
+    HumanoidSpec hooded;
+    hooded.hood = true;
+    hooded.held = 2;
+    hooded.pose = ArmPose::kA;
+    hooded.facing = 150 * kDegree;
+    add("hooded-A-staff", hooded);
     HumanoidSpec sword;
     sword.held = 1;
     sword.dressed = true;

@@ -28,6 +28,7 @@ struct HumanoidSpec {
     bool cape = false;    // from the shoulders to the calves
     bool hair = false;    // a mass round the head, hanging to the shoulder blades, and two tails
     double tails = 0.0;   // the tails' ends over the floor, in heights; 0 over the crotch
+    bool hood = false;    // a hooded cloak: over the head, the neck and the shoulders, down the back
     bool boots = false;
     bool bust = false;
     bool fingers = false; // five fingers apart rather than a mitten (wants a fine grid)
@@ -45,7 +46,8 @@ struct HumanoidSpec {
     bool gown = false;    // a dress down to the floor, over the feet
     int base = 0;         // standing on a base: 1 round, 2 square
     bool fused = false;   // thighs together down to the knees
-    int held = 0;         // in the right hand: 1 a sword pointing forwards, 2 a staff down to the floor
+    int held = 0;         // in the right hand: 1 a sword pointing forwards, 2 a staff down to the floor;
+                          // 3 a round shield on the left forearm besides the sword
     bool tail = false;    // a thick tail lying on the floor behind
     bool wings = false;   // spread from the shoulder blades
     bool uneven = false;  // the head's polygons split over and over, the body's coarse
