@@ -398,9 +398,10 @@ class RayMesh {
     std::vector<std::pair<double, double>> OutlineSpans(D3 origin, D3 dir, const std::vector<Crossing>& crossings,
                                                         double tolerance) const
     {
+        // A character's outline is crossed a few dozen times at most.
         std::vector<double> ends{0.0};
         for (const Crossing& c : crossings)
-            if (c.at - ends.back() > tolerance && !Buried(origin + dir * c.at, piece_[c.triangle]))
+            if (ends.size() < 64 && c.at - ends.back() > tolerance && !Buried(origin + dir * c.at, piece_[c.triangle]))
                 ends.push_back(c.at);
         std::vector<std::pair<double, double>> spans;
         for (size_t k = 0; k + 1 < ends.size(); ++k) {
@@ -617,7 +618,7 @@ class RayMesh {
     // piece crosses it. A piece per triangle.
     struct Stretch {
         uint32_t piece;
-        double from, to;
+        float from, to;
     };
     static constexpr double kLineX = 0.5123, kLineY = 0.4871;
     double side_ = 1.0;
