@@ -754,7 +754,7 @@ class ShapeFitter {
     }
 
     bool FindBase();
-    // together: feet whose prints touch are looked for too, above them.
+    // together: feet whose prints touch are looked for too, by the shins.
     bool FindFeet(bool together);
     bool FindCrotch();
     bool TraceLegs();
@@ -868,8 +868,9 @@ bool ShapeFitter::FindFeet(bool together)
         double weight = 0.0;
         D3 centre;
     };
-    // The cells that touch, as prints, the six largest first.
-    auto printsOf = [&](const std::vector<double>& mass) {
+    // The cells that touch, as prints, the six largest first; label (if
+    // given) gets each cell's print, numbered as found.
+    auto printsOf = [&](const std::vector<double>& mass, std::vector<int>* labels = nullptr) {
         std::vector<Print> prints;
         std::vector<int> label(mass.size(), -1), stack;
         for (size_t start = 0; start < mass.size(); ++start) {
@@ -899,6 +900,8 @@ bool ShapeFitter::FindFeet(bool together)
             print.centre = print.centre * (1.0 / print.weight);
             prints.push_back(print);
         }
+        if (labels)
+            *labels = std::move(label);
         std::sort(prints.begin(), prints.end(), [](const Print& a, const Print& b) { return a.weight > b.weight; });
         prints.resize(std::min<size_t>(prints.size(), 6));
         return prints;
@@ -918,36 +921,61 @@ bool ShapeFitter::FindFeet(bool together)
             }
         return best > 0.0;
     };
+    // Four feet or more of a size: an animal, a table, a vehicle.
+    auto manyFeet = [](const std::vector<Print>& prints, size_t a, size_t b) {
+        const double smaller = std::min(prints[a].weight, prints[b].weight);
+        return std::count_if(prints.begin(), prints.end(), [&](const Print& p) { return p.weight > 0.4 * smaller; }) >= 4;
+    };
     const std::vector<double> mass = raster(onBase_ ? H(0.003) : -kInf, band);
-    std::vector<Print> prints = printsOf(mass);
+    std::vector<int> label;
+    std::vector<Print> prints = printsOf(mass, &label);
     size_t a = 0, b = 0;
     bool found = pairOf(prints, a, b);
-    // Feet together: their prints touch, the shins over them stand apart.
-    // The footprint is shared out between the shins, by the nearer.
-    for (double up = 0.06; together && !found && up < 0.15; up += 0.04) {
+    if (found ? manyFeet(prints, a, b) : !together)
+        return false;
+    // The shins a little higher up tell the feet apart when their prints
+    // touch, and gather each foot's prints (a heel on a post, the toes) when
+    // they do not: each print near a shin goes to the nearer, or, when the
+    // feet touch, each cell of theirs.
+    for (double up = 0.06; up < 0.15; up += 0.04) {
         const std::vector<Print> shins = printsOf(raster(H(up), H(up + 0.02)));
         size_t l = 0, r = 0;
-        if (!pairOf(shins, l, r) || shins[r].weight < 0.6 * shins[l].weight)
+        if (!pairOf(shins, l, r) || std::min(shins[l].weight, shins[r].weight) < 0.6 * std::max(shins[l].weight, shins[r].weight))
             continue;
-        prints.assign(2, Print{});
+        if (!found && manyFeet(shins, l, r))
+            return false;
+        const D3 shin[2] = {{shins[l].centre.x, shins[l].centre.y, floor_}, {shins[r].centre.x, shins[r].centre.y, floor_}};
+        // Each cell's shin (0 or 1), -1 for none: the nearer, within reach of a foot.
+        auto nearer = [&](size_t c) {
+            const double a = Norm(centreOf(c) - shin[0]), b = Norm(centreOf(c) - shin[1]);
+            return std::min(a, b) > H(0.13) ? -1 : a < b ? 0 : 1;
+        };
+        // A print goes whole to a shin when all its cells do.
+        std::vector<int> owner(found ? mass.size() : 0, -2);
+        for (size_t c = 0; c < owner.size(); ++c)
+            if (label[c] >= 0) {
+                int& o = owner[size_t(label[c])];
+                o = o == -2 || o == nearer(c) ? nearer(c) : -1;
+            }
+        std::vector<Print> feet(2);
         for (size_t c = 0; c < mass.size(); ++c) {
-            const D3 at = centreOf(c), left = {shins[l].centre.x, shins[l].centre.y, floor_};
-            const D3 right = {shins[r].centre.x, shins[r].centre.y, floor_};
-            Print& print = prints[Norm(at - left) < Norm(at - right) ? 0 : 1];
-            print.weight += mass[c];
-            print.centre = print.centre + at * mass[c];
+            const int to = mass[c] <= 0.0 ? -1 : found ? owner[size_t(label[c])] : nearer(c);
+            if (to < 0)
+                continue;
+            feet[size_t(to)].weight += mass[c];
+            feet[size_t(to)].centre = feet[size_t(to)].centre + centreOf(c) * mass[c];
         }
-        found = prints[0].weight > 0.0 && prints[1].weight > 0.0;
-        for (Print& print : prints)
-            print.centre = print.centre * (1.0 / print.weight);
+        if (!(feet[0].weight > 0.0 && feet[1].weight > 0.0))
+            continue;
+        for (Print& foot : feet)
+            foot.centre = foot.centre * (1.0 / foot.weight);
+        prints = feet;
         a = 0;
         b = 1;
+        found = true;
+        break;
     }
     if (!found)
-        return false;
-    // Four feet or more of a size: an animal, a table, a vehicle.
-    const double smaller = prints[b].weight;
-    if (std::count_if(prints.begin(), prints.end(), [&](const Print& p) { return p.weight > 0.4 * smaller; }) >= 4)
         return false;
     const double apart = Norm(prints[a].centre - prints[b].centre);
     if (apart < H(0.03) || apart > H(0.6))

@@ -116,7 +116,7 @@ struct Skeleton {
         const double b = body, w = s.width;
         shoulders = chin - 0.075 * b;
         crotch = s.legs * b;
-        const double hipHeight = crotch + 0.03 * b, ankle = 0.05 * b;
+        const double hipHeight = crotch + 0.03 * b, ankle = (s.heels ? 0.09 : 0.05) * b;
         const double kneeHeight = 0.5 * (hipHeight + ankle) + 0.01 * b;
         headCentre = At(0, 0.01 * head, chin + 0.52 * head);
 
@@ -126,7 +126,8 @@ struct Skeleton {
         bone[kNeckBone] = At(0, -0.015 * b, shoulders + 0.01 * b);
         bone[kHeadBone] = At(0, -0.005 * b, chin + 0.2 * head);
 
-        const double armAngle = s.pose == ArmPose::kT ? 0.03 : s.pose == ArmPose::kA ? 0.7 : 1.38;
+        const double armAngle =
+            s.drop >= 0.0 ? s.drop : s.pose == ArmPose::kT ? 0.03 : s.pose == ArmPose::kA ? 0.7 : 1.38;
         const double upper = 0.22 * b, forearm = upper * s.forearm, hand = 0.13 * b * s.hands;
         for (int k = 0; k < 2; ++k) {
             const double side = k == 0 ? -1.0 : 1.0;
@@ -299,7 +300,10 @@ std::vector<Blob> SkinBlobs(const Skeleton& s)
             blobs.push_back(Capsule(Mix(knee, ankle, 0.35), ankle, 0.06 * b, 0.055 * b, kLeftLeg + l));
         // The foot: from the heel to the toes along the floor, the ankle joined to its back half.
         const P3 heel = s.heel[size_t(k)], toe = s.toeTip[size_t(k)];
-        const P3 heelBall{heel.x, heel.y, -footRadius}, toeBall{toe.x, toe.y, -footRadius * 0.8};
+        const double lift = spec.heels ? 0.06 * b : 0.0;
+        const P3 heelBall{heel.x, heel.y, -footRadius - lift}, toeBall{toe.x, toe.y, -footRadius * 0.8};
+        if (spec.heels)
+            blobs.push_back(Capsule(heelBall, P3{heel.x, heel.y, -0.008 * b}, 0.012 * b, 0.008 * b, kLeftToe + l));
         blobs.push_back(
             Capsule(heelBall + kForwards * footRadius, toeBall, footRadius, footRadius * 0.75, kLeftToe + l));
         blobs.push_back(
@@ -1373,6 +1377,24 @@ std::vector<NamedHumanoid> DressedSet()
     twintailsDown.dressed = true;
     twintailsDown.facing = 120 * kDegree;
     add("anime-down-twintails", twintailsDown);
+    HumanoidSpec steep = dressedA;
+    steep.drop = 58 * kDegree;
+    steep.hair = false;
+    steep.facing = 65 * kDegree;
+    add("dressed-A58", steep);
+    HumanoidSpec shallow = dressedA;
+    shallow.drop = 22 * kDegree;
+    shallow.facing = -10 * kDegree;
+    add("dressed-A22-hair", shallow);
+    HumanoidSpec heels;
+    heels.hair = true;
+    heels.bust = true;
+    heels.width = 0.92;
+    heels.pose = ArmPose::kA;
+    heels.skirt = true;
+    heels.heels = true;
+    heels.facing = 140 * kDegree;
+    add("heels-A-skirt", heels);
     HumanoidSpec cut = dressedA;
     cut.cut = true;
     cut.hair = false;

@@ -18,6 +18,7 @@ enum class ArmPose { kT, kA, kDown };
 // limb segment), with clothes and hair as separate pieces.
 struct HumanoidSpec {
     ArmPose pose = ArmPose::kT;
+    double drop = -1.0;   // the arms' angle below the level in radians, in place of the pose's when not negative
     double heads = 7.5;   // the height in head heights
     double legs = 0.54;   // the crotch's height over the chin's
     double width = 1.0;   // shoulders and hips, against an adult's
@@ -30,6 +31,7 @@ struct HumanoidSpec {
     double tails = 0.0;   // the tails' ends over the floor, in heights; 0 over the crotch
     bool hood = false;    // a hooded cloak: over the head, the neck and the shoulders, down the back
     bool boots = false;
+    bool heels = false;   // the heels raised on posts, the toes on the floor
     bool bust = false;
     bool fingers = false; // five fingers apart rather than a mitten (wants a fine grid)
     bool pieces = false;  // head, hands and feet apart from the body, the faces hidden inside removed
