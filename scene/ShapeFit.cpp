@@ -663,14 +663,15 @@ struct Section {
             thinnest = std::min(thinnest, reach[size_t(k)] + reach[size_t(k + kRays / 2)]);
         return Width() / thinnest;
     }
-    // Reach along the ray nearest direction d.
+    // Reach along the ray nearest direction d; the mean reach when that ray
+    // found nothing (a gap between a robot's parts).
     double Toward(D3 d) const
     {
         int best = 0;
         for (int k = 1; k < kRays; ++k)
             if (Dot(dir[size_t(k)], d) > Dot(dir[size_t(best)], d))
                 best = k;
-        return reach[size_t(best)];
+        return std::isfinite(reach[size_t(best)]) ? reach[size_t(best)] : radius;
     }
 };
 
@@ -1046,8 +1047,15 @@ bool ShapeFitter::TraceLegs()
         leg.cuts[size_t(first)] = s;
         // Up to the crotch, then down to the floor.
         const auto store = [&](int h, const Section& c) { leg.cuts[size_t(h)] = c; };
-        if (Climb(s.centre, first + 1, top, 1, 8, reach, store, wall) < top - 1)
+        // A thigh may hang a little under the pelvis (a robot's): the last
+        // levels below the crotch are then the thigh's top drawn on up.
+        const int reached = Climb(s.centre, first + 1, top, 1, 8, reach, store, wall);
+        if (reached < top - 4)
             return false;
+        for (int h = reached + 1; h <= top; ++h) {
+            leg.cuts[size_t(h)] = leg.cuts[size_t(reached)];
+            leg.cuts[size_t(h)].centre = AtHeight(leg.cuts[size_t(reached)].centre, h * step);
+        }
         Climb(s.centre, first - 1, 0, -1, 8, reach, store, wall);
     }
     return true;
@@ -1096,7 +1104,7 @@ int ShapeFitter::Climb(D3 from, int first, int last, int dir, int hits, double r
         // A level or two without the surface all round (a gap between a shoe
         // and a trouser leg, a neck open under a head apart) is bridged.
         int gap = 0;
-        while (c.hits < hits && gap < 3 && (dir > 0 ? h + dir <= last : h + dir >= last)) {
+        while (c.hits < hits && gap < 3 && (dir > 0 ? h + (gap + 1) * dir <= last : h + (gap + 1) * dir >= last)) {
             ++gap;
             c = Cut(AtHeight(guess, (h + gap * dir) * step), kUp, reach, wall);
         }

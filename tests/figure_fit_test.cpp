@@ -94,7 +94,8 @@ TEST_F(FigureFitTest, SavedFittedSceneBindsTheSameWhenLoaded)
 
 // Characters known by their shape alone (a mesh as OBJ, no bones): one facing
 // +x in its file; a rigged character's bind-pose mesh, a tube per limb pushed
-// into the trunk, facing away; one on a square base. Each is fitted on import within what is asked
+// into the trunk, facing away; one on a square base; a robot of blocks whose
+// thighs hang well under its pelvis. Each is fitted on import within what is asked
 // of a fit from the shape (limb joints 3.5 % of the height off on average,
 // none 10 %), so turned to face the front; the command fits it again to the
 // same joints, within a hundredth and a half of the height (the shape is cut
@@ -110,10 +111,14 @@ TEST_F(FigureFitTest, ShapeAloneFitsCharactersFacingAnyWayAndTurnsThemToTheFront
     onBase.hair = false;
     onBase.base = 2;
     onBase.facing = 0.3;
+    HumanoidSpec robot;
+    robot.blocks = robot.gaps = robot.hung = true;
+    robot.facing = 2.5;
     const std::pair<const char*, Humanoid> characters[] = {
         {"sideways.obj", MakeHumanoid(sideways)},
         {"tubes.obj", BindPoseHumanoid(Shape(BoneNaming::kMixamo, 45, 150))},
-        {"on-base.obj", MakeHumanoid(onBase)}};
+        {"on-base.obj", MakeHumanoid(onBase)},
+        {"robot.obj", MakeHumanoid(robot)}};
     for (const auto& [name, character] : characters) {
         {
             RecordingMessages quiet;

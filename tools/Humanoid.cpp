@@ -581,13 +581,14 @@ void AddBlocks(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
         const P3 shoulder = s.bone[size_t(kLeftArm + o)], elbow = s.bone[size_t(kLeftForeArm + o)];
         const P3 wrist = s.bone[size_t(kLeftHand + o)];
         AddBox(mesh, bones, shoulder, elbow, kForwards, 0.045 * b * g, 0.045 * b * g, 0.045 * b * g, kLeftArm + o);
-        // A robot's forearm, hand and shin stand a little apart from the parts they hang from.
+        // A robot's forearm, hand, thigh and shin stand a little apart from the parts they hang from.
         const double gap = s.spec.gaps ? -0.012 : 0.0;
         AddBox(mesh, bones, elbow, wrist, kForwards, 0.038 * b * g, 0.038 * b * g, gap, kLeftForeArm + o);
         AddBox(mesh, bones, wrist, s.handTip[size_t(k)], kForwards, 0.03 * b, 0.015 * b, gap, kLeftHand + o);
         const P3 hip = s.bone[size_t(kLeftUpLeg + l)], knee = s.bone[size_t(kLeftLeg + l)];
         const P3 ankle = s.bone[size_t(kLeftFoot + l)];
-        AddBox(mesh, bones, P3{hip.x, hip.y, -s.crotch}, knee, kRight, 0.06 * b * g, 0.065 * b * g, 0.0,
+        const double thighTop = s.crotch - (s.spec.hung ? 0.03 * b : 0.0);
+        AddBox(mesh, bones, P3{hip.x, hip.y, -thighTop}, knee, kRight, 0.06 * b * g, 0.065 * b * g, gap,
                kLeftUpLeg + l);
         AddBox(mesh, bones, knee, ankle, kRight, 0.05 * b * g, 0.05 * b * g, gap, kLeftLeg + l);
         const P3 heel = s.heel[size_t(k)], toe = s.toeTip[size_t(k)];
@@ -1478,6 +1479,11 @@ std::vector<NamedHumanoid> DressedSet()
     hooded.pose = ArmPose::kA;
     hooded.facing = 150 * kDegree;
     add("hooded-A-staff", hooded);
+    HumanoidSpec robot;
+    robot.blocks = robot.gaps = robot.hung = true;
+    robot.heads = 6.5;
+    robot.facing = -35 * kDegree;
+    add("robot-T-hung", robot);
     HumanoidSpec sword;
     sword.held = 1;
     sword.dressed = true;
