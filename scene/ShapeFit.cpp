@@ -991,20 +991,40 @@ bool ShapeFitter::FindFeet(bool together)
 bool ShapeFitter::FindCrotch()
 {
     // Straight up from under the floor between the feet, the crotch is where
-    // the ray enters the trunk: the longest stretch inside. A skirt's hem is
-    // open, a cape hangs behind, and calves or knees that touch are short.
+    // the ray enters the trunk: the longest stretch inside, or one under it
+    // that the legs do not go on over (a robot's pelvis apart from its
+    // trunk). A skirt's hem is open, a cape hangs behind, and calves or knees
+    // that touch have the thighs over them.
     const D3 middle = Lerp(legs_[0].foot, legs_[1].foot, 0.5);
+    const double step = H(0.01);
+    std::vector<std::array<double, 2>> sides(size_t(height_ / step) + 1, {0.0, 0.0});
+    for (size_t i = 0; i < points_.size(); ++i) {
+        const double across = Dot(points_[i] - middle, across_), up = UpOf(points_[i]);
+        const D3 flat{points_[i].x - middle.x, points_[i].y - middle.y, 0.0};
+        if (up >= 0.0 && std::fabs(across) > H(0.01) && Norm(flat) < H(0.2))
+            sides[std::min(size_t(up / step), sides.size() - 1)][across < 0.0 ? 0 : 1] += weights_[i];
+    }
+    auto legsOver = [&](double up) {
+        std::array<double, 2> mass{0.0, 0.0};
+        for (size_t k = size_t(up / step) + 1; k < std::min(sides.size(), size_t(up / step) + 3); ++k)
+            for (int side = 0; side < 2; ++side)
+                mass[size_t(side)] += sides[k][size_t(side)];
+        return std::min(mass[0], mass[1]) > 0.3 * std::max(mass[0], mass[1]);
+    };
     std::vector<double> found;
     for (double f : {-0.02, -0.01, 0.0, 0.01, 0.02}) {
         const D3 start = AtHeight(middle + forwards_ * H(f), -H(0.01));
-        double longest = 0.0, crotch = -1.0;
+        double longest = 0.0, crotch = -1.0, first = -1.0;
         for (const auto& [in, out] : mesh_.InsideSpans(start, kUp, false, H(1e-5)))
             if (out - in > longest) {
                 longest = out - in;
                 crotch = in - H(0.01);
             }
-        if (crotch > 0.0)
-            found.push_back(crotch);
+        for (const auto& [in, out] : mesh_.InsideSpans(start, kUp, false, H(1e-5)))
+            if (first < 0.0 && in - H(0.01) < crotch && out - in > step && !legsOver(out - H(0.01)))
+                first = in - H(0.01);
+        if (first > 0.0 || crotch > 0.0)
+            found.push_back(first > 0.0 ? first : crotch);
     }
     if (found.size() < 3)
         return false;
@@ -1183,15 +1203,24 @@ bool ShapeFitter::TraceTrunk()
             narrowest = trunk_[k].radius;
             neck = k;
         }
+    if (neck != 0) {
+        // A neck of one girth (a tube) has its middle taken, whatever the cuts' noise.
+        size_t low = neck, high = neck;
+        while (low > 0 && trunk_[low - 1].radius < 1.05 * narrowest)
+            --low;
+        while (high + 4 < trunk_.size() && trunk_[high + 1].radius < 1.05 * narrowest)
+            ++high;
+        neck = (low + high) / 2;
+    }
+    // A head narrower than the shoulders on no neck (a robot's): the neck is
+    // where the trunk's girth falls away, a head's height under the top.
+    for (size_t k = trunk_.size() / 2; neck == 0 && k + 3 < trunk_.size(); ++k) {
+        const double head = double(trunk_.size() - k) * step;
+        if (trunk_[k + 1].radius < 0.75 * trunk_[k].radius && head > H(0.06) && head < H(0.25))
+            neck = k;
+    }
     if (neck == 0)
         return false;
-    // A neck of one girth (a tube) has its middle taken, whatever the cuts' noise.
-    size_t low = neck, high = neck;
-    while (low > 0 && trunk_[low - 1].radius < 1.05 * narrowest)
-        --low;
-    while (high + 4 < trunk_.size() && trunk_[high + 1].radius < 1.05 * narrowest)
-        ++high;
-    neck = (low + high) / 2;
     neck_ = crotch_ + step * double(neck + 1);
     return true;
 }
@@ -1224,9 +1253,13 @@ bool ShapeFitter::TraceArm(D3 tip, D3 towards, D3 out, D3 axis, double hipWidth,
         }
         gap = 0;
         // Lost, or a cut much wider than the arm before it: the chest's. A
-        // hanging arm ends so; one held out must have reached its armpit first.
+        // hanging arm ends so; one held out must have reached its armpit
+        // first, or end in the air, far from the hand (a robot's, apart from
+        // its trunk).
         const bool steep = std::fabs(Dot(arm.line, kUp)) > 0.75;
-        if (c.hits < 8 || Dot(c.centre - axis, out) < 0.5 * hipWidth)
+        if (c.hits < 8)
+            return (steep || arm.arcs.back() > H(0.25)) && arm.arcs.back() > H(0.2) && ArmLike(arm);
+        if (Dot(c.centre - axis, out) < 0.5 * hipWidth)
             return steep && arm.arcs.back() > H(0.2) && ArmLike(arm);
         if (arm.arcs.size() > 3 && arm.arcs.back() > H(0.12) && c.radius > 1.6 * arm.cuts.back().radius)
             return (steep || arm.arcs.back() > H(0.2)) && ArmLike(arm);

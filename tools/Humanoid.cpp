@@ -572,15 +572,30 @@ void AddBox(Mesh& mesh, std::vector<int32_t>& bones, P3 a, P3 b, P3 across, doub
 void AddBlocks(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
 {
     const double b = s.body, h = s.head, w = s.spec.width, g = s.spec.girth;
-    AddBox(mesh, bones, At(0, 0, s.chin), At(0, 0, 1.0), kRight, 0.4 * h, 0.45 * h, 0.0, kHeadBone);
-    AddBox(mesh, bones, At(0, 0, s.shoulders), At(0, 0, s.chin + 0.1 * h), kRight, 0.05 * b, 0.05 * b, 0.0, kNeckBone);
-    AddBox(mesh, bones, At(0, 0, s.crotch), At(0, 0, s.shoulders + 0.02 * b), kRight, 0.155 * b * w, 0.09 * b * g, 0.0,
+    // Hung apart, a robot's pelvis is a block of its own under the trunk, its
+    // head sits on the trunk with no neck, and its arms start a little out
+    // from their joints.
+    const bool hung = s.spec.hung;
+    const double neck = hung ? s.shoulders + 0.02 * b : s.chin;
+    AddBox(mesh, bones, At(0, 0, neck), At(0, 0, 1.0), kRight, 0.4 * h, 0.45 * h, 0.0, kHeadBone);
+    if (!hung)
+        AddBox(mesh, bones, At(0, 0, s.shoulders), At(0, 0, s.chin + 0.1 * h), kRight, 0.05 * b, 0.05 * b, 0.0,
+               kNeckBone);
+    const double trunk = s.crotch + (hung ? 0.09 * b : 0.0);
+    AddBox(mesh, bones, At(0, 0, trunk), At(0, 0, s.shoulders + 0.02 * b), kRight, 0.155 * b * w, 0.09 * b * g, 0.0,
            kChest);
+    if (hung)
+        AddBox(mesh, bones, At(0, 0, s.crotch), At(0, 0, s.crotch + 0.06 * b), kRight, 0.14 * b * w, 0.08 * b * g, 0.0,
+               kHips);
     for (int k = 0; k < 2; ++k) {
         const int32_t o = k == 0 ? 0 : 3, l = k == 0 ? 0 : 4;
         const P3 shoulder = s.bone[size_t(kLeftArm + o)], elbow = s.bone[size_t(kLeftForeArm + o)];
         const P3 wrist = s.bone[size_t(kLeftHand + o)];
-        AddBox(mesh, bones, shoulder, elbow, kForwards, 0.045 * b * g, 0.045 * b * g, 0.045 * b * g, kLeftArm + o);
+        if (hung)
+            AddBox(mesh, bones, shoulder + Unit(elbow - shoulder) * (0.03 * b), elbow, kForwards, 0.045 * b * g,
+                   0.045 * b * g, 0.0, kLeftArm + o);
+        else
+            AddBox(mesh, bones, shoulder, elbow, kForwards, 0.045 * b * g, 0.045 * b * g, 0.045 * b * g, kLeftArm + o);
         // A robot's forearm, hand, thigh and shin stand a little apart from the parts they hang from.
         const double gap = s.spec.gaps ? -0.012 : 0.0;
         AddBox(mesh, bones, elbow, wrist, kForwards, 0.038 * b * g, 0.038 * b * g, gap, kLeftForeArm + o);

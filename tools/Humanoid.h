@@ -37,7 +37,7 @@ struct HumanoidSpec {
     bool pieces = false;  // head, hands and feet apart from the body, the faces hidden inside removed
     bool blocks = false;  // boxes instead of a skin, clothes and hair
     bool gaps = false;    // blocks a little apart, as a robot's jointed parts
-    bool hung = false;    // blocks' thighs hung well under the pelvis
+    bool hung = false;    // blocks well apart: thighs under a pelvis apart from the trunk, arms; a head on no neck
     double facing = 0.0;  // turn about the vertical away from facing -y, radians
     int cells = 110;      // the skin's grid: cells over the height
     // As characters come from their makers, in many meshes that overlap:
