@@ -1366,7 +1366,8 @@ bool ShapeFitter::TraceHangingArm(int side, D3 out, D3 axis, double hipWidth, Ar
     // side, beside the hips or the thighs.
     const double step = H(0.01);
     // Beside the body: out past the leg or the trunk at the same height, and
-    // within the trunk's depth (a cape hangs behind). Per level of height:
+    // within the trunk's depth, or a little ahead of it (arms swung
+    // forwards; a cape hangs behind). Per level of height:
     // the centre, how far out the body reaches, and its depth.
     struct Level {
         D3 centre;
@@ -1398,7 +1399,8 @@ bool ShapeFitter::TraceHangingArm(int side, D3 out, D3 axis, double hipWidth, Ar
         if (up < crotch_ - H(0.25) || up > neck_ - H(0.1))
             continue;
         const Level& l = level[std::min(size_t(std::max(up, 0.0) / step), levels - 1)];
-        if (Dot(points_[i], out) > l.reach + H(0.015) && std::fabs(Dot(points_[i] - l.centre, forwards_)) <= l.depth)
+        const double ahead = Dot(points_[i] - l.centre, forwards_);
+        if (Dot(points_[i], out) > l.reach + H(0.015) && ahead >= -l.depth && ahead <= l.depth + H(0.1))
             clear.emplace_back(up, i);
     }
     std::sort(clear.begin(), clear.end());

@@ -134,7 +134,8 @@ struct Skeleton {
             // A block figure's arms hang beside its trunk, a skin's start inside it.
             const double out = s.blocks ? 0.155 * w + 0.045 * s.girth : 0.125 * w;
             const P3 shoulder = At(side * out * b, -0.005 * b, shoulders - (s.blocks ? 0.05 : 0.02) * b);
-            const P3 along = At(side * std::cos(armAngle), 0.0, -std::sin(armAngle));
+            const P3 along = At(side * std::cos(armAngle), std::sin(armAngle) * std::sin(s.swing),
+                                -std::sin(armAngle) * std::cos(s.swing));
             bone[k == 0 ? kLeftArm : kRightArm] = shoulder;
             bone[k == 0 ? kLeftForeArm : kRightForeArm] = shoulder + along * upper;
             const P3 wrist = shoulder + along * (upper + forearm);
@@ -1411,6 +1412,16 @@ std::vector<NamedHumanoid> DressedSet()
     heels.heels = true;
     heels.facing = 140 * kDegree;
     add("heels-A-skirt", heels);
+    HumanoidSpec swung = dressedDown;
+    swung.swing = 15 * kDegree;
+    swung.boots = false;
+    swung.facing = -70 * kDegree;
+    add("dressed-down-swung", swung);
+    HumanoidSpec swungA = steep;
+    swungA.swing = 20 * kDegree;
+    swungA.hair = true;
+    swungA.facing = 190 * kDegree;
+    add("dressed-A58-swung", swungA);
     HumanoidSpec cut = dressedA;
     cut.cut = true;
     cut.hair = false;

@@ -19,6 +19,7 @@ enum class ArmPose { kT, kA, kDown };
 struct HumanoidSpec {
     ArmPose pose = ArmPose::kT;
     double drop = -1.0;   // the arms' angle below the level in radians, in place of the pose's when not negative
+    double swing = 0.0;   // the lowered arms turned forwards, radians
     double heads = 7.5;   // the height in head heights
     double legs = 0.54;   // the crotch's height over the chin's
     double width = 1.0;   // shoulders and hips, against an adult's
