@@ -363,10 +363,16 @@ public:
     BindPose(const aiScene& scene, Gathered& out)
     {
         Walk(*scene.mRootNode, aiMatrix4x4(), 0);
-        for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
-            const aiMesh& mesh = *scene.mMeshes[m];
-            if (!mesh.HasBones())
-                continue;
+        // The skin reaching nearest the skeleton's root first: the others follow
+        // the bones it has placed.
+        std::vector<const aiMesh*> skinned;
+        for (unsigned m = 0; m < scene.mNumMeshes; ++m)
+            if (scene.mMeshes[m]->HasBones())
+                skinned.push_back(scene.mMeshes[m]);
+        std::stable_sort(skinned.begin(), skinned.end(),
+                         [&](const aiMesh* a, const aiMesh* b) { return RootDepth(*a) < RootDepth(*b); });
+        for (const aiMesh* each : skinned) {
+            const aiMesh& mesh = *each;
             const aiMatrix4x4 placement = SkinPlacement(mesh);
             placements_[&mesh] = placement;
             for (unsigned b = 0; b < mesh.mNumBones; ++b) {
@@ -425,19 +431,38 @@ private:
                 Walk(*node.mChildren[i], global, depth + 1);
     }
 
-    // The skeleton's root bone is the one least likely to be posed away from
-    // its bind pose: the mesh goes where that bone's node and offset put it.
+    // How deep in the node tree a mesh's skin begins.
+    int RootDepth(const aiMesh& mesh) const
+    {
+        int depth = kDeepestNode + 1;
+        for (unsigned b = 0; b < mesh.mNumBones; ++b) {
+            const auto it = nodes_.find(mesh.mBones[b]->mName.C_Str());
+            if (it != nodes_.end())
+                depth = std::min(depth, it->second.depth);
+        }
+        return depth;
+    }
+
+    // A bone an earlier skin has placed puts the mesh where that skin's
+    // meshes are; else the skeleton's root bone, the one least likely to be
+    // posed away from its bind pose: the mesh goes where that bone's node and
+    // offset put it.
     aiMatrix4x4 SkinPlacement(const aiMesh& mesh) const
     {
         const Seen* root = nullptr;
         const aiBone* rootBone = nullptr;
+        const aiBone* placed = nullptr;
         for (unsigned b = 0; b < mesh.mNumBones; ++b) {
             const auto it = nodes_.find(mesh.mBones[b]->mName.C_Str());
             if (it != nodes_.end() && (root == nullptr || it->second.depth < root->depth)) {
                 root = &it->second;
                 rootBone = mesh.mBones[b];
             }
+            if (placed == nullptr && bones_.count(mesh.mBones[b]->mName.C_Str()))
+                placed = mesh.mBones[b];
         }
+        if (placed)
+            return bones_.at(placed->mName.C_Str()) * placed->mOffsetMatrix;
         return root ? root->global * rootBone->mOffsetMatrix : aiMatrix4x4();
     }
 

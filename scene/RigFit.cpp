@@ -39,10 +39,10 @@ const std::map<std::string, Part, std::less<>> kWords = {
     {"neck", Part::kNeck}, {"head", Part::kHead},
     {"shoulder", Part::kShoulder}, {"clavicle", Part::kShoulder}, {"collar", Part::kShoulder},
     {"clav", Part::kShoulder}, {"collarbone", Part::kShoulder},
-    {"upperarm", Part::kUpperArm}, {"uparm", Part::kUpperArm}, {"humerus", Part::kUpperArm},
+    {"upperarm", Part::kUpperArm}, {"uparm", Part::kUpperArm}, {"humerus", Part::kUpperArm}, {"shldr", Part::kUpperArm},
     {"forearm", Part::kLowerArm}, {"lowerarm", Part::kLowerArm}, {"loarm", Part::kLowerArm},
     {"elbow", Part::kLowerArm}, {"radius", Part::kLowerArm}, {"arm", Part::kArmUnsure},
-    {"hand", Part::kHand}, {"wrist", Part::kHand},
+    {"hand", Part::kHand}, {"wrist", Part::kHand}, {"palm", Part::kHand},
     {"upperleg", Part::kUpperLeg}, {"upleg", Part::kUpperLeg}, {"thigh", Part::kUpperLeg}, {"femur", Part::kUpperLeg},
     {"lowerleg", Part::kLowerLeg}, {"loleg", Part::kLowerLeg}, {"shin", Part::kLowerLeg}, {"calf", Part::kLowerLeg},
     {"knee", Part::kLowerLeg}, {"tibia", Part::kLowerLeg}, {"leg", Part::kLegUnsure},
@@ -55,7 +55,7 @@ const std::map<std::string, Part, std::less<>> kWords = {
 const char* const kOtherWords[] = {
     "twist", "roll", "ik", "fk", "pole", "target", "ctrl", "control", "helper", "end", "nub", "tip", "top",
     "adj", "jiggle", "bend", "socket", "weapon", "prop", "attach", "corrective", "offset", "null", "dummy",
-    "index", "middle", "ring", "pinky", "little", "thumb", "finger", "fingers", "f", "metacarpal", "palm",
+    "index", "middle", "ring", "pinky", "little", "thumb", "finger", "fingers", "f", "metacarpal",
     "eye", "eyes", "jaw", "tongue", "teeth", "hair", "ear", "brow", "lid", "cheek", "lip", "nose", "mouth",
     "breast", "bust", "skirt", "tail", "wing", "cape", "sleeve", "coat", "ribbon", "bag", "sec",
 };
@@ -169,6 +169,9 @@ Label LabelOf(const std::string& name)
             label.side = kRight;
             continue;
         }
+        // The bending half of a limb segment split in two ("lShldrBend", "lThighBend") is the segment.
+        if (word == "bend" && (key == "shldr" || key == "forearm" || key == "thigh"))
+            continue;
         if (std::find(std::begin(kOtherWords), std::end(kOtherWords), word) != std::end(kOtherWords))
             return {};
         if (std::isdigit(uint8_t(word[0])) ||
@@ -287,6 +290,10 @@ struct Limbs {
     // [side][upper arm, lower arm, hand, upper leg, lower leg, foot]
     std::array<std::array<int, 6>, 2> bone{{{-1, -1, -1, -1, -1, -1}, {-1, -1, -1, -1, -1, -1}}};
     int hips = -1, neck = -1, head = -1, chest = -1;
+    // Per side, where palms or fingers fan out from the forearm's end with no
+    // hand bone: the bones whose heads' mean is the wrist. A hand bone that is
+    // the forearm itself means the arm ends there.
+    std::array<std::vector<int>, 2> fan;
 
     bool Complete() const
     {
@@ -322,6 +329,20 @@ void Settle(std::vector<Label>& labels)
     }
 }
 
+// Whether bone b carries on from bone a: it lies below a, or it starts where
+// a bone below a ends, or below a that ends its chain (a foot or a hand hung
+// elsewhere, as inverse kinematics rigs hang them).
+bool Continues(const Tree& tree, int a, int b)
+{
+    if (tree.IsAncestor(a, b) || (tree.Children(a).empty() && tree.Head(b).z > tree.Head(a).z))
+        return true;
+    const double length = Distance(tree.Head(a), tree.Head(b));
+    for (int end = 0; end < tree.Size(); ++end)
+        if (tree.IsAncestor(a, end) && Distance(tree.Head(end), tree.Head(b)) < 0.1 * length)
+            return true;
+    return false;
+}
+
 // The limbs by labels: the highest bone of each part, each joint below the
 // one before it. False when a part is missing or out of order.
 bool LimbsByLabels(const Tree& tree, const std::vector<Label>& labels, Limbs& limbs)
@@ -342,12 +363,30 @@ bool LimbsByLabels(const Tree& tree, const std::vector<Label>& labels, Limbs& li
         if (l.part == Part::kHead)
             take(limbs.head);
     }
+    // An arm whose forearm ends the chain ends there.
+    for (auto& side : limbs.bone)
+        if (side[2] < 0 && side[1] >= 0 && tree.Children(side[1]).empty())
+            side[2] = side[1];
     if (!limbs.Complete())
         return false;
     for (const auto& side : limbs.bone)
-        for (int k : {1, 2, 4, 5})
-            if (!tree.IsAncestor(side[size_t(k - 1)], side[size_t(k)]))
+        for (int k : {1, 2, 4, 5}) {
+            const int a = side[size_t(k - 1)], b = side[size_t(k)];
+            if (!(k == 2 && a == b) && !((k == 2 || k == 5) ? Continues(tree, a, b) : tree.IsAncestor(a, b)))
                 return false;
+        }
+    // Palms side by side from the forearm, with no hand bone above them.
+    for (int s = 0; s < 2; ++s) {
+        const int hand = limbs.bone[size_t(s)][2], forearm = tree.Parent(hand);
+        if (hand == limbs.bone[size_t(s)][1] || forearm < 0)
+            continue;
+        std::vector<int> palms;
+        for (int b : tree.Children(forearm))
+            if (labels[size_t(b)].part == Part::kHand && labels[size_t(b)].side == labels[size_t(hand)].side)
+                palms.push_back(b);
+        if (palms.size() >= 2)
+            limbs.fan[size_t(s)] = palms;
+    }
     return true;
 }
 
@@ -402,14 +441,46 @@ bool Mirrored(const Tree& tree, int hips, const std::array<int, 6>& a, const std
 }
 
 // The shoulder, elbow and wrist of a chain from the chest to a hand: the
-// wrist is the head of the bone the fingers branch from, or else the upper
-// arm and forearm are the two consecutive bones that reach furthest.
-bool ArmJoints(const Tree& tree, const std::vector<int>& chain, std::array<int, 6>& side)
+// wrist is the head of the bone the fingers branch from; or the fingers (or
+// palms) fan out from the forearm's end, with no hand bone, and the wrist is
+// at their heads; or the chain ends at a forearm that carries the hand's
+// vertices (reach: per bone, how far its vertices lie from its head); or else
+// the upper arm and forearm are the two consecutive bones that reach furthest.
+bool ArmJoints(const Tree& tree, const std::vector<double>& reach, const std::vector<int>& chain,
+               std::array<int, 6>& side, std::vector<int>& fan)
 {
-    size_t hand = chain.size();
-    for (size_t i = 2; i < chain.size(); ++i)
+    size_t branch = chain.size();
+    for (size_t i = 1; i < chain.size(); ++i)
         if (tree.Children(chain[i]).size() >= 3)
-            hand = i;
+            branch = i;
+    size_t hand = chain.size();
+    if (branch < chain.size()) {
+        const Vec3& at = tree.Head(chain[branch]);
+        double near = 1e300, far = 0.0, span = 0.0;
+        for (int child : tree.Children(chain[branch])) {
+            const double d = Distance(tree.Head(child), at);
+            near = std::min(near, d);
+            far = std::max(far, d);
+            span += d / double(tree.Children(chain[branch]).size());
+        }
+        const double arm = Distance(tree.Head(chain.front()), at);
+        if (span > 0.35 * arm && near > 0.6 * far && branch + 1 < chain.size()) {
+            side[0] = chain[branch - 1];
+            side[1] = chain[branch];
+            side[2] = chain[branch + 1];
+            fan = tree.Children(chain[branch]);
+            return true;
+        }
+        if (span < 0.35 * arm && branch >= 2)
+            hand = branch;
+    }
+    const int last = chain.back();
+    if (hand == chain.size() && chain.size() >= 2 &&
+        reach[size_t(last)] > 1.1 * Distance(tree.Head(last), tree.Head(chain[chain.size() - 2]))) {
+        side[0] = chain[chain.size() - 2];
+        side[1] = side[2] = last;
+        return true;
+    }
     size_t upper = hand < chain.size() ? hand - 2 : chain.size();
     double best = 0.0;
     for (size_t i = 0; hand == chain.size() && i + 2 < chain.size(); ++i) {
@@ -430,7 +501,7 @@ bool ArmJoints(const Tree& tree, const std::vector<int>& chain, std::array<int, 
 // The limbs by the tree's shape and the bones' places: two leg chains reach
 // lowest from a common bone, two arm chains reach furthest sideways, on
 // opposite sides, outside the legs. Sides come later, from the facing.
-bool LimbsByShape(const Tree& tree, Limbs& limbs, std::array<int, 2>& legEnds)
+bool LimbsByShape(const Tree& tree, const std::vector<double>& reach, Limbs& limbs, std::array<int, 2>& legEnds)
 {
     // The legs: of the lowest ends, the first two on different branches that
     // reach about as low and hang as legs do (a tail or a skirt does not).
@@ -488,8 +559,8 @@ bool LimbsByShape(const Tree& tree, Limbs& limbs, std::array<int, 2>& legEnds)
     if (hand1 < 0)
         return false;
     limbs.chest = tree.CommonAncestor(hand0, hand1);
-    return ArmJoints(tree, tree.Path(limbs.chest, hand0), limbs.bone[0]) &&
-           ArmJoints(tree, tree.Path(limbs.chest, hand1), limbs.bone[1]);
+    return ArmJoints(tree, reach, tree.Path(limbs.chest, hand0), limbs.bone[0], limbs.fan[0]) &&
+           ArmJoints(tree, reach, tree.Path(limbs.chest, hand1), limbs.bone[1], limbs.fan[1]);
 }
 
 // Everything one fit looks at.
@@ -555,7 +626,9 @@ void FindHead(const Context& c, Limbs& limbs)
 }
 
 // Which way the feet point: from each ankle to its toes, or to the foot's
-// vertices where there are no toe bones.
+// vertices where there are no toe bones, or, where no vertices hang from the
+// ankle's bone (an inverse kinematics rig hangs the foot elsewhere), to what
+// lies below the ankle near it.
 Vec3 FeetForward(const Context& c, const Limbs& limbs, const std::array<int, 2>& legEnds)
 {
     Vec3 forward;
@@ -563,20 +636,30 @@ Vec3 FeetForward(const Context& c, const Limbs& limbs, const std::array<int, 2>&
         const int foot = limbs.bone[size_t(s)][5];
         const Vec3 ankle = c.tree.Head(foot);
         Vec3 toe = c.tree.Head(legEnds[size_t(s)]);
-        if (Across(toe, ankle) < 0.2 * Distance(ankle, c.tree.Head(limbs.bone[size_t(s)][4]))) {
+        const double shin = Distance(ankle, c.tree.Head(limbs.bone[size_t(s)][4]));
+        if (Across(toe, ankle) < 0.2 * shin) {
             const std::vector<char> under = c.Subtree(foot);
-            double x = 0.0, y = 0.0;
-            int count = 0;
-            for (size_t v = 0; v < c.rig.vertexBone.size() && v < size_t(c.doc.vertexCount); ++v) {
-                const int b = c.rig.vertexBone[v];
-                if (b >= 0 && b < c.tree.Size() && under[size_t(b)]) {
-                    x += c.doc.restVertices[v].x;
-                    y += c.doc.restVertices[v].y;
-                    ++count;
-                }
-            }
-            if (count > 0)
-                toe = Vec3::FromDouble(x / count, y / count, ankle.z);
+            auto centre = [&](auto&& in) {
+                double x = 0.0, y = 0.0;
+                int count = 0;
+                for (size_t v = 0; v < c.rig.vertexBone.size() && v < size_t(c.doc.vertexCount); ++v)
+                    if (in(v)) {
+                        x += c.doc.restVertices[v].x;
+                        y += c.doc.restVertices[v].y;
+                        ++count;
+                    }
+                if (count > 0)
+                    toe = Vec3::FromDouble(x / count, y / count, ankle.z);
+                return count > 0;
+            };
+            if (!centre([&](size_t v) {
+                    const int b = c.rig.vertexBone[v];
+                    return b >= 0 && b < c.tree.Size() && under[size_t(b)];
+                }))
+                centre([&](size_t v) {
+                    const Vec3& p = c.doc.restVertices[v];
+                    return p.z > ankle.z && Across(p, ankle) < 0.5 * shin;
+                });
         }
         forward += toe - ankle;
     }
@@ -597,20 +680,83 @@ double TurnToFront(const Vec3& forward)
     return std::fabs(turn) < 1e-9 ? 0.0 : turn;
 }
 
+using LimbJoints = std::array<std::array<Vec3, 6>, 2>;
+
+// The wrist of an arm that ends at its forearm: the other arm's wrist seen in
+// the mirror between the shoulders, from this elbow; with no other wrist,
+// along the way the forearm's vertices lie from the elbow, 0.6 of the way
+// to the furthest of them.
+Vec3 WristPastForearm(const Context& c, const Limbs& limbs, const LimbJoints& at, int s)
+{
+    const Vec3 shoulder = at[size_t(s)][0], elbow = at[size_t(s)][1];
+    const int o = 1 - s;
+    if (limbs.bone[size_t(o)][2] != limbs.bone[size_t(o)][1]) {
+        Vec3 across = at[size_t(s)][0] - at[size_t(o)][0];
+        across.z = 0.0f;
+        const Vec3 other = at[size_t(o)][2] - at[size_t(o)][1];
+        if (across.Length() > 0.0)
+            return elbow + other - across * (2.0 * other.Dot(across) / across.Dot(across));
+    }
+    const std::vector<char> under = c.Subtree(limbs.bone[size_t(s)][1]);
+    auto carried = [&](size_t v) {
+        const int b = c.rig.vertexBone[v];
+        return b >= 0 && b < c.tree.Size() && under[size_t(b)];
+    };
+    const size_t vertices = std::min(c.rig.vertexBone.size(), size_t(c.doc.vertexCount));
+    Vec3 sum;
+    int count = 0;
+    for (size_t v = 0; v < vertices; ++v)
+        if (carried(v)) {
+            sum += c.doc.restVertices[v];
+            ++count;
+        }
+    Vec3 along = count > 0 ? sum * (1.0 / count) - elbow : elbow - shoulder;
+    if (!(along.Length() > 0.0))
+        along = elbow - shoulder;
+    if (!(along.Length() > 0.0))
+        return elbow;
+    along = along * (1.0 / along.Length());
+    double far = 0.0;
+    for (size_t v = 0; v < vertices; ++v)
+        if (carried(v))
+            far = std::max(far, (c.doc.restVertices[v] - elbow).Dot(along));
+    return elbow + along * (far > 0.0 ? 0.6 * far : 0.8 * Distance(shoulder, elbow));
+}
+
+// Where the limb joints stand: on their bones' heads, the wrists at the heads
+// of the palms that fan out from the forearm, or past a forearm that ends the arm.
+LimbJoints JointsAt(const Context& c, const Limbs& limbs)
+{
+    LimbJoints at;
+    for (int s = 0; s < 2; ++s) {
+        for (int k = 0; k < 6; ++k)
+            at[size_t(s)][size_t(k)] = c.tree.Head(limbs.bone[size_t(s)][size_t(k)]);
+        const std::vector<int>& fan = limbs.fan[size_t(s)];
+        if (!fan.empty()) {
+            Vec3 sum;
+            for (int b : fan)
+                sum += c.tree.Head(b);
+            at[size_t(s)][2] = sum * (1.0 / double(fan.size()));
+        }
+    }
+    for (int s = 0; s < 2; ++s)
+        if (limbs.bone[size_t(s)][2] == limbs.bone[size_t(s)][1])
+            at[size_t(s)][2] = WristPastForearm(c, limbs, at, s);
+    return at;
+}
+
 // Whether the limbs stand as a standing character's do: every joint where
 // the file can say, the legs going down from the hips, the shoulders above them.
-bool Plausible(const Tree& tree, const Limbs& limbs)
+bool Plausible(const Limbs& limbs, const LimbJoints& at)
 {
-    for (const auto& side : limbs.bone) {
-        for (int b : side) {
-            const Vec3& p = tree.Head(b);
+    for (const auto& side : at) {
+        for (const Vec3& p : side)
             if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
                 return false;
-        }
-        const double thigh = tree.Head(side[3]).z, knee = tree.Head(side[4]).z, ankle = tree.Head(side[5]).z;
-        if (!(thigh < knee && knee < ankle && tree.Head(side[0]).z < thigh))
+        const double thigh = side[3].z, knee = side[4].z, ankle = side[5].z;
+        if (!(thigh < knee && knee < ankle && side[0].z < thigh))
             return false;
-        if (!(Distance(tree.Head(side[0]), tree.Head(side[1])) > 0.0 && Distance(tree.Head(side[1]), tree.Head(side[2])) > 0.0))
+        if (!(Distance(side[0], side[1]) > 0.0 && Distance(side[1], side[2]) > 0.0))
             return false;
     }
     return limbs.bone[0] != limbs.bone[1];
@@ -659,7 +805,10 @@ std::vector<int> BoneJoints(const Context& c, const std::vector<Label>& labels, 
             for (int b : tree.Path(limbs.chest, limbs.bone[size_t(s)][0]))
                 joint[size_t(b)] = s == 0 ? kChestNeg : kChestPos;
         for (int k = 0; k < 6; ++k)
-            joint[size_t(limbs.bone[size_t(s)][size_t(k)])] = kLimbJoints[s][k];
+            if (k != 2 || limbs.bone[size_t(s)][2] != limbs.bone[size_t(s)][1])
+                joint[size_t(limbs.bone[size_t(s)][size_t(k)])] = kLimbJoints[s][k];
+        for (int b : limbs.fan[size_t(s)])
+            joint[size_t(b)] = kLimbJoints[s][2];
     }
     if (limbs.chest >= 0 && limbs.head >= 0)
         for (int b : tree.Path(limbs.chest, limbs.head))
@@ -670,6 +819,16 @@ std::vector<int> BoneJoints(const Context& c, const std::vector<Label>& labels, 
         joint[size_t(limbs.neck)] = kNeck;
     if (limbs.head >= 0)
         joint[size_t(limbs.head)] = kHead;
+    // A foot hung elsewhere than from its shin starts at the ankle.
+    for (int s = 0; s < 2; ++s) {
+        const auto& side = limbs.bone[size_t(s)];
+        const Vec3& ankle = tree.Head(side[5]);
+        const double shin = Distance(tree.Head(side[4]), ankle);
+        for (int b = 0; b < tree.Size(); ++b)
+            if (joint[size_t(b)] == kNoJoint && !c.Under(side[3], b) && !tree.IsAncestor(b, side[3]) &&
+                Distance(tree.Head(b), ankle) < 0.1 * shin)
+                joint[size_t(b)] = kLimbJoints[s][5];
+    }
     std::vector<int> byDepth = Bones(tree.Size());
     std::stable_sort(byDepth.begin(), byDepth.end(), [&](int a, int b) { return tree.DepthOf(a) < tree.DepthOf(b); });
     for (int b : byDepth)
@@ -716,21 +875,31 @@ bool MapRig(const CBodyDoc& doc, FigureFit& fit, RigMap& map)
     for (const auto& [role, bone] : rig.humanoid)
         if (bone >= 0 && bone < n)
             labels[size_t(bone)] = HumanoidLabel(role);
-    bool found = !rig.humanoid.empty() && LimbsByLabels(tree, labels, limbs) && Plausible(tree, limbs);
+    bool found = !rig.humanoid.empty() && LimbsByLabels(tree, labels, limbs) && Plausible(limbs, JointsAt(c, limbs));
     if (!found) {
         for (int b = 0; b < n; ++b)
             labels[size_t(b)] = LabelOf(rig.bones[size_t(b)].name);
         Settle(labels);
         limbs = Limbs{};
-        found = LimbsByLabels(tree, labels, limbs) && Plausible(tree, limbs);
+        found = LimbsByLabels(tree, labels, limbs) && Plausible(limbs, JointsAt(c, limbs));
     }
     if (!found) {
         labels.assign(size_t(n), Label{});
         limbs = Limbs{};
         sidesKnown = false;
-        if (!LimbsByShape(tree, limbs, legEnds) || !Plausible(tree, limbs))
+        // How far each bone's vertices lie from its head.
+        std::vector<double> reach(size_t(n), 0.0);
+        for (size_t v = 0; v < rig.vertexBone.size() && v < size_t(doc.vertexCount); ++v) {
+            const int b = rig.vertexBone[v];
+            if (b >= 0 && b < n)
+                reach[size_t(b)] = std::max(reach[size_t(b)], double(Distance(doc.restVertices[v], tree.Head(b))));
+        }
+        if (!LimbsByShape(tree, reach, limbs, legEnds) || !Plausible(limbs, JointsAt(c, limbs)))
             return false;
     }
+    // A bone named the hips that the legs do not hang from is not the pelvis.
+    if (limbs.hips >= 0 && !(c.Under(limbs.hips, limbs.bone[0][3]) && c.Under(limbs.hips, limbs.bone[1][3])))
+        limbs.hips = -1;
     if (limbs.hips < 0)
         limbs.hips = tree.CommonAncestor(limbs.bone[0][3], limbs.bone[1][3]);
     if (limbs.chest < 0)
@@ -747,9 +916,11 @@ bool MapRig(const CBodyDoc& doc, FigureFit& fit, RigMap& map)
         // The character's left is the forward direction turned the other way.
         const Vec3 left = Vec3::FromDouble(forward.y, -forward.x, 0.0);
         const auto leftOf = [&](int k) { return (tree.Head(limbs.bone[0][size_t(k)]) - tree.Head(limbs.bone[1][size_t(k)])).Dot(left); };
-        if (leftOf(0) < 0.0)
+        if (leftOf(0) < 0.0) {
             for (int k : {0, 1, 2})
                 std::swap(limbs.bone[0][size_t(k)], limbs.bone[1][size_t(k)]);
+            std::swap(limbs.fan[0], limbs.fan[1]);
+        }
         if (leftOf(3) < 0.0)
             for (int k : {3, 4, 5})
                 std::swap(limbs.bone[0][size_t(k)], limbs.bone[1][size_t(k)]);
@@ -759,9 +930,10 @@ bool MapRig(const CBodyDoc& doc, FigureFit& fit, RigMap& map)
 
     fit = FigureFit{};
     fit.turn = TurnToFront(forward);
+    const LimbJoints at = JointsAt(c, limbs);
     for (int s = 0; s < 2; ++s)
         for (int k = 0; k < 6; ++k)
-            fit.joint[size_t(kLimbJoints[s][k])] = tree.Head(limbs.bone[size_t(s)][size_t(k)]);
+            fit.joint[size_t(kLimbJoints[s][k])] = at[size_t(s)][size_t(k)];
     const Vec3 pelvis = Midpoint(fit.joint[kHipNeg], fit.joint[kHipPos]);
     fit.joint[kNeck] = limbs.neck >= 0 ? tree.Head(limbs.neck) : Midpoint(fit.joint[kShoulderNeg], fit.joint[kShoulderPos]);
     fit.joint[kHead] = limbs.head >= 0 ? HeadCentre(c, limbs.head, fit.joint[kNeck])

@@ -53,6 +53,11 @@ TEST_F(FigureFitTest, RigsOfEveryKindFitOnTheirJointsFacingTheFront)
     ExpectFitted("mixamo.glb", Shape(BoneNaming::kMixamo, 0, 90));
     ExpectFitted("mmd.gltf", Shape(BoneNaming::kMmd, 45, 0));
     ExpectFitted("blender.glb", Shape(BoneNaming::kBlender, 75, -90));
+    // Limb segments split in two, the twisting half between the bending one
+    // and the next segment, named as realistic characters' rigs name them.
+    RiggedFigureShape split = Shape(BoneNaming::kDaz, 30, 0);
+    split.chainedTwists = true;
+    ExpectFitted("split.glb", split);
     RiggedFigureShape numbered = Shape(BoneNaming::kNumbered, 40, 180);
     numbered.extraBones = true;  // a tail down to the floor and a skirt are no legs, twists no joints
     ExpectFitted("numbered.glb", numbered);
@@ -61,13 +66,32 @@ TEST_F(FigureFitTest, RigsOfEveryKindFitOnTheirJointsFacingTheFront)
     ExpectFitted("avatar1.vrm", Shape(BoneNaming::kVRoid, 30, 0, 2));
     EXPECT_EQ(doc.rig.humanoid.size(), 26u);
 
-    // A skinned mesh's node scale (which glTF ignores) and parts hung under
-    // bones posed away from the bind pose: the character stands whole in its
-    // bind pose, the hat on its head and the forearms on their elbows.
+    // Robots' rigs: palms fanning out from the forearms with no hand bones,
+    // feet hung from the hips' bone as inverse kinematics rigs hang them,
+    // a bone named the hips beside the legs; named and not.
+    RiggedFigureShape robot = Shape(BoneNaming::kRobot, 45, 90);
+    robot.fannedHands = true;
+    robot.ikFeet = 2;  // no end bones: the shins end the legs' chains
+    ExpectFitted("robot.glb", robot);
+    robot.naming = BoneNaming::kNumbered;
+    robot.ikFeet = 1;
+    ExpectFitted("robot_numbered.glb", robot);
+    // An arm that ends at its forearm, which carries the hand (or a tool):
+    // its wrist as far along as the other's, whose fingers fan from its forearm.
+    RiggedFigureShape tool = Shape(BoneNaming::kMixamo, 0, 180);
+    tool.fannedHands = tool.bareRightForearm = true;
+    ExpectFitted("tool.gltf", tool);
+    tool.naming = BoneNaming::kNumbered;
+    ExpectFitted("tool_numbered.glb", tool);
+
+    // A skinned mesh's node scale (which glTF ignores), parts hung under
+    // bones posed away from the bind pose and a head skinned apart under a
+    // posed neck: the character stands whole in its bind pose, the hat on
+    // its head and the forearms on their elbows.
     RiggedFigureShape scaled = Shape(BoneNaming::kUnreal, 0, 0);
     scaled.centimetres = true;
     scaled.meshNodeScale = 0.01;
-    scaled.hungForearms = true;
+    scaled.hungForearms = scaled.headOwnSkin = true;
     ExpectFitted("scaled.glb", scaled);
     MeshBounds box;
     for (int v = 0; v < doc.vertexCount; ++v)

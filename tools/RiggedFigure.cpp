@@ -92,6 +92,14 @@ const Convention kConventions[] = {
      {"Bip01 %s Clavicle", "Bip01 %s UpperArm", "Bip01 %s Forearm", "Bip01 %s Hand", "Bip01 %s Finger1",
       "Bip01 %s Thigh", "Bip01 %s Calf", "Bip01 %s Foot", "Bip01 %s Toe0", "Bip01 %s Eye"},
      "L", "R"},
+    {{"Body", "Hips", "Abdomen", "Torso", "Neck", "Head"},
+     {"Shoulder%s", "UpperArm%s", "LowerArm%s", "Palm2%s", "Middle1%s", "UpperLeg%s", "LowerLeg%s", "Foot%s",
+      "Foot%s_end", "Eye%s"},
+     "L", "R"},
+    {{"hip", "abdomenLower", "abdomenUpper", "chestUpper", "neckLower", "head"},
+     {"%sCollar", "%sShldrBend", "%sForearmBend", "%sHand", "%sIndex1", "%sThighBend", "%sShin", "%sFoot", "%sToe",
+      "%sEye"},
+     "l", "r"},
 };
 
 const char* const kVrmRoles[kRoles] = {
@@ -102,6 +110,11 @@ const char* const kVrmRoles[kRoles] = {
     "rightLowerLeg", "rightFoot", "rightToes", "rightEye",
 };
 
+const Convention& Names(BoneNaming naming)
+{
+    return kConventions[naming > BoneNaming::kNumbered ? int(naming) - 1 : int(naming)];
+}
+
 std::string BoneName(BoneNaming naming, int role)
 {
     if (naming == BoneNaming::kNumbered) {
@@ -111,7 +124,7 @@ std::string BoneName(BoneNaming naming, int role)
         std::snprintf(name, sizeof name, n == 0 ? "Bone" : "Bone.%03d", n);
         return name;
     }
-    const Convention& c = kConventions[int(naming)];
+    const Convention& c = Names(naming);
     if (role < kLShoulder)
         return c.centre[role];
     const bool left = role < kRShoulder;
@@ -176,12 +189,17 @@ struct Skeleton {
     Quat frame[kRoles];  // each bone's turn in the bind pose, arbitrary as in real files
 };
 
-// A bone beyond the body's own: its name after its parent's, its parent
-// (a role, or kRoles + an earlier extra) and its head.
+// A bone beyond the body's own: its parent (a role, or kRoles + an earlier
+// extra), its head and its name: the suffix after its parent's name, after
+// nothing, or followed by a side's word.
 struct Extra {
     std::string suffix;
     int parent;
     P3 head;
+    bool afterParent = false;
+    int side = -1;       // 0 the left, 1 the right
+    std::string name{};  // all of it, when set
+    int adopts = -1;     // the role that hangs from it in place of its parent, when set
 };
 
 // Everything of the character in its own frame: x its left, y up, z its front.
@@ -191,6 +209,7 @@ struct Character {
     MeshPart body;                   // skinned
     MeshPart hung[2 * 2];            // forearm, hand of each side, when hung
     MeshPart hat;                    // hung under the head
+    MeshPart head;                   // skinned by a skin of its own, when apart
 };
 
 Character Build(const RiggedFigureShape& s)
@@ -236,25 +255,45 @@ Character Build(const RiggedFigureShape& s)
         b.Tube({0, y0, 0}, {0, y1, 0}, 0.12 * H, 0.12 * H, sides * 2, rings / 2, bands[band], band < 3 ? bands[band + 1] : -1);
     }
     b.Tube(h[kNeckBone], h[kHeadBone], 0.035 * H, 0.035 * H, sides, rings / 2, kNeckBone, kHeadBone);
-    b.Tube(h[kHeadBone], {0, H, 0.01 * H}, 0.07 * H, 0.05 * H, sides * 2, rings, kHeadBone);
+    (s.headOwnSkin ? c.head : b).Tube(h[kHeadBone], {0, H, 0.01 * H}, 0.07 * H, 0.05 * H, sides * 2, rings, kHeadBone);
     for (int side = 0; side < 2; ++side) {
         const int o = side * kSide;
         MeshPart& fore = s.hungForearms ? c.hung[side * 2] : b;
         MeshPart& hand = s.hungForearms ? c.hung[side * 2 + 1] : b;
+        const bool bare = side == 1 && s.bareRightForearm;  // the forearm carries the hand
         b.Tube(h[kLUpperArm + o], h[kLLowerArm + o], 0.04 * H, 0.032 * H, sides, rings, kLUpperArm + o, kLLowerArm + o);
-        fore.Tube(h[kLLowerArm + o], h[kLHand + o], 0.03 * H, 0.024 * H, sides, rings, kLLowerArm + o, kLHand + o);
+        fore.Tube(h[kLLowerArm + o], h[kLHand + o], 0.03 * H, 0.024 * H, sides, rings, kLLowerArm + o,
+                  bare ? -1 : kLHand + o);
         hand.Tube(h[kLHand + o], h[kLIndex + o] + (h[kLIndex + o] - h[kLHand + o]), 0.024 * H, 0.015 * H, sides,
-                  rings / 2, kLHand + o, kLIndex + o);
+                  rings / 2, bare ? kLLowerArm + o : kLHand + o, bare ? -1 : kLIndex + o);
+        // Palms either side of the middle one (the hand's bone), their mean on the wrist.
+        for (int palm = 0; s.fannedHands && !bare && palm < 2; ++palm)
+            c.extras.push_back({palm == 0 ? "Palm1" : "Palm3", kLLowerArm + o,
+                                h[kLHand + o] + P3{0, 0, palm == 0 ? 0.012 * H : -0.012 * H}, false, side});
+        if (s.ikFeet == 1)
+            c.extras.push_back({"_end", kLLowerLeg + o, h[kLFoot + o], true});
         b.Tube(h[kLUpperLeg + o], h[kLLowerLeg + o], 0.065 * H, 0.048 * H, sides, rings, kLUpperLeg + o, kLLowerLeg + o);
         b.Tube(h[kLLowerLeg + o], h[kLFoot + o], 0.046 * H, 0.032 * H, sides, rings, kLLowerLeg + o, kLFoot + o);
         b.Tube(h[kLFoot + o] + P3{0, -0.015 * H, -0.03 * H}, h[kLToes + o] + P3{0, 0, 0.04 * H}, 0.03 * H, 0.018 * H,
                sides, rings / 2, kLFoot + o, kLToes + o);
     }
     c.hat.Tube({0, H - 0.01 * H, 0}, {0, H + 0.03 * H, 0}, 0.09 * H, 0.06 * H, 8, 1, kHeadBone);
+    // Twist bones halfway down a limb segment, the next bone hanging from them.
+    for (int role : {kLUpperArm, kLLowerArm, kLUpperLeg, kRUpperArm, kRLowerArm, kRUpperLeg}) {
+        if (!s.chainedTwists)
+            break;
+        const int child = role == kLUpperLeg ? kLLowerLeg : role == kRUpperLeg ? kRLowerLeg : role + 1;
+        std::string name = BoneName(s.naming, role);
+        if (s.naming == BoneNaming::kDaz)
+            name.replace(name.find("Bend"), 4, "Twist");
+        else
+            name += s.naming == BoneNaming::kBlender ? ".001" : "Twist";
+        c.extras.push_back({"", role, (h[role] + h[child]) * 0.5, false, -1, name, child});
+    }
     if (s.extraBones) {
         for (int role : {kLUpperArm, kLLowerArm, kLUpperLeg, kRUpperArm, kRLowerArm, kRUpperLeg}) {
             const int child = role == kLUpperLeg ? kLLowerLeg : role == kRUpperLeg ? kRLowerLeg : role + 1;
-            c.extras.push_back({"Twist", role, (h[role] + h[child]) * 0.5});
+            c.extras.push_back({"Twist", role, (h[role] + h[child]) * 0.5, true});
         }
         for (int k = 0; k < 4; ++k)
             c.extras.push_back({"Tail" + std::to_string(k + 1), k == 0 ? int(kHips) : kRoles + int(c.extras.size()) - 1,
@@ -308,14 +347,16 @@ struct Placement {
     P3 operator()(P3 p) const { return facing.Rotate(p) * scale; }
 };
 
-nlohmann::json Primitive(Buffer& buffer, const MeshPart& part, const std::function<P3(P3)>& place, bool skinned)
+// jointOf: each bone's place in the skin's joints.
+nlohmann::json Primitive(Buffer& buffer, const MeshPart& part, const std::function<P3(P3)>& place, bool skinned,
+                         const std::vector<int>& jointOf)
 {
     std::vector<float> positions, weights;
     std::vector<uint16_t> joints;
     for (const Vertex& v : part.vertices) {
         const P3 p = place(v.p);
         positions.insert(positions.end(), {float(p.x), float(p.y), float(p.z)});
-        joints.insert(joints.end(), {uint16_t(v.bone[0]), uint16_t(v.bone[1]), 0, 0});
+        joints.insert(joints.end(), {uint16_t(jointOf[size_t(v.bone[0])]), uint16_t(jointOf[size_t(v.bone[1])]), 0, 0});
         weights.insert(weights.end(), {v.weight[0], v.weight[1], 0.0f, 0.0f});
     }
     const int count = int(part.vertices.size());
@@ -355,6 +396,7 @@ void Truth(const Character& c, RiggedFigureTruth& truth)
     };
     widen(c.body);
     widen(c.hat);
+    widen(c.head);
     for (const MeshPart& part : c.hung)
         widen(part);
     const double height = hi.y - lo.y;
@@ -383,54 +425,82 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
         head[size_t(r)] = place(c.bones.head[r]);
     }
 
+    // The extra bones, frames as their parents'.
+    const int boneCount = kRoles + int(c.extras.size());
+    for (const Extra& e : c.extras) {
+        global.push_back(global[size_t(e.parent)]);
+        head.push_back(place(e.head));
+    }
+    // Bones are nodes 1 onwards, the extras after the body's. Feet may hang
+    // from the hips, a body bone from a twist bone in its chain; a bare
+    // forearm's hand and finger are no bones but nodes beside the skeleton.
+    std::vector<int> parentOf(kParent, kParent + kRoles);
+    for (int foot : {kLFoot, kRFoot})
+        if (shape.ikFeet > 0)
+            parentOf[size_t(foot)] = kHips;
+    for (size_t k = 0; k < c.extras.size(); ++k)
+        if (c.extras[k].adopts >= 0)
+            parentOf[size_t(c.extras[k].adopts)] = kRoles + int(k);
+    auto dropped = [&](int r) { return r < kRoles && shape.bareRightForearm && (r == kRHand || r == kRIndex); };
+
     Buffer buffer;
     nlohmann::json nodes = nlohmann::json::array(), meshes = nlohmann::json::array();
-    // Node 0 holds the skeleton (in centimetres under a 0.01 scale); bones are nodes 1 onwards.
+    // Node 0 holds the skeleton (in centimetres under a 0.01 scale).
     nodes.push_back({{"name", "Armature"}, {"children", {1}}, {"scale", {1 / units, 1 / units, 1 / units}}});
-    std::vector<std::vector<int>> children(kRoles);
-    for (int r = 1; r < kRoles; ++r)
-        children[kParent[r]].push_back(r + 1);
-    for (int r = 0; r < kRoles; ++r) {
-        const Quat parent = r == 0 ? Quat{} : global[kParent[r]];
-        const P3 parentHead = r == 0 ? P3{} : head[kParent[r]];
-        Quat local = parent.Inverse() * global[r];
+    std::vector<std::vector<int>> children(static_cast<size_t>(boneCount));
+    for (int b = 1; b < boneCount; ++b) {
+        const int parent = b < kRoles ? parentOf[size_t(b)] : c.extras[size_t(b - kRoles)].parent;
+        if (dropped(b) && !dropped(parent))
+            nodes[0]["children"].push_back(b + 1);
+        else
+            children[size_t(parent)].push_back(b + 1);
+    }
+    for (int b = 0; b < boneCount; ++b) {
+        const int p = b == 0 ? -1 : b < kRoles ? parentOf[size_t(b)] : c.extras[size_t(b - kRoles)].parent;
+        const Quat parent = p < 0 ? Quat{} : global[size_t(p)];
+        const P3 parentHead = p < 0 ? P3{} : head[size_t(p)];
+        Quat local = parent.Inverse() * global[size_t(b)];
         // Hung forearms stand in a pose of their own: the upper arms turned down.
-        if (shape.hungForearms && (r == kLUpperArm || r == kRUpperArm))
-            local = parent.Inverse() * Quat::About(place.facing.Rotate({0, 0, 1}), r == kLUpperArm ? -1.2 : 1.2) * global[r];
-        nlohmann::json node = Trs(parent.Inverse().Rotate(head[r] - parentHead), local);
-        node["name"] = BoneName(shape.naming, r);
-        if (!children[size_t(r)].empty())
-            node["children"] = children[size_t(r)];
+        if (shape.hungForearms && (b == kLUpperArm || b == kRUpperArm))
+            local = parent.Inverse() * Quat::About(place.facing.Rotate({0, 0, 1}), b == kLUpperArm ? -1.2 : 1.2) *
+                    global[size_t(b)];
+        if (shape.headOwnSkin && b == kNeckBone)
+            local = parent.Inverse() * Quat::About(place.facing.Rotate({1, 0, 0}), 1.4) * global[size_t(b)];
+        nlohmann::json node = Trs(parent.Inverse().Rotate(head[size_t(b)] - parentHead), local);
+        if (b < kRoles) {
+            node["name"] = BoneName(shape.naming, b);
+        } else {
+            // An extra is named after its parent, or by itself, or with a side's word.
+            const Extra& e = c.extras[size_t(b - kRoles)];
+            std::string name = (e.afterParent ? BoneName(shape.naming, e.parent) : std::string()) + e.suffix;
+            if (e.side >= 0)
+                name += e.side == 0 ? Names(shape.naming).left : Names(shape.naming).right;
+            if (!e.name.empty())
+                name = e.name;
+            if (shape.naming == BoneNaming::kNumbered)
+                name = "Bone." + std::to_string(100 + b - kRoles);
+            node["name"] = name;
+        }
+        if (!children[size_t(b)].empty())
+            node["children"] = children[size_t(b)];
         nodes.push_back(node);
     }
+    std::vector<int> joints, jointOf(size_t(boneCount), 0);
+    for (int r = 0; r < boneCount; ++r)
+        if (r >= kRoles || !dropped(r)) {
+            jointOf[size_t(r)] = int(joints.size());
+            joints.push_back(r + 1);
+        }
 
-    // The extra bones, frames as their parents', named after them.
-    const int firstExtra = int(nodes.size());
-    for (size_t k = 0; k < c.extras.size(); ++k) {
-        const Extra& e = c.extras[k];
-        const int parent = e.parent;
-        global.push_back(global[size_t(parent)]);
-        head.push_back(place(e.head));
-        const std::string name = shape.naming == BoneNaming::kNumbered
-                                     ? "Bone." + std::to_string(100 + k)
-                                     : (e.parent < kRoles && e.suffix == "Twist" ? BoneName(shape.naming, parent) : std::string()) + e.suffix;
-        nlohmann::json node = Trs(global[size_t(parent)].Inverse().Rotate(head.back() - head[size_t(parent)]), Quat{});
-        node["name"] = name;
-        nodes.push_back(node);
-        nodes[size_t(parent + 1)]["children"].push_back(int(nodes.size() - 1));
-    }
-    const int boneCount = kRoles + int(c.extras.size());
-    (void)firstExtra;
-
-    auto addMeshNode = [&](const MeshPart& part, int bone, bool skinned) {
+    auto addMeshNode = [&](const MeshPart& part, int bone, bool skinned, const std::vector<int>& jointsOf) {
         // A hung part is stored in its bone's frame, as it hangs there.
         auto local = [&](P3 p) { return bone < 0 ? place(p) : global[bone].Inverse().Rotate(place(p) - head[bone]); };
-        meshes.push_back({{"primitives", {Primitive(buffer, part, local, skinned)}}});
+        meshes.push_back({{"primitives", {Primitive(buffer, part, local, skinned, jointsOf)}}});
         nlohmann::json node = {{"mesh", meshes.size() - 1}};
         nodes.push_back(node);
         return int(nodes.size() - 1);
     };
-    const int body = addMeshNode(c.body, -1, true);
+    const int body = addMeshNode(c.body, -1, true, jointOf);
     nodes[size_t(body)]["skin"] = 0;
     nodes[size_t(body)]["name"] = "Body";
     const double s = shape.meshNodeScale;
@@ -438,7 +508,7 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
     auto hang = [&](const MeshPart& part, int bone) {
         if (part.vertices.empty())
             return;
-        const int node = addMeshNode(part, bone, false);
+        const int node = addMeshNode(part, bone, false, jointOf);
         nodes[size_t(bone + 1)]["children"].push_back(node);
     };
     hang(c.hat, kHeadBone);
@@ -447,26 +517,35 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
         hang(c.hung[side * 2 + 1], kLHand + side * kSide);
     }
 
-    // Inverse bind matrices, column-major: the inverse of each bone's bind pose.
-    std::vector<float> inverseBind;
-    for (int r = 0; r < boneCount; ++r) {
-        const Quat q = global[size_t(r)].Inverse();
-        const P3 t = q.Rotate(head[size_t(r)]) * -1.0;
-        const P3 columns[3] = {q.Rotate({1, 0, 0}), q.Rotate({0, 1, 0}), q.Rotate({0, 0, 1})};
-        for (const P3& col : columns)
-            inverseBind.insert(inverseBind.end(), {float(col.x), float(col.y), float(col.z), 0.0f});
-        inverseBind.insert(inverseBind.end(), {float(t.x), float(t.y), float(t.z), 1.0f});
+    // A skin's inverse bind matrices, column-major: the inverse of each bone's bind pose.
+    auto skin = [&](const std::vector<int>& skinJoints) {
+        std::vector<float> inverseBind;
+        for (int joint : skinJoints) {
+            const int r = joint - 1;
+            const Quat q = global[size_t(r)].Inverse();
+            const P3 t = q.Rotate(head[size_t(r)]) * -1.0;
+            const P3 columns[3] = {q.Rotate({1, 0, 0}), q.Rotate({0, 1, 0}), q.Rotate({0, 0, 1})};
+            for (const P3& col : columns)
+                inverseBind.insert(inverseBind.end(), {float(col.x), float(col.y), float(col.z), 0.0f});
+            inverseBind.insert(inverseBind.end(), {float(t.x), float(t.y), float(t.z), 1.0f});
+        }
+        return nlohmann::json{{"joints", skinJoints},
+                              {"inverseBindMatrices", buffer.Add(inverseBind, int(skinJoints.size()), "MAT4", 5126, true)}};
+    };
+    nlohmann::json skins = {skin(joints)}, scene = {0, body};
+    if (!c.head.vertices.empty()) {
+        const int apart = addMeshNode(c.head, -1, true, std::vector<int>(size_t(boneCount), 0));
+        nodes[size_t(apart)]["skin"] = 1;
+        skins.push_back(skin({kHeadBone + 1}));
+        scene.push_back(apart);
     }
-    std::vector<int> joints;
-    for (int r = 0; r < boneCount; ++r)
-        joints.push_back(r + 1);
     nlohmann::json gltf = {
         {"asset", {{"version", "2.0"}, {"generator", "quillomark rigged figure"}}},
         {"scene", 0},
-        {"scenes", {{{"nodes", {0, body}}}}},
+        {"scenes", {{{"nodes", scene}}}},
         {"nodes", nodes},
         {"meshes", meshes},
-        {"skins", {{{"joints", joints}, {"inverseBindMatrices", buffer.Add(inverseBind, boneCount, "MAT4", 5126, true)}}}},
+        {"skins", skins},
     };
     if (shape.vrm == 1) {
         nlohmann::json bones = nlohmann::json::array();
@@ -590,6 +669,19 @@ std::vector<NamedRiggedFigure> RiggedFigureSet()
     NamedRiggedFigure hung{"hung", shapeOf(BoneNaming::kNumbered, 0, 0)};
     hung.shape.hungForearms = true;
     set.push_back(hung);
+    NamedRiggedFigure split{"split", shapeOf(BoneNaming::kDaz, 20, -90)};
+    split.shape.chainedTwists = true;
+    set.push_back(split);
+    // Robots: palms in place of hands, feet hung from the hips, an arm ending at its forearm.
+    for (int n : {7, 8}) {
+        NamedRiggedFigure robot{std::string("robot-") + std::to_string(n), shapeOf(BoneNaming(n), 30, 90 * (n - 6))};
+        robot.shape.fannedHands = true;
+        robot.shape.ikFeet = n == 7 ? 1 : 2;
+        set.push_back(robot);
+        NamedRiggedFigure tool{std::string("tool-") + std::to_string(n), shapeOf(BoneNaming(n), 10, 45 * (n - 6))};
+        tool.shape.fannedHands = tool.shape.bareRightForearm = true;
+        set.push_back(tool);
+    }
     return set;
 }
 

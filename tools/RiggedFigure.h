@@ -10,7 +10,7 @@ namespace qm {
 
 // How a generated character's bones are named: after the exporters and
 // avatar formats users' files come from, or not at all.
-enum class BoneNaming { kMixamo, kHumanoid, kVRoid, kBlender, kMmd, kUnreal, kBiped, kNumbered };
+enum class BoneNaming { kMixamo, kHumanoid, kVRoid, kBlender, kMmd, kUnreal, kBiped, kNumbered, kRobot, kDaz };
 
 // A humanoid character with a skeleton and a skinned mesh, of proportions,
 // pose and facing of one's choosing, written as glTF so that fitting the
@@ -28,7 +28,14 @@ struct RiggedFigureShape {
     bool centimetres = false;   // skeleton and mesh in centimetres under a 0.01 scale
     double meshNodeScale = 1.0; // a scale on the skinned mesh's own node, which glTF ignores
     bool hungForearms = false;  // forearms and hands as meshes hung under their bones, the nodes posed arms-down
+    bool headOwnSkin = false;   // the head a mesh of its own, with a skin of its own (the head bone alone), the
+                                // neck's node posed bowing away from the bind pose
     bool extraBones = false;    // twist bones, a tail down to the floor and a skirt, weighing on nothing
+    bool chainedTwists = false; // twist bones within the limbs' chains, halfway down the upper arms, forearms, thighs
+    bool fannedHands = false;   // no hand bones: three palm bones fan out from each forearm's end
+    int ikFeet = 0;             // 1: feet hung from the hips' bone, not the shins, which end in end bones at
+                                // the ankles; 2: the same, the shins ending there with no end bones
+    bool bareRightForearm = false;  // the right arm ends at its forearm, which carries the hand's vertices
     int detail = 8;             // mesh resolution: sides around each limb; vertices grow as its square
 };
 
