@@ -1,12 +1,15 @@
 // The figure fit ("Ajuster le squelette au modèle") on characters of our own
 // making whose joints are known: the humanoids of tools/Humanoid and the
-// sample figure. Each is written with assimp's exporter as glTF, its skeleton
-// and skin with it, and, mesh alone, as OBJ in its own axes; both go through
+// sample figure ("skins"), the same dressed, propped and put together from
+// overlapping meshes as makers deliver them ("dressed"), and the bind-pose
+// meshes of tools/RiggedFigure, a tube per limb ("tubes"). Each is written
+// with assimp's exporter as OBJ, mesh alone in its own axes, and those with a
+// skeleton as glTF too, skeleton and skin with it; both go through
 // `quillo --convert FILE out.abd --command 32864` (in this process), and the
 // saved figure's limb joints are compared with the character's own in the
 // frame of its left, facing and up, in units of its height (JudgedJoints).
-// BM_FitAccuracy prints each character's mean and worst error and the set's,
-// for the rig and for the shape alone.
+// BM_FitAccuracy prints each character's mean and worst error, and each
+// group's and the set's, for the rig and for the shape alone.
 //
 // Speed: BM_ImportObj imports a character of about 100k vertices from OBJ,
 // fitting it on the way, in wall time (the file is read in a process of its
@@ -60,6 +63,7 @@ constexpr int kLimbJoints[] = {kShoulderNeg, kElbowNeg, kHandNeg, kShoulderPos, 
 struct Character {
     std::string name;
     Humanoid body;
+    std::string group; // the part of the set it is counted in
 };
 
 // The sample figure as a rigged character: its body segments' groups skinned
@@ -117,9 +121,13 @@ Humanoid SampleCharacter()
 const std::vector<Character>& Characters()
 {
     static const std::vector<Character> characters = [] {
-        std::vector<Character> all{{"sample-figure", SampleCharacter()}};
+        std::vector<Character> all{{"sample-figure", SampleCharacter(), "skins"}};
         for (const NamedHumanoid& entry : HumanoidSet())
-            all.push_back({entry.name, MakeHumanoid(entry.spec)});
+            all.push_back({entry.name, MakeHumanoid(entry.spec), "skins"});
+        for (const NamedHumanoid& entry : DressedSet())
+            all.push_back({entry.name, MakeHumanoid(entry.spec), "dressed"});
+        for (const NamedRiggedFigure& entry : RiggedFigureSet())
+            all.push_back({"rigged-" + entry.name, BindPoseHumanoid(entry.shape), "tubes"});
         return all;
     }();
     return characters;
@@ -250,42 +258,68 @@ Score Judge(const std::array<Vec3, kFigureJoints>& truth, const std::array<Vec3,
     return score;
 }
 
+// Sums of the errors over a part of the set.
+struct Tally {
+    double sum = 0.0, worstMean = 0.0, worst = 0.0;
+    int fitted = 0, failed = 0;
+
+    void Add(const Score& score)
+    {
+        sum += score.mean;
+        worstMean = std::max(worstMean, score.mean);
+        worst = std::max(worst, score.worst);
+        ++fitted;
+    }
+    double Mean() const { return fitted ? sum / fitted : 0.0; }
+    void Print(const std::string& label) const
+    {
+        std::printf("%-14s %3d fitted, %2d not; mean %5.2f %%, worst character's mean %5.2f %%, worst joint %5.2f %% "
+                    "of the height\n",
+                    label.c_str(), fitted, failed, Mean() * 100, worstMean * 100, worst * 100);
+    }
+};
+
 void BM_FitAccuracy(benchmark::State& state)
 {
     for (auto _ : state) {
-        std::printf("%-20s %-6s %8s %8s\n", "character", "from", "mean %", "worst %");
+        std::printf("%-26s %-6s %8s %8s\n", "character", "from", "mean %", "worst %");
         for (const char* from : {"rig", "shape"}) {
-            double sum = 0.0, worst = 0.0, worstMean = 0.0;
-            int count = 0, failed = 0;
+            const bool rig = from == std::string("rig");
+            Tally all;
+            std::map<std::string, Tally> groups;
             for (const Character& c : Characters()) {
-                const std::string in = Written(c, from == std::string("rig") ? "glb" : "obj");
+                // Characters made without bones are measured by their shape alone.
+                if (rig && c.body.bones.empty())
+                    continue;
+                Tally& group = groups[c.group];
+                const std::string in = Written(c, rig ? "glb" : "obj");
                 const std::string out = (Folder() / (c.name + "-" + from + ".abd")).string();
                 RecordingMessages messages;
                 CBodyDoc doc(messages);
                 if (in.empty() || !ConvertAndFit(in, out) || LoadSceneFile(doc, out) != LoadResult::Ok) {
-                    std::printf("%-20s %-6s  not fitted\n", c.name.c_str(), from);
-                    ++failed;
+                    std::printf("%-26s %-6s  not fitted\n", c.name.c_str(), from);
+                    ++all.failed;
+                    ++group.failed;
                     continue;
                 }
                 const Score score = Judge(JudgedTruth(c.body), JudgedJoints(doc));
-                std::printf("%-20s %-6s %8.2f %8.2f\n", c.name.c_str(), from, score.mean * 100, score.worst * 100);
-                sum += score.mean;
-                worstMean = std::max(worstMean, score.mean);
-                worst = std::max(worst, score.worst);
-                ++count;
+                std::printf("%-26s %-6s %8.2f %8.2f\n", c.name.c_str(), from, score.mean * 100, score.worst * 100);
+                all.Add(score);
+                group.Add(score);
             }
-            std::printf("%s: %d characters fitted, %d not; mean %.2f %%, worst character's mean %.2f %%, worst joint "
-                        "%.2f %% of the height\n",
-                        from, count, failed, count ? sum / count * 100 : 0.0, worstMean * 100, worst * 100);
-            state.counters[std::string(from) + " mean%"] = count ? sum / count * 100 : 0.0;
-            state.counters[std::string(from) + " worst%"] = worst * 100;
+            for (const auto& [name, group] : groups)
+                group.Print(std::string(from) + " " + name);
+            all.Print(std::string(from) + " all");
+            state.counters[std::string(from) + " mean%"] = all.Mean() * 100;
+            state.counters[std::string(from) + " worst%"] = all.worst * 100;
+            state.counters[std::string(from) + " failed"] = all.failed;
         }
         // Things that are no character: the command must refuse each.
         int refused = 0, objects = 0;
         for (const NamedObject& object : NonHumanoidSet()) {
-            const Character c{object.name, object.shape};
+            const Character c{object.name, object.shape, "objects"};
             const bool fitted = ConvertAndFit(Written(c, "obj"), (Folder() / (c.name + ".abd")).string());
-            std::printf("%-20s %-6s %s\n", c.name.c_str(), "shape", fitted ? "FITTED, wrongly" : "refused");
+            std::printf("%-26s %-6s %s\n", c.name.c_str(), "shape", fitted ? "FITTED, wrongly" : "refused");
             refused += fitted ? 0 : 1;
             ++objects;
         }
@@ -310,7 +344,7 @@ const Character& Sized(int vertices)
             const size_t got = MakeHumanoid(spec).vertices.size();
             spec.cells = int(spec.cells * std::sqrt(double(vertices) / double(got)));
         }
-        it->second = {"sized-" + std::to_string(vertices), MakeHumanoid(spec)};
+        it->second = {"sized-" + std::to_string(vertices), MakeHumanoid(spec), "sized"};
     }
     return it->second;
 }

@@ -23,12 +23,6 @@ namespace {
 
 using namespace qm;
 
-struct Case {
-    const char* label;
-    RiggedFigureShape shape;
-    const char* extension = "glb";
-};
-
 RiggedFigureShape Shape(BoneNaming naming, double drop, double facing)
 {
     RiggedFigureShape s;
@@ -36,60 +30,6 @@ RiggedFigureShape Shape(BoneNaming naming, double drop, double facing)
     s.armDrop = drop;
     s.facing = facing;
     return s;
-}
-
-std::vector<Case> Cases()
-{
-    std::vector<Case> cases;
-    const char* names[] = {"mixamo", "humanoid", "vroid", "blender", "mmd", "unreal", "biped", "numbered"};
-    const double drops[] = {0, 45, 75};
-    const double facings[] = {0, 90, 180, -90, 30};
-    int k = 0;
-    for (int n = 0; n < 8; ++n)
-        for (double drop : drops) {
-            Case c{names[n], Shape(BoneNaming(n), drop, facings[k++ % 5])};
-            c.shape.legShare = 0.42 + 0.04 * (k % 4);
-            c.shape.headShare = 0.11 + 0.05 * (k % 3);
-            c.shape.shoulderShare = 0.09 + 0.01 * (k % 4);
-            cases.push_back(c);
-        }
-    Case cartoon{"cartoon", Shape(BoneNaming::kMixamo, 20, 0)};
-    cartoon.shape.legShare = 0.3;
-    cartoon.shape.headShare = 0.3;
-    cartoon.shape.armShare = 0.22;
-    cases.push_back(cartoon);
-    Case vrm0{"vrm0", Shape(BoneNaming::kNumbered, 10, 180), "vrm"};
-    vrm0.shape.vrm = 1;
-    cases.push_back(vrm0);
-    Case vrm1{"vrm1", Shape(BoneNaming::kNumbered, 40, 0), "vrm"};
-    vrm1.shape.vrm = 2;
-    cases.push_back(vrm1);
-    Case cm{"centimetres", Shape(BoneNaming::kMixamo, 0, 90)};
-    cm.shape.centimetres = true;
-    cm.shape.meshNodeScale = 0.01;
-    cases.push_back(cm);
-    for (int n : {0, 4, 7}) {
-        Case extras{"extra bones", Shape(BoneNaming(n), 60, 90 * n)};
-        extras.shape.extraBones = true;
-        cases.push_back(extras);
-    }
-    Case hung{"hung", Shape(BoneNaming::kNumbered, 0, 0)};
-    hung.shape.hungForearms = true;
-    cases.push_back(hung);
-    Case split{"split", Shape(BoneNaming::kDaz, 20, -90)};
-    split.shape.chainedTwists = true;
-    cases.push_back(split);
-    // Robots: palms in place of hands, feet hung from the hips, an arm ending at its forearm.
-    for (int n : {7, 8}) {
-        Case robot{"robot", Shape(BoneNaming(n), 30, 90 * (n - 6))};
-        robot.shape.fannedHands = true;
-        robot.shape.ikFeet = n == 7 ? 1 : 2;
-        cases.push_back(robot);
-        Case tool{"tool", Shape(BoneNaming(n), 10, 45 * (n - 6))};
-        tool.shape.fannedHands = tool.shape.bareRightForearm = true;
-        cases.push_back(tool);
-    }
-    return cases;
 }
 
 double Seconds(std::chrono::steady_clock::duration d)
@@ -106,8 +46,8 @@ int main()
     constexpr int kLimbs[] = {10, 11, 12, 15, 16, 17, 20, 21, 22, 25, 26, 27};
     double total = 0.0, worst = 0.0, worstMean = 0.0;
     int count = 0, fromRig = 0;
-    for (const Case& c : Cases()) {
-        const std::string path = (folder / (std::string(c.label) + "." + c.extension)).string();
+    for (const NamedRiggedFigure& c : RiggedFigureSet()) {
+        const std::string path = (folder / (c.name + "." + c.extension)).string();
         RiggedFigureTruth truth;
         WriteRiggedFigure(path, c.shape, &truth);
         StderrMessages messages;
@@ -123,8 +63,8 @@ int main()
             max = std::max(max, e);
         }
         const double mean = sum / 12;
-        std::printf("%-12s drop %3.0f facing %4.0f  %s  mean %5.2f %%  worst %5.2f %%  bound as the skin %5.1f %%\n",
-                    c.label, c.shape.armDrop, c.shape.facing, outcome.fromRig ? "rig  " : "SHAPE", mean * 100,
+        std::printf("%-20s drop %3.0f facing %4.0f  %s  mean %5.2f %%  worst %5.2f %%  bound as the skin %5.1f %%\n",
+                    c.name.c_str(), c.shape.armDrop, c.shape.facing, outcome.fromRig ? "rig  " : "SHAPE", mean * 100,
                     max * 100, outcome.bindingAgreement * 100);
         total += mean;
         worstMean = std::max(worstMean, mean);

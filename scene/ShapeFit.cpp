@@ -75,6 +75,9 @@ constexpr D3 kUp{0.0, 0.0, -1.0};
 constexpr double kMaxSamples = 2e6;
 constexpr uint64_t kMaxEntries = 40'000'000;
 constexpr uint64_t kMaxTests = 300'000'000;
+// Vertical lines through the floor plan that tell which pieces enclose what.
+constexpr double kMaxColumns = 4e6;
+constexpr uint64_t kMaxLineWork = 8'000'000;
 // Where a rigger puts the joints against what the surface shows, in the
 // sizes measured there: the arm's head just outside the armpit (in arm
 // radii), the thigh's head over the crotch (in thigh depths), the wrist in
@@ -121,15 +124,16 @@ class RayMesh {
     D3 Low() const { return low_; }
     D3 High() const { return high_; }
 
-    // Distance to the first crossing of the surface along dir (a unit
-    // vector) within reach, or infinity.
+    // Distance to the first crossing of the surface's outline along dir (a
+    // unit vector) within reach, or infinity.
     double FirstHit(D3 origin, D3 dir, double reach) const
     {
         double best = kInf;
         Walk(origin, dir, reach, [&](int cell, double cellExit) {
-            ForTriangles(cell, [&](const Tri& t) {
+            ForTriangles(cell, [&](uint32_t i, const Tri& t) {
                 double s;
-                if (Intersect(t, origin, dir, s, nullptr) && s < best && s <= reach)
+                if (Intersect(t, origin, dir, s, nullptr) && s < best && s <= reach &&
+                    !Buried(origin + dir * s, piece_[i]))
                     best = s;
             });
             return best > cellExit;
@@ -143,21 +147,26 @@ class RayMesh {
     {
         int winding = 0;
         for (const auto& crossing : Crossings(origin, dir))
-            winding += crossing.second;
+            winding += crossing.sign;
         return winding;
     }
 
-    // Every crossing of the surface along the ray, nearest first: the
-    // distance, and +1 leaving a polygon's outside, -1 entering it.
-    std::vector<std::pair<double, int>> Crossings(D3 origin, D3 dir) const
+    struct Crossing {
+        double at;
+        int sign; // +1 leaving a polygon's outside, -1 entering it
+        uint32_t triangle;
+        bool operator<(const Crossing& o) const { return at < o.at; }
+    };
+    // Every crossing of the surface along the ray, nearest first.
+    std::vector<Crossing> Crossings(D3 origin, D3 dir) const
     {
-        std::vector<std::pair<double, int>> crossings;
+        std::vector<Crossing> crossings;
         Walk(origin, dir, kInf, [&](int cell, double) {
-            ForTriangles(cell, [&](const Tri& t) {
+            ForTriangles(cell, [&](uint32_t i, const Tri& t) {
                 double s;
                 int sign;
                 if (Intersect(t, origin, dir, s, &sign))
-                    crossings.emplace_back(s, sign);
+                    crossings.push_back({s, sign, i});
             });
             return true;
         });
@@ -171,38 +180,43 @@ class RayMesh {
     // crossing: a stretch then ends at the last one.
     std::vector<std::pair<double, double>> InsideSpans(D3 origin, D3 dir, bool inside, double tolerance) const
     {
-        const auto crossings = Crossings(origin, dir);
+        auto crossings = Crossings(origin, dir);
+        if (!lineStart_.empty())
+            return OutlineSpans(origin, dir, crossings, tolerance);
         // What the ray must cross to get out: counted from the far end when
         // the mesh is whole round it, else from its first crossing.
         int winding = 0;
         if (inside) {
             for (const auto& c : crossings)
-                winding += c.second;
+                winding += c.sign;
             if (winding == 0 && !crossings.empty())
-                winding = crossings.front().second;
+                winding = crossings.front().sign;
         }
         std::vector<std::pair<double, double>> spans;
         double entered = 0.0;
         for (size_t i = 0; i < crossings.size();) {
             const int before = winding;
-            const double t = crossings[i].first;
-            for (; i < crossings.size() && crossings[i].first - t <= tolerance; ++i)
-                winding -= crossings[i].second;
+            const double t = crossings[i].at;
+            for (; i < crossings.size() && crossings[i].at - t <= tolerance; ++i)
+                winding -= crossings[i].sign;
             if (before == 0 && winding != 0)
                 entered = t;
             else if (before != 0 && winding == 0)
                 spans.emplace_back(entered, t);
         }
-        if (winding != 0 && !crossings.empty() && crossings.back().first > entered)
-            spans.emplace_back(entered, crossings.back().first);
+        if (winding != 0 && !crossings.empty() && crossings.back().at > entered)
+            spans.emplace_back(entered, crossings.back().at);
         return spans;
     }
 
-    // Inside the body: within some closed piece of the mesh, by two rays of
-    // three (one may graze an edge).
+    // Inside the body: within some closed piece of the mesh, as the vertical
+    // lines tell, or else by two rays of three (one may graze an edge).
     bool Inside(D3 p) const
     {
         static constexpr D3 kDirections[3] = {{0.27, 0.34, -0.9}, {-0.41, 0.23, 0.88}, {0.86, -0.47, 0.19}};
+        const int enclosed = Enclosed(p);
+        if (enclosed >= 0)
+            return enclosed == 1;
         int votes = 0;
         for (int i = 0; i < 3; ++i) {
             votes += Winding(p, Unit(kDirections[i])) != 0 ? 1 : 0;
@@ -212,34 +226,193 @@ class RayMesh {
         return votes >= 2;
     }
 
-    // Points spread evenly over the surface, about spacing apart (more
-    // widely when the surface is vast: there are at most kMaxSamples), each
-    // with the area it stands for: the shape's measure, whatever the mesh's
-    // density.
-    void Sample(double spacing, std::vector<D3>& points, std::vector<double>& weights) const
+    // Points spread evenly over the outline, about spacing apart (more widely
+    // when the surface is vast: there are at most kMaxSamples), each with the
+    // area it stands for: the shape's measure, whatever the mesh's density.
+    // level tells which lie on a level surface (a sole, a base's top).
+    void Sample(double spacing, std::vector<D3>& points, std::vector<double>& weights,
+                std::vector<uint8_t>& level) const
     {
-        double area = 0.0;
-        for (const auto& corners : tris_) {
-            const Tri t = Triangle(corners);
-            area += 0.5 * Norm(Cross(t.e1, t.e2));
+        ForSamples(spacing, [&](D3 p, double w, uint32_t t) {
+            if (!Buried(p, piece_[t])) {
+                const Tri tri = Triangle(tris_[t]);
+                points.push_back(p);
+                weights.push_back(w);
+                level.push_back(std::fabs(Unit(Cross(tri.e1, tri.e2)).z) > 0.95);
+            }
+        });
+    }
+
+    // Which pieces of the mesh enclose what, from vertical lines through a
+    // grid over the floor plan, side apart: a piece (polygons joined by their
+    // corners) that a line crosses an even number of times encloses the
+    // stretches between its crossings taken in pairs. A body of pieces that
+    // overlap (limbs pushed into the trunk, clothes over the skin, shells
+    // doubled) is seen so by its outline: a surface buried in another piece
+    // is no part of it. An open piece (a skirt, a lock of hair, a body with a
+    // hole) encloses nothing on the lines that cross it an odd number of
+    // times. Limbs of one piece that touch keep their surfaces between them.
+    void FindPieces(double side)
+    {
+        // Pieces: the triangles' corners joined, as a forest of vertices.
+        std::vector<uint32_t> parent(vertices_.size());
+        for (uint32_t v = 0; v < parent.size(); ++v)
+            parent[v] = v;
+        auto root = [&](uint32_t v) {
+            while (parent[v] != v)
+                v = parent[v] = parent[parent[v]];
+            return v;
+        };
+        for (const auto& t : tris_)
+            for (int k = 1; k < 3; ++k)
+                parent[root(uint32_t(t[size_t(k)]))] = root(uint32_t(t[0]));
+        piece_.resize(tris_.size());
+        for (size_t t = 0; t < tris_.size(); ++t)
+            piece_[t] = root(uint32_t(tris_[t][0]));
+
+        // The lines: within kMaxColumns, however flat or vast the plan; off
+        // the grid's round numbers, so that they seldom run through an edge.
+        const D3 extent = high_ - low_;
+        for (;;) {
+            columns_[0] = Within(std::ceil(extent.x / side) + 1, 1, 4096);
+            columns_[1] = Within(std::ceil(extent.y / side) + 1, 1, 4096);
+            if (double(columns_[0]) * columns_[1] <= kMaxColumns)
+                break;
+            side *= 1.25;
         }
-        spacing = std::max(spacing, std::sqrt(2.0 * area / kMaxSamples));
-        for (const auto& corners : tris_) {
-            const Tri t = Triangle(corners);
-            const double longest = std::max({Norm(t.e1), Norm(t.e2), Norm(t.e2 - t.e1)});
-            const int n = Within(std::ceil(longest / spacing), 1, 64);
-            const double w = 0.5 * Norm(Cross(t.e1, t.e2)) / double(n * n);
-            // The centres of the n x n small triangles the edges' divisions make.
-            for (int i = 0; i < n; ++i)
-                for (int j = 0; i + j < n; ++j) {
-                    points.push_back(t.a + t.e1 * ((i + 1.0 / 3.0) / n) + t.e2 * ((j + 1.0 / 3.0) / n));
-                    weights.push_back(w);
-                    if (i + j + 1 < n) {
-                        points.push_back(t.a + t.e1 * ((i + 2.0 / 3.0) / n) + t.e2 * ((j + 2.0 / 3.0) / n));
-                        weights.push_back(w);
+        side_ = side;
+        // Where each line crosses each triangle, in two passes: counted by
+        // line, then filed by line. False past kMaxLineWork.
+        struct Entry {
+            uint32_t piece;
+            float z;
+        };
+        auto crossings = [&](auto&& f) {
+            uint64_t work = 0;
+            for (size_t t = 0; t < tris_.size(); ++t) {
+                const Tri tri = Triangle(tris_[t]);
+                const D3 b = tri.a + tri.e1, c = tri.a + tri.e2;
+                const double area = tri.e1.x * tri.e2.y - tri.e1.y * tri.e2.x;
+                if (std::fabs(area) < 1e-300)
+                    continue;
+                const double x0 = (std::min({tri.a.x, b.x, c.x}) - low_.x) / side_ - kLineX;
+                const double x1 = (std::max({tri.a.x, b.x, c.x}) - low_.x) / side_ - kLineX;
+                const double y0 = (std::min({tri.a.y, b.y, c.y}) - low_.y) / side_ - kLineY;
+                const double y1 = (std::max({tri.a.y, b.y, c.y}) - low_.y) / side_ - kLineY;
+                const int i0 = Within(std::ceil(x0), 0, columns_[0]), i1 = Within(x1, 0, columns_[0] - 1);
+                const int j0 = Within(std::ceil(y0), 0, columns_[1]), j1 = Within(y1, 0, columns_[1] - 1);
+                work += uint64_t(std::max(i1 - i0 + 1, 0)) * uint64_t(std::max(j1 - j0 + 1, 0));
+                if (work > kMaxLineWork)
+                    return false;
+                for (int j = j0; j <= j1; ++j)
+                    for (int i = i0; i <= i1; ++i) {
+                        const double qx = low_.x + (i + kLineX) * side_ - tri.a.x;
+                        const double qy = low_.y + (j + kLineY) * side_ - tri.a.y;
+                        const double u = (qx * tri.e2.y - qy * tri.e2.x) / area;
+                        const double v = (tri.e1.x * qy - tri.e1.y * qx) / area;
+                        if (u >= 0.0 && v >= 0.0 && u + v <= 1.0)
+                            f(size_t(j) * size_t(columns_[0]) + size_t(i),
+                              Entry{piece_[t], float(tri.a.z + tri.e1.z * u + tri.e2.z * v)});
                     }
-                }
+            }
+            return true;
+        };
+        const size_t lines = size_t(columns_[0]) * size_t(columns_[1]);
+        std::vector<uint32_t> start(lines + 1, 0);
+        if (!crossings([&](size_t c, const Entry&) { ++start[c + 1]; }))
+            return;
+        for (size_t c = 0; c < lines; ++c)
+            start[c + 1] += start[c];
+        std::vector<Entry> sorted(start[lines]);
+        {
+            std::vector<uint32_t> next(start.begin(), start.end() - 1);
+            crossings([&](size_t c, const Entry& e) { sorted[next[c]++] = e; });
         }
+        lineStart_.assign(lines + 1, 0);
+        openLine_.assign(lines, 0);
+        for (size_t c = 0; c < lines; ++c) {
+            auto first = sorted.begin() + start[c], last = sorted.begin() + start[c + 1];
+            std::sort(first, last, [](const Entry& a, const Entry& b) {
+                return a.piece != b.piece ? a.piece < b.piece : a.z < b.z;
+            });
+            for (auto run = first; run != last;) {
+                auto end = run;
+                while (end != last && end->piece == run->piece)
+                    ++end;
+                if ((end - run) % 2 != 0)
+                    openLine_[c] = 1;
+                else
+                    for (auto k = run; k != end; k += 2)
+                        stretches_.push_back({run->piece, k->z, (k + 1)->z});
+                run = end;
+            }
+            lineStart_[c + 1] = uint32_t(stretches_.size());
+        }
+    }
+
+    // Whether p, on the surface of piece, lies within another piece on the
+    // four lines round it, clear of its ends: a surface buried there.
+    bool Buried(D3 p, uint32_t piece) const
+    {
+        if (lineStart_.empty())
+            return false;
+        const double margin = 0.5 * side_;
+        const double u = (p.x - low_.x) / side_ - kLineX, v = (p.y - low_.y) / side_ - kLineY;
+        for (int dj = 0; dj < 2; ++dj)
+            for (int di = 0; di < 2; ++di) {
+                const double i = std::floor(u) + di, j = std::floor(v) + dj;
+                if (!(i >= 0.0 && j >= 0.0 && i < columns_[0] && j < columns_[1]))
+                    return false;
+                const size_t c = size_t(j) * size_t(columns_[0]) + size_t(i);
+                bool within = false;
+                for (uint32_t k = lineStart_[c]; k < lineStart_[c + 1] && !within; ++k) {
+                    const Stretch& s = stretches_[k];
+                    within = s.piece != piece && p.z > s.from + margin && p.z < s.to - margin;
+                }
+                if (!within)
+                    return false;
+            }
+        return true;
+    }
+
+    // 1 when some piece encloses p on the line nearest it, 0 when none does
+    // and the line crosses no open piece or some closed one (garments open
+    // at their ends enclose nothing of a body whole under them), -1 when that
+    // cannot be told.
+    int Enclosed(D3 p) const
+    {
+        if (lineStart_.empty())
+            return -1;
+        const double u = (p.x - low_.x) / side_ - kLineX + 0.5, v = (p.y - low_.y) / side_ - kLineY + 0.5;
+        if (!(u >= 0.0 && v >= 0.0 && u < columns_[0] && v < columns_[1]))
+            return 0;
+        const size_t c = size_t(v) * size_t(columns_[0]) + size_t(u);
+        for (uint32_t k = lineStart_[c]; k < lineStart_[c + 1]; ++k)
+            if (p.z > stretches_[k].from && p.z < stretches_[k].to)
+                return 1;
+        return openLine_[c] && lineStart_[c] == lineStart_[c + 1] ? -1 : 0;
+    }
+
+    // The stretches of the ray within the body: between the crossings of the
+    // outline (of crossings, the ray's), where the middle is inside.
+    std::vector<std::pair<double, double>> OutlineSpans(D3 origin, D3 dir, const std::vector<Crossing>& crossings,
+                                                        double tolerance) const
+    {
+        // A character's outline is crossed a few dozen times at most.
+        std::vector<double> ends{0.0};
+        for (const Crossing& c : crossings)
+            if (ends.size() < 64 && c.at - ends.back() > tolerance && !Buried(origin + dir * c.at, piece_[c.triangle]))
+                ends.push_back(c.at);
+        std::vector<std::pair<double, double>> spans;
+        for (size_t k = 0; k + 1 < ends.size(); ++k) {
+            if (!Inside(origin + dir * (0.5 * (ends[k] + ends[k + 1]))))
+                continue;
+            if (!spans.empty() && spans.back().second == ends[k])
+                spans.back().second = ends[k + 1];
+            else
+                spans.emplace_back(ends[k], ends[k + 1]);
+        }
+        return spans;
     }
 
     // Whether the rays cast so far have had more triangles to test than a
@@ -250,6 +423,31 @@ class RayMesh {
     struct Tri {
         D3 a, e1, e2; // a corner and the two edges from it
     };
+
+    // Calls f(point, area, triangle) for points spread about spacing apart
+    // over the surface (more widely when it is vast: at most kMaxSamples).
+    template <class F> void ForSamples(double spacing, F&& f) const
+    {
+        double area = 0.0;
+        for (const auto& corners : tris_) {
+            const Tri t = Triangle(corners);
+            area += 0.5 * Norm(Cross(t.e1, t.e2));
+        }
+        spacing = std::max(spacing, std::sqrt(2.0 * area / kMaxSamples));
+        for (uint32_t k = 0; k < tris_.size(); ++k) {
+            const Tri t = Triangle(tris_[k]);
+            const double longest = std::max({Norm(t.e1), Norm(t.e2), Norm(t.e2 - t.e1)});
+            const int n = Within(std::ceil(longest / spacing), 1, 64);
+            const double w = 0.5 * Norm(Cross(t.e1, t.e2)) / double(n * n);
+            // The centres of the n x n small triangles the edges' divisions make.
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; i + j < n; ++j) {
+                    f(t.a + t.e1 * ((i + 1.0 / 3.0) / n) + t.e2 * ((j + 1.0 / 3.0) / n), w, k);
+                    if (i + j + 1 < n)
+                        f(t.a + t.e1 * ((i + 2.0 / 3.0) / n) + t.e2 * ((j + 2.0 / 3.0) / n), w, k);
+                }
+        }
+    }
 
     D3 Corner(int32_t i) const { return FromVec(vertices_[size_t(i)]); }
     Tri Triangle(const std::array<int32_t, 3>& t) const
@@ -357,7 +555,7 @@ class RayMesh {
             if (stamp_[i] == ray_)
                 continue;
             stamp_[i] = ray_;
-            f(Triangle(tris_[i]));
+            f(i, Triangle(tris_[i]));
         }
     }
 
@@ -415,6 +613,19 @@ class RayMesh {
     }
 
     const std::vector<Vec3>& vertices_;
+    // The vertical lines through the floor plan, kLineX and kLineY of a side
+    // off the grid's corners: the stretches each encloses, and whether an open
+    // piece crosses it. A piece per triangle.
+    struct Stretch {
+        uint32_t piece;
+        float from, to;
+    };
+    static constexpr double kLineX = 0.5123, kLineY = 0.4871;
+    double side_ = 1.0;
+    int columns_[2] = {0, 0};
+    std::vector<uint32_t> lineStart_, piece_;
+    std::vector<Stretch> stretches_;
+    std::vector<uint8_t> openLine_;
     std::vector<std::array<int32_t, 3>> tris_;
     D3 low_, high_;
     double cell_ = 1.0;
@@ -452,14 +663,15 @@ struct Section {
             thinnest = std::min(thinnest, reach[size_t(k)] + reach[size_t(k + kRays / 2)]);
         return Width() / thinnest;
     }
-    // Reach along the ray nearest direction d.
+    // Reach along the ray nearest direction d; the mean reach when that ray
+    // found nothing (a gap between a robot's parts).
     double Toward(D3 d) const
     {
         int best = 0;
         for (int k = 1; k < kRays; ++k)
             if (Dot(dir[size_t(k)], d) > Dot(dir[size_t(best)], d))
                 best = k;
-        return reach[size_t(best)];
+        return std::isfinite(reach[size_t(best)]) ? reach[size_t(best)] : radius;
     }
 };
 
@@ -477,8 +689,9 @@ class ShapeFitter {
         height_ = mesh_.High().z - mesh_.Low().z;
         if (!(height_ > 0.0) || !std::isfinite(height_))
             return false;
-        mesh_.Sample(height_ / 150.0, points_, weights_);
-        return FindFeet() && FindCrotch() && TraceLegs() && TraceTrunk() && FindFacing() && TraceArms() &&
+        mesh_.FindPieces(height_ / 300.0);
+        mesh_.Sample(height_ / 150.0, points_, weights_, level_);
+        return (FindFeet(false) || (FindBase() && FindFeet(false)) || FindFeet(true)) && FindCrotch() && TraceLegs() && FindCrease() && TraceTrunk() && FindFacing() && TraceArms() &&
                Place(fit) && !mesh_.Exhausted();
     }
 
@@ -487,9 +700,20 @@ class ShapeFitter {
     D3 AtHeight(D3 p, double up) const { return {p.x, p.y, floor_ - up}; }
     double H(double share) const { return share * height_; }
 
-    // Section square to axis through (about) p: rays out to reach, then the
-    // centre moved to the middle of the opposite hits, twice.
-    Section Cut(D3 p, D3 axis, double reach) const
+    // A plane the rays of a cut stop at, as if it were the surface: between
+    // two legs, so that thighs that meet are cut apart.
+    struct Wall {
+        D3 at, normal; // normal away from the side cut; none when 0
+        double Limit(D3 from, D3 dir) const
+        {
+            const double towards = Dot(dir, normal);
+            return towards > 1e-9 ? std::max(Dot(at - from, normal), 0.0) / towards : kInf;
+        }
+    };
+
+    // Section square to axis through (about) p: rays out to reach (or to the
+    // wall), then the centre moved to the middle of the opposite hits, twice.
+    Section Cut(D3 p, D3 axis, double reach, const Wall& wall = {}) const
     {
         axis = Unit(axis);
         const D3 helper = std::fabs(axis.z) < 0.9 ? kUp : D3{1.0, 0.0, 0.0};
@@ -502,7 +726,10 @@ class ShapeFitter {
             for (int k = 0; k < Section::kRays; ++k) {
                 const double a = 2.0 * kPi * k / Section::kRays;
                 s.dir[size_t(k)] = u * std::cos(a) + v * std::sin(a);
-                s.reach[size_t(k)] = mesh_.FirstHit(s.centre, s.dir[size_t(k)], reach);
+                const double limit = wall.Limit(s.centre, s.dir[size_t(k)]);
+                s.reach[size_t(k)] = mesh_.FirstHit(s.centre, s.dir[size_t(k)], std::min(reach, limit));
+                if (!std::isfinite(s.reach[size_t(k)]) && limit < reach)
+                    s.reach[size_t(k)] = limit;
                 if (std::isfinite(s.reach[size_t(k)])) {
                     ++s.hits;
                     sum += s.reach[size_t(k)];
@@ -527,9 +754,12 @@ class ShapeFitter {
         return s;
     }
 
-    bool FindFeet();
+    bool FindBase();
+    // together: feet whose prints touch are looked for too, by the shins.
+    bool FindFeet(bool together);
     bool FindCrotch();
     bool TraceLegs();
+    bool FindCrease();
     bool FindFacing();
     bool TraceTrunk();
     bool TraceArms();
@@ -551,7 +781,7 @@ class ShapeFitter {
     // each about where the last one was; stored by level. Returns the last
     // level cut.
     int Climb(D3 from, int first, int last, int dir, int hits, double reach,
-              const std::function<void(int, const Section&)>& store) const;
+              const std::function<void(int, const Section&)>& store, const Wall& wall = {}) const;
     bool TraceArm(D3 tip, D3 towards, D3 out, D3 axis, double hipWidth, Arm& arm) const;
     bool TraceHangingArm(int side, D3 out, D3 axis, double hipWidth, Arm& arm) const;
     bool ArmLike(const Arm& arm) const;
@@ -561,6 +791,8 @@ class ShapeFitter {
     double floor_ = 0.0, height_ = 0.0;
     std::vector<D3> points_;
     std::vector<double> weights_;
+    std::vector<uint8_t> level_;
+    bool onBase_ = false; // floor_ is the top of a base, the base below it left out
     std::array<Leg, 2> legs_{}; // [0] and [1] until the facing tells left from right
     double crotch_ = 0.0;
     D3 across_, forwards_;       // the character's left and facing, horizontal
@@ -569,7 +801,45 @@ class ShapeFitter {
     std::array<Arm, 2> arms_{}; // left, right
 };
 
-bool ShapeFitter::FindFeet()
+bool ShapeFitter::FindBase()
+{
+    // A character on a base: low down, a wide level top with little standing
+    // on it; the feet are looked for again on that top.
+    const double bin = H(0.005);
+    constexpr int kBins = 50;
+    std::array<double, kBins + 1> area{}, height{};
+    for (size_t i = 0; i < points_.size(); ++i) {
+        const int k = Within(UpOf(points_[i]) / bin, 0, kBins);
+        if (level_[i] && k < kBins) {
+            area[size_t(k)] += weights_[i];
+            height[size_t(k)] += weights_[i] * UpOf(points_[i]);
+        }
+    }
+    const double cell = H(1.0 / 80.0);
+    for (int k = kBins - 2; k >= 1; --k) {
+        const double top = area[size_t(k)] + area[size_t(k + 1)];
+        if (top < H(0.15) * H(0.15))
+            continue;
+        const double up = (height[size_t(k)] + height[size_t(k + 1)]) / top;
+        // What stands on it: the floor plan's cells a little above it.
+        std::vector<int64_t> cells;
+        for (const D3& p : points_)
+            if (UpOf(p) > up + H(0.01) && UpOf(p) < up + H(0.04))
+                cells.push_back(int64_t(Within((p.x - mesh_.Low().x) / cell, 0, 1 << 30)) << 31 |
+                                int64_t(Within((p.y - mesh_.Low().y) / cell, 0, 1 << 30)));
+        std::sort(cells.begin(), cells.end());
+        const double standing = double(std::unique(cells.begin(), cells.end()) - cells.begin()) * cell * cell;
+        if (4.0 * standing > top)
+            continue;
+        floor_ -= up;
+        height_ -= up;
+        onBase_ = true;
+        return height_ > 0.0;
+    }
+    return false;
+}
+
+bool ShapeFitter::FindFeet(bool together)
 {
     // The footprint: the surface within a thin band over the lowest point,
     // on a raster of the floor.
@@ -577,71 +847,136 @@ bool ShapeFitter::FindFeet()
     const D3 low = mesh_.Low(), high = mesh_.High();
     const int nx = Within((high.x - low.x) / cell + 1, 1, 512);
     const int ny = Within((high.y - low.y) / cell + 1, 1, 512);
-    std::vector<double> mass(size_t(nx) * size_t(ny), 0.0);
     auto index = [&](D3 p) {
         const int i = Within((p.x - low.x) / cell, 0, nx - 1);
         const int j = Within((p.y - low.y) / cell, 0, ny - 1);
         return size_t(j) * size_t(nx) + size_t(i);
     };
-    for (size_t i = 0; i < points_.size(); ++i)
-        if (UpOf(points_[i]) <= band)
-            mass[index(points_[i])] += weights_[i];
-
+    auto centreOf = [&](size_t c) {
+        return D3{low.x + (double(c % size_t(nx)) + 0.5) * cell, low.y + (double(c / size_t(nx)) + 0.5) * cell, floor_};
+    };
+    // The surface's area between two heights, by cell.
+    auto raster = [&](double from, double to) {
+        std::vector<double> mass(size_t(nx) * size_t(ny), 0.0);
+        for (size_t i = 0; i < points_.size(); ++i) {
+            const double up = UpOf(points_[i]);
+            if (up > from && up <= to && !(onBase_ && level_[i]))
+                mass[index(points_[i])] += weights_[i];
+        }
+        return mass;
+    };
     struct Print {
         double weight = 0.0;
         D3 centre;
     };
-    std::vector<Print> prints;
-    std::vector<int> label(mass.size(), -1), stack;
-    for (size_t start = 0; start < mass.size(); ++start) {
-        if (mass[start] <= 0.0 || label[start] >= 0)
-            continue;
-        Print print;
-        label[start] = int(prints.size());
-        stack.assign(1, int(start));
-        while (!stack.empty()) {
-            const int c = stack.back();
-            stack.pop_back();
-            const int ci = c % nx, cj = c / nx;
-            print.weight += mass[size_t(c)];
-            print.centre =
-                print.centre + D3{low.x + (ci + 0.5) * cell, low.y + (cj + 0.5) * cell, 0.0} * mass[size_t(c)];
-            for (int dj = -1; dj <= 1; ++dj)
-                for (int di = -1; di <= 1; ++di) {
-                    const int i = ci + di, j = cj + dj;
-                    if (i < 0 || j < 0 || i >= nx || j >= ny)
-                        continue;
-                    const size_t n = size_t(j) * size_t(nx) + size_t(i);
-                    if (mass[n] > 0.0 && label[n] < 0) {
-                        label[n] = label[start];
-                        stack.push_back(int(n));
+    // The cells that touch, as prints, the six largest first; label (if
+    // given) gets each cell's print, numbered as found.
+    auto printsOf = [&](const std::vector<double>& mass, std::vector<int>* labels = nullptr) {
+        std::vector<Print> prints;
+        std::vector<int> label(mass.size(), -1), stack;
+        for (size_t start = 0; start < mass.size(); ++start) {
+            if (mass[start] <= 0.0 || label[start] >= 0)
+                continue;
+            Print print;
+            label[start] = int(prints.size());
+            stack.assign(1, int(start));
+            while (!stack.empty()) {
+                const int c = stack.back();
+                stack.pop_back();
+                const int ci = c % nx, cj = c / nx;
+                print.weight += mass[size_t(c)];
+                print.centre = print.centre + centreOf(size_t(c)) * mass[size_t(c)];
+                for (int dj = -1; dj <= 1; ++dj)
+                    for (int di = -1; di <= 1; ++di) {
+                        const int i = ci + di, j = cj + dj;
+                        if (i < 0 || j < 0 || i >= nx || j >= ny)
+                            continue;
+                        const size_t n = size_t(j) * size_t(nx) + size_t(i);
+                        if (mass[n] > 0.0 && label[n] < 0) {
+                            label[n] = label[start];
+                            stack.push_back(int(n));
+                        }
                     }
-                }
-        }
-        print.centre = print.centre * (1.0 / print.weight);
-        print.centre.z = floor_;
-        prints.push_back(print);
-    }
-    std::sort(prints.begin(), prints.end(), [](const Print& a, const Print& b) { return a.weight > b.weight; });
-    prints.resize(std::min<size_t>(prints.size(), 6));
-    // The feet: the most alike pair of the largest prints.
-    double best = 0.0;
-    size_t a = 0, b = 0;
-    for (size_t i = 0; i < prints.size(); ++i)
-        for (size_t j = i + 1; j < prints.size(); ++j) {
-            const double alike = prints[j].weight / prints[i].weight;
-            const double score = alike * std::sqrt(prints[j].weight / prints[0].weight);
-            if (alike > 0.3 && score > best) {
-                best = score;
-                a = i;
-                b = j;
             }
+            print.centre = print.centre * (1.0 / print.weight);
+            prints.push_back(print);
         }
-    if (best <= 0.0)
-        return false;
+        if (labels)
+            *labels = std::move(label);
+        std::sort(prints.begin(), prints.end(), [](const Print& a, const Print& b) { return a.weight > b.weight; });
+        prints.resize(std::min<size_t>(prints.size(), 6));
+        return prints;
+    };
+    // The most alike pair of the largest prints, as a and b; false if none.
+    auto pairOf = [](const std::vector<Print>& prints, size_t& a, size_t& b) {
+        double best = 0.0;
+        for (size_t i = 0; i < prints.size(); ++i)
+            for (size_t j = i + 1; j < prints.size(); ++j) {
+                const double alike = prints[j].weight / prints[i].weight;
+                const double score = alike * std::sqrt(prints[j].weight / prints[0].weight);
+                if (alike > 0.3 && score > best) {
+                    best = score;
+                    a = i;
+                    b = j;
+                }
+            }
+        return best > 0.0;
+    };
     // Four feet or more of a size: an animal, a table, a vehicle.
-    const double smaller = prints[b].weight;
-    if (std::count_if(prints.begin(), prints.end(), [&](const Print& p) { return p.weight > 0.4 * smaller; }) >= 4)
+    auto manyFeet = [](const std::vector<Print>& prints, size_t a, size_t b) {
+        const double smaller = std::min(prints[a].weight, prints[b].weight);
+        return std::count_if(prints.begin(), prints.end(), [&](const Print& p) { return p.weight > 0.4 * smaller; }) >= 4;
+    };
+    const std::vector<double> mass = raster(onBase_ ? H(0.003) : -kInf, band);
+    std::vector<int> label;
+    std::vector<Print> prints = printsOf(mass, &label);
+    size_t a = 0, b = 0;
+    bool found = pairOf(prints, a, b);
+    if (found ? manyFeet(prints, a, b) : !together)
+        return false;
+    // The shins a little higher up tell the feet apart when their prints
+    // touch, and gather each foot's prints (a heel on a post, the toes) when
+    // they do not: each print near a shin goes to the nearer, or, when the
+    // feet touch, each cell of theirs.
+    for (double up = 0.06; up < 0.15; up += 0.04) {
+        const std::vector<Print> shins = printsOf(raster(H(up), H(up + 0.02)));
+        size_t l = 0, r = 0;
+        if (!pairOf(shins, l, r) || std::min(shins[l].weight, shins[r].weight) < 0.6 * std::max(shins[l].weight, shins[r].weight))
+            continue;
+        if (!found && manyFeet(shins, l, r))
+            return false;
+        const D3 shin[2] = {{shins[l].centre.x, shins[l].centre.y, floor_}, {shins[r].centre.x, shins[r].centre.y, floor_}};
+        // Each cell's shin (0 or 1), -1 for none: the nearer, within reach of a foot.
+        auto nearer = [&](size_t c) {
+            const double a = Norm(centreOf(c) - shin[0]), b = Norm(centreOf(c) - shin[1]);
+            return std::min(a, b) > H(0.13) ? -1 : a < b ? 0 : 1;
+        };
+        // A print goes whole to a shin when all its cells do.
+        std::vector<int> owner(found ? mass.size() : 0, -2);
+        for (size_t c = 0; c < owner.size(); ++c)
+            if (label[c] >= 0) {
+                int& o = owner[size_t(label[c])];
+                o = o == -2 || o == nearer(c) ? nearer(c) : -1;
+            }
+        std::vector<Print> feet(2);
+        for (size_t c = 0; c < mass.size(); ++c) {
+            const int to = mass[c] <= 0.0 ? -1 : found ? owner[size_t(label[c])] : nearer(c);
+            if (to < 0)
+                continue;
+            feet[size_t(to)].weight += mass[c];
+            feet[size_t(to)].centre = feet[size_t(to)].centre + centreOf(c) * mass[c];
+        }
+        if (!(feet[0].weight > 0.0 && feet[1].weight > 0.0))
+            continue;
+        for (Print& foot : feet)
+            foot.centre = foot.centre * (1.0 / foot.weight);
+        prints = feet;
+        a = 0;
+        b = 1;
+        found = true;
+        break;
+    }
+    if (!found)
         return false;
     const double apart = Norm(prints[a].centre - prints[b].centre);
     if (apart < H(0.03) || apart > H(0.6))
@@ -656,20 +991,40 @@ bool ShapeFitter::FindFeet()
 bool ShapeFitter::FindCrotch()
 {
     // Straight up from under the floor between the feet, the crotch is where
-    // the ray enters the trunk: the longest stretch inside. A skirt's hem is
-    // open, a cape hangs behind, and calves or knees that touch are short.
+    // the ray enters the trunk: the longest stretch inside, or one under it
+    // that the legs do not go on over (a robot's pelvis apart from its
+    // trunk). A skirt's hem is open, a cape hangs behind, and calves or knees
+    // that touch have the thighs over them.
     const D3 middle = Lerp(legs_[0].foot, legs_[1].foot, 0.5);
+    const double step = H(0.01);
+    std::vector<std::array<double, 2>> sides(size_t(height_ / step) + 1, {0.0, 0.0});
+    for (size_t i = 0; i < points_.size(); ++i) {
+        const double across = Dot(points_[i] - middle, across_), up = UpOf(points_[i]);
+        const D3 flat{points_[i].x - middle.x, points_[i].y - middle.y, 0.0};
+        if (up >= 0.0 && std::fabs(across) > H(0.01) && Norm(flat) < H(0.2))
+            sides[std::min(size_t(up / step), sides.size() - 1)][across < 0.0 ? 0 : 1] += weights_[i];
+    }
+    auto legsOver = [&](double up) {
+        std::array<double, 2> mass{0.0, 0.0};
+        for (size_t k = size_t(up / step) + 1; k < std::min(sides.size(), size_t(up / step) + 3); ++k)
+            for (int side = 0; side < 2; ++side)
+                mass[size_t(side)] += sides[k][size_t(side)];
+        return std::min(mass[0], mass[1]) > 0.3 * std::max(mass[0], mass[1]);
+    };
     std::vector<double> found;
     for (double f : {-0.02, -0.01, 0.0, 0.01, 0.02}) {
         const D3 start = AtHeight(middle + forwards_ * H(f), -H(0.01));
-        double longest = 0.0, crotch = -1.0;
+        double longest = 0.0, crotch = -1.0, first = -1.0;
         for (const auto& [in, out] : mesh_.InsideSpans(start, kUp, false, H(1e-5)))
             if (out - in > longest) {
                 longest = out - in;
                 crotch = in - H(0.01);
             }
-        if (crotch > 0.0)
-            found.push_back(crotch);
+        for (const auto& [in, out] : mesh_.InsideSpans(start, kUp, false, H(1e-5)))
+            if (first < 0.0 && in - H(0.01) < crotch && out - in > step && !legsOver(out - H(0.01)))
+                first = in - H(0.01);
+        if (first > 0.0 || crotch > 0.0)
+            found.push_back(first > 0.0 ? first : crotch);
     }
     if (found.size() < 3)
         return false;
@@ -704,21 +1059,60 @@ bool ShapeFitter::TraceLegs()
             return false;
         leg.cuts.assign(size_t(top + 1), Section{});
         const double reach = H(0.15);
-        Section s = Cut(AtHeight(sum * (1.0 / mass), first * step), kUp, reach);
+        // Halfway between the feet the other leg begins.
+        const Wall wall{Lerp(leg.foot, other, 0.5), Unit(other - leg.foot)};
+        Section s = Cut(AtHeight(sum * (1.0 / mass), first * step), kUp, reach, wall);
         if (s.hits < 8)
             return false;
         leg.cuts[size_t(first)] = s;
         // Up to the crotch, then down to the floor.
         const auto store = [&](int h, const Section& c) { leg.cuts[size_t(h)] = c; };
-        if (Climb(s.centre, first + 1, top, 1, 8, reach, store) < top - 1)
+        // A thigh may hang a little under the pelvis (a robot's): the last
+        // levels below the crotch are then the thigh's top drawn on up.
+        const int reached = Climb(s.centre, first + 1, top, 1, 8, reach, store, wall);
+        if (reached < top - 4)
             return false;
-        Climb(s.centre, first - 1, 0, -1, 8, reach, store);
+        for (int h = reached + 1; h <= top; ++h) {
+            leg.cuts[size_t(h)] = leg.cuts[size_t(reached)];
+            leg.cuts[size_t(h)].centre = AtHeight(leg.cuts[size_t(reached)].centre, h * step);
+        }
+        Climb(s.centre, first - 1, 0, -1, 8, reach, store, wall);
     }
     return true;
 }
 
+bool ShapeFitter::FindCrease()
+{
+    // Thighs that meet down to the knees (or trousers or a body fused round
+    // both) leave a crease between the legs, not a gap: the crotch is a
+    // little under where the body gets nearly as deep between the legs as
+    // through them.
+    const double step = H(0.01);
+    auto centreAt = [&](const Leg& leg, double up) { return AtHeight(leg.cuts.back().centre, up); };
+    auto depth = [&](D3 p) {
+        if (!mesh_.Inside(p))
+            return 0.0;
+        const double d = mesh_.FirstHit(p, forwards_, H(0.3)) + mesh_.FirstHit(p, forwards_ * -1.0, H(0.3));
+        return std::isfinite(d) ? d : 0.0;
+    };
+    double crease = crotch_;
+    for (int k = 1; k <= 35 && crease == crotch_; ++k) {
+        const double up = crotch_ + k * step;
+        const D3 a = centreAt(legs_[0], up), b = centreAt(legs_[1], up);
+        const double legs = 0.5 * (depth(a) + depth(b)), between = depth(Lerp(a, b, 0.5));
+        if (legs > 0.0 && between >= 0.9 * legs)
+            crease = up;
+    }
+    // Between legs apart the body gets so deep within four hundredths of the
+    // height over the crotch.
+    if (crease - crotch_ <= H(0.05) || crease > H(0.75))
+        return true;
+    crotch_ = crease - step;
+    return TraceLegs();
+}
+
 int ShapeFitter::Climb(D3 from, int first, int last, int dir, int hits, double reach,
-                       const std::function<void(int, const Section&)>& store) const
+                       const std::function<void(int, const Section&)>& store, const Wall& wall) const
 {
     const double step = H(0.01);
     D3 at = from, before = from;
@@ -726,13 +1120,13 @@ int ShapeFitter::Climb(D3 from, int first, int last, int dir, int hits, double r
     int reached = first - dir;
     for (int h = first; dir > 0 ? h <= last : h >= last; h += dir) {
         const D3 guess = at + (at - before) * 0.5;
-        Section c = Cut(AtHeight(guess, h * step), kUp, reach);
+        Section c = Cut(AtHeight(guess, h * step), kUp, reach, wall);
         // A level or two without the surface all round (a gap between a shoe
         // and a trouser leg, a neck open under a head apart) is bridged.
         int gap = 0;
-        while (c.hits < hits && gap < 3 && (dir > 0 ? h + dir <= last : h + dir >= last)) {
+        while (c.hits < hits && gap < 3 && (dir > 0 ? h + (gap + 1) * dir <= last : h + (gap + 1) * dir >= last)) {
             ++gap;
-            c = Cut(AtHeight(guess, (h + gap * dir) * step), kUp, reach);
+            c = Cut(AtHeight(guess, (h + gap * dir) * step), kUp, reach, wall);
         }
         if (c.hits < hits)
             break;
@@ -809,6 +1203,22 @@ bool ShapeFitter::TraceTrunk()
             narrowest = trunk_[k].radius;
             neck = k;
         }
+    if (neck != 0) {
+        // A neck of one girth (a tube) has its middle taken, whatever the cuts' noise.
+        size_t low = neck, high = neck;
+        while (low > 0 && trunk_[low - 1].radius < 1.05 * narrowest)
+            --low;
+        while (high + 4 < trunk_.size() && trunk_[high + 1].radius < 1.05 * narrowest)
+            ++high;
+        neck = (low + high) / 2;
+    }
+    // A head narrower than the shoulders on no neck (a robot's): the neck is
+    // where the trunk's girth falls away, a head's height under the top.
+    for (size_t k = trunk_.size() / 2; neck == 0 && k + 3 < trunk_.size(); ++k) {
+        const double head = double(trunk_.size() - k) * step;
+        if (trunk_[k + 1].radius < 0.75 * trunk_[k].radius && head > H(0.06) && head < H(0.25))
+            neck = k;
+    }
     if (neck == 0)
         return false;
     neck_ = crotch_ + step * double(neck + 1);
@@ -843,9 +1253,13 @@ bool ShapeFitter::TraceArm(D3 tip, D3 towards, D3 out, D3 axis, double hipWidth,
         }
         gap = 0;
         // Lost, or a cut much wider than the arm before it: the chest's. A
-        // hanging arm ends so; one held out must have reached its armpit first.
+        // hanging arm ends so; one held out must have reached its armpit
+        // first, or end in the air, far from the hand (a robot's, apart from
+        // its trunk).
         const bool steep = std::fabs(Dot(arm.line, kUp)) > 0.75;
-        if (c.hits < 8 || Dot(c.centre - axis, out) < 0.5 * hipWidth)
+        if (c.hits < 8)
+            return (steep || arm.arcs.back() > H(0.25)) && arm.arcs.back() > H(0.2) && ArmLike(arm);
+        if (Dot(c.centre - axis, out) < 0.5 * hipWidth)
             return steep && arm.arcs.back() > H(0.2) && ArmLike(arm);
         if (arm.arcs.size() > 3 && arm.arcs.back() > H(0.12) && c.radius > 1.6 * arm.cuts.back().radius)
             return (steep || arm.arcs.back() > H(0.2)) && ArmLike(arm);
@@ -898,12 +1312,13 @@ bool ShapeFitter::TraceArms()
     const Section& hips = trunk_[std::min<size_t>(4, trunk_.size() - 1)];
     const double hipWidth = 0.5 * (hips.Toward(across_) + hips.Toward(across_ * -1.0));
     const D3 axis = trunk_[size_t((neck_ - crotch_) / step) - 1].centre;
+    std::array<bool, 2> traced{};
     for (int k = 0; k < 2; ++k) {
         Arm& arm = arms_[size_t(k)];
         const D3 out = k == 0 ? across_ : across_ * -1.0;
         // Arms held out: the hand's tip is the farthest point out between the
-        // crotch and the neck, within the chest's depth (wings and capes spread
-        // behind). What is traced from there may be a blade or a ribbon rather
+        // thighs (long legs in an A pose) and the neck, within the chest's
+        // depth (wings and capes spread behind). What is traced from there may be a blade or a ribbon rather
         // than an arm: then the farthest point away from it is tried.
         const Section& chest = trunk_[size_t(std::max(0.0, neck_ - H(0.1) - crotch_) / step)];
         const double depth = 1.5 * std::max(chest.Toward(forwards_), chest.Toward(forwards_ * -1.0));
@@ -915,7 +1330,7 @@ bool ShapeFitter::TraceArms()
             for (size_t i = 0; i < points_.size(); ++i) {
                 const D3 p = points_[i];
                 const double up = UpOf(p), d = Dot(p - axis, out);
-                if (up > crotch_ + H(0.05) && up < neck_ && d > farthest &&
+                if (up > std::max(crotch_ - H(0.15), 0.6 * crotch_) && up < neck_ && d > farthest &&
                     std::fabs(Dot(p - axis, forwards_)) < depth &&
                     std::none_of(tried.begin(), tried.end(), [&](D3 t) { return Norm(t - p) < H(0.1); })) {
                     farthest = d;
@@ -928,10 +1343,20 @@ bool ShapeFitter::TraceArms()
             arm = Arm{};
             spread = TraceArm(tip, AtHeight(axis + out * (1.3 * hipWidth), neck_ - H(0.06)), out, axis, hipWidth, arm);
         }
-        if (!spread && !TraceHangingArm(k, out, axis, hipWidth, arm))
-            return false;
-        PlaceArm(arm);
+        traced[size_t(k)] = spread || TraceHangingArm(k, out, axis, hipWidth, arm);
+        if (traced[size_t(k)])
+            PlaceArm(arm);
     }
+    // An arm lost in what it holds (a shield, a weapon grown into the hand)
+    // is taken to mirror the other.
+    if (traced[0] == traced[1])
+        return traced[0];
+    const Arm& from = arms_[traced[0] ? 0 : 1];
+    Arm& to = arms_[traced[0] ? 1 : 0];
+    auto mirrored = [&](D3 p) { return p - across_ * (2.0 * Dot(p - axis, across_)); };
+    to.shoulder = mirrored(from.shoulder);
+    to.elbow = mirrored(from.elbow);
+    to.wrist = mirrored(from.wrist);
     return true;
 }
 
@@ -941,7 +1366,8 @@ bool ShapeFitter::TraceHangingArm(int side, D3 out, D3 axis, double hipWidth, Ar
     // side, beside the hips or the thighs.
     const double step = H(0.01);
     // Beside the body: out past the leg or the trunk at the same height, and
-    // within the trunk's depth (a cape hangs behind). Per level of height:
+    // within the trunk's depth, or a little ahead of it (arms swung
+    // forwards; a cape hangs behind). Per level of height:
     // the centre, how far out the body reaches, and its depth.
     struct Level {
         D3 centre;
@@ -959,13 +1385,22 @@ bool ShapeFitter::TraceHangingArm(int side, D3 out, D3 axis, double hipWidth, Ar
                         0.5 * (trunk.Toward(forwards_) + trunk.Toward(forwards_ * -1.0))};
         level[k].centre = trunk.centre;
     }
+    // The reach the widest of the levels round each: a cut that misses the
+    // side of a knee or a joint between parts leaves the leg no narrower.
+    std::vector<double> widest(levels, -kInf);
+    for (size_t k = 0; k < levels; ++k)
+        for (size_t n = k >= 3 ? k - 3 : 0; n < std::min(levels, k + 4); ++n)
+            widest[k] = std::max(widest[k], std::isfinite(level[n].reach) ? level[n].reach : -kInf);
+    for (size_t k = 0; k < levels; ++k)
+        level[k].reach = std::max(level[k].reach, widest[k]);
     std::vector<std::pair<double, size_t>> clear;
     for (size_t i = 0; i < points_.size(); ++i) {
         const double up = UpOf(points_[i]);
         if (up < crotch_ - H(0.25) || up > neck_ - H(0.1))
             continue;
         const Level& l = level[std::min(size_t(std::max(up, 0.0) / step), levels - 1)];
-        if (Dot(points_[i], out) > l.reach + H(0.015) && std::fabs(Dot(points_[i] - l.centre, forwards_)) <= l.depth)
+        const double ahead = Dot(points_[i] - l.centre, forwards_);
+        if (Dot(points_[i], out) > l.reach + H(0.015) && ahead >= -l.depth && ahead <= l.depth + H(0.1))
             clear.emplace_back(up, i);
     }
     std::sort(clear.begin(), clear.end());

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
+#include <map>
 #include <unordered_map>
 
 #include "platform/Messages.h"
@@ -114,7 +116,7 @@ struct Skeleton {
         const double b = body, w = s.width;
         shoulders = chin - 0.075 * b;
         crotch = s.legs * b;
-        const double hipHeight = crotch + 0.03 * b, ankle = 0.05 * b;
+        const double hipHeight = crotch + 0.03 * b, ankle = (s.heels ? 0.09 : 0.05) * b;
         const double kneeHeight = 0.5 * (hipHeight + ankle) + 0.01 * b;
         headCentre = At(0, 0.01 * head, chin + 0.52 * head);
 
@@ -124,24 +126,28 @@ struct Skeleton {
         bone[kNeckBone] = At(0, -0.015 * b, shoulders + 0.01 * b);
         bone[kHeadBone] = At(0, -0.005 * b, chin + 0.2 * head);
 
-        const double armAngle = s.pose == ArmPose::kT ? 0.03 : s.pose == ArmPose::kA ? 0.7 : 1.38;
+        const double armAngle =
+            s.drop >= 0.0 ? s.drop : s.pose == ArmPose::kT ? 0.03 : s.pose == ArmPose::kA ? 0.7 : 1.38;
         const double upper = 0.22 * b, forearm = upper * s.forearm, hand = 0.13 * b * s.hands;
         for (int k = 0; k < 2; ++k) {
             const double side = k == 0 ? -1.0 : 1.0;
             // A block figure's arms hang beside its trunk, a skin's start inside it.
             const double out = s.blocks ? 0.155 * w + 0.045 * s.girth : 0.125 * w;
             const P3 shoulder = At(side * out * b, -0.005 * b, shoulders - (s.blocks ? 0.05 : 0.02) * b);
-            const P3 along = At(side * std::cos(armAngle), 0.0, -std::sin(armAngle));
+            const P3 along = At(side * std::cos(armAngle), std::sin(armAngle) * std::sin(s.swing),
+                                -std::sin(armAngle) * std::cos(s.swing));
             bone[k == 0 ? kLeftArm : kRightArm] = shoulder;
             bone[k == 0 ? kLeftForeArm : kRightForeArm] = shoulder + along * upper;
             const P3 wrist = shoulder + along * (upper + forearm);
             bone[k == 0 ? kLeftHand : kRightHand] = wrist;
             handTip[size_t(k)] = wrist + along * hand;
 
-            const P3 hip = At(side * 0.068 * b * w, 0.0, hipHeight);
+            // Fused thighs meet down to the knees.
+            const double hipOut = s.fused ? 0.055 : 0.068, kneeOut = s.fused ? 0.042 : 0.067;
+            const P3 hip = At(side * hipOut * b * w, 0.0, hipHeight);
             const P3 anklePoint = At(side * 0.072 * b * w, -0.01 * b, ankle);
             bone[k == 0 ? kLeftUpLeg : kRightUpLeg] = hip;
-            bone[k == 0 ? kLeftLeg : kRightLeg] = At(side * 0.067 * b * w, 0.005 * b, kneeHeight);
+            bone[k == 0 ? kLeftLeg : kRightLeg] = At(side * kneeOut * b * w, 0.005 * b, kneeHeight);
             bone[k == 0 ? kLeftFoot : kRightFoot] = anklePoint;
             const double foot = (s.boots ? 0.2 : 0.17) * b;
             bone[k == 0 ? kLeftToe : kRightToe] = anklePoint + At(side * 0.012 * b, 0.62 * foot, -0.03 * b);
@@ -295,7 +301,10 @@ std::vector<Blob> SkinBlobs(const Skeleton& s)
             blobs.push_back(Capsule(Mix(knee, ankle, 0.35), ankle, 0.06 * b, 0.055 * b, kLeftLeg + l));
         // The foot: from the heel to the toes along the floor, the ankle joined to its back half.
         const P3 heel = s.heel[size_t(k)], toe = s.toeTip[size_t(k)];
-        const P3 heelBall{heel.x, heel.y, -footRadius}, toeBall{toe.x, toe.y, -footRadius * 0.8};
+        const double lift = spec.heels ? 0.06 * b : 0.0;
+        const P3 heelBall{heel.x, heel.y, -footRadius - lift}, toeBall{toe.x, toe.y, -footRadius * 0.8};
+        if (spec.heels)
+            blobs.push_back(Capsule(heelBall, P3{heel.x, heel.y, -0.008 * b}, 0.012 * b, 0.008 * b, kLeftToe + l));
         blobs.push_back(
             Capsule(heelBall + kForwards * footRadius, toeBall, footRadius, footRadius * 0.75, kLeftToe + l));
         blobs.push_back(
@@ -564,22 +573,38 @@ void AddBox(Mesh& mesh, std::vector<int32_t>& bones, P3 a, P3 b, P3 across, doub
 void AddBlocks(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
 {
     const double b = s.body, h = s.head, w = s.spec.width, g = s.spec.girth;
-    AddBox(mesh, bones, At(0, 0, s.chin), At(0, 0, 1.0), kRight, 0.4 * h, 0.45 * h, 0.0, kHeadBone);
-    AddBox(mesh, bones, At(0, 0, s.shoulders), At(0, 0, s.chin + 0.1 * h), kRight, 0.05 * b, 0.05 * b, 0.0, kNeckBone);
-    AddBox(mesh, bones, At(0, 0, s.crotch), At(0, 0, s.shoulders + 0.02 * b), kRight, 0.155 * b * w, 0.09 * b * g, 0.0,
+    // Hung apart, a robot's pelvis is a block of its own under the trunk, its
+    // head sits on the trunk with no neck, and its arms start a little out
+    // from their joints.
+    const bool hung = s.spec.hung;
+    const double neck = hung ? s.shoulders + 0.02 * b : s.chin;
+    AddBox(mesh, bones, At(0, 0, neck), At(0, 0, 1.0), kRight, 0.4 * h, 0.45 * h, 0.0, kHeadBone);
+    if (!hung)
+        AddBox(mesh, bones, At(0, 0, s.shoulders), At(0, 0, s.chin + 0.1 * h), kRight, 0.05 * b, 0.05 * b, 0.0,
+               kNeckBone);
+    const double trunk = s.crotch + (hung ? 0.09 * b : 0.0);
+    AddBox(mesh, bones, At(0, 0, trunk), At(0, 0, s.shoulders + 0.02 * b), kRight, 0.155 * b * w, 0.09 * b * g, 0.0,
            kChest);
+    if (hung)
+        AddBox(mesh, bones, At(0, 0, s.crotch), At(0, 0, s.crotch + 0.06 * b), kRight, 0.14 * b * w, 0.08 * b * g, 0.0,
+               kHips);
     for (int k = 0; k < 2; ++k) {
         const int32_t o = k == 0 ? 0 : 3, l = k == 0 ? 0 : 4;
         const P3 shoulder = s.bone[size_t(kLeftArm + o)], elbow = s.bone[size_t(kLeftForeArm + o)];
         const P3 wrist = s.bone[size_t(kLeftHand + o)];
-        AddBox(mesh, bones, shoulder, elbow, kForwards, 0.045 * b * g, 0.045 * b * g, 0.045 * b * g, kLeftArm + o);
-        // A robot's forearm, hand and shin stand a little apart from the parts they hang from.
+        if (hung)
+            AddBox(mesh, bones, shoulder + Unit(elbow - shoulder) * (0.03 * b), elbow, kForwards, 0.045 * b * g,
+                   0.045 * b * g, 0.0, kLeftArm + o);
+        else
+            AddBox(mesh, bones, shoulder, elbow, kForwards, 0.045 * b * g, 0.045 * b * g, 0.045 * b * g, kLeftArm + o);
+        // A robot's forearm, hand, thigh and shin stand a little apart from the parts they hang from.
         const double gap = s.spec.gaps ? -0.012 : 0.0;
         AddBox(mesh, bones, elbow, wrist, kForwards, 0.038 * b * g, 0.038 * b * g, gap, kLeftForeArm + o);
         AddBox(mesh, bones, wrist, s.handTip[size_t(k)], kForwards, 0.03 * b, 0.015 * b, gap, kLeftHand + o);
         const P3 hip = s.bone[size_t(kLeftUpLeg + l)], knee = s.bone[size_t(kLeftLeg + l)];
         const P3 ankle = s.bone[size_t(kLeftFoot + l)];
-        AddBox(mesh, bones, P3{hip.x, hip.y, -s.crotch}, knee, kRight, 0.06 * b * g, 0.065 * b * g, 0.0,
+        const double thighTop = s.crotch - (s.spec.hung ? 0.03 * b : 0.0);
+        AddBox(mesh, bones, P3{hip.x, hip.y, -thighTop}, knee, kRight, 0.06 * b * g, 0.065 * b * g, gap,
                kLeftUpLeg + l);
         AddBox(mesh, bones, knee, ankle, kRight, 0.05 * b * g, 0.05 * b * g, gap, kLeftLeg + l);
         const P3 heel = s.heel[size_t(k)], toe = s.toeTip[size_t(k)];
@@ -588,18 +613,22 @@ void AddBlocks(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
     }
 }
 
+// A part of one colour, every vertex of it belonging to bone.
+void AddPiece(Mesh& mesh, std::vector<int32_t>& bones, Part part, int32_t bone, int32_t colour)
+{
+    part.group = [](const P3&) { return 0; };
+    part.colour = [colour](const P3&) { return colour; };
+    const size_t before = mesh.vertices.size();
+    AddPart(mesh, part);
+    bones.resize(bones.size() + (mesh.vertices.size() - before), bone);
+}
+
 // Clothes and hair: separate pieces over the skin, as characters wear them.
 void AddClothes(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
 {
     const HumanoidSpec& spec = s.spec;
     const double b = s.body, g = spec.girth, w = spec.width, h = s.head;
-    auto add = [&](Part part, int32_t bone, int32_t colour) {
-        part.group = [](const P3&) { return 0; };
-        part.colour = [colour](const P3&) { return colour; };
-        const size_t before = mesh.vertices.size();
-        AddPart(mesh, part);
-        bones.resize(bones.size() + (mesh.vertices.size() - before), bone);
-    };
+    auto add = [&](Part part, int32_t bone, int32_t colour) { AddPiece(mesh, bones, std::move(part), bone, colour); };
     if (spec.skirt) {
         Part skirt;
         const double top = s.crotch + 0.14 * b, hem = 0.5 * (s.crotch + 0.05 * b) + 0.02 * b;
@@ -644,13 +673,334 @@ void AddClothes(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
             Part tail;
             tail.keys = {{At(side * 0.42 * h, -0.1 * h, s.chin + 0.7 * h), 0.06 * h, 0.06 * h},
                          {At(side * 0.55 * h, -0.25 * h, s.chin + 0.3 * h), 0.1 * h, 0.09 * h},
-                         {At(side * 0.6 * h, -0.12 * b * g - 0.05 * b, s.crotch + 0.15 * b), 0.04 * b, 0.04 * b}};
+                         {At(side * 0.6 * h, -0.12 * b * g - 0.05 * b, spec.tails > 0.0 ? spec.tails : s.crotch + 0.15 * b),
+                          0.04 * b, 0.04 * b}};
             tail.across = kRight;
             tail.grid = {12, 12, 3};
             tail.caps = {0.05 * h, 0.03 * b};
             add(tail, kHeadBone, kHairColour);
         }
     }
+}
+
+Blob Inflated(Blob blob, double by)
+{
+    if (blob.ellipsoid) {
+        for (double& r : blob.radius)
+            r += by;
+    } else {
+        blob.ra += by;
+        blob.rb += by;
+    }
+    return blob;
+}
+
+// Adds part's polygons for which keep(centre, bone) holds, and only the
+// vertices they use.
+void AddKept(Mesh& mesh, std::vector<int32_t>& bones, const Mesh& part, const std::vector<int32_t>& partBones,
+             const std::function<bool(P3, int32_t)>& keep, int32_t colour)
+{
+    std::vector<int32_t> index(part.vertices.size(), -1);
+    for (const PolygonCorners& c : part.polygons) {
+        P3 centre;
+        for (int32_t v : c)
+            centre = centre + part.vertices[size_t(v)] * 0.25;
+        if (!keep(centre, partBones[size_t(c[0])]))
+            continue;
+        PolygonCorners kept = c;
+        for (int32_t& v : kept) {
+            if (index[size_t(v)] < 0) {
+                index[size_t(v)] = int32_t(mesh.vertices.size());
+                mesh.vertices.push_back(part.vertices[size_t(v)]);
+                mesh.groups.push_back(0);
+                bones.push_back(partBones[size_t(v)]);
+            }
+            v = index[size_t(v)];
+        }
+        mesh.polygons.push_back(kept);
+        mesh.colours.push_back(colour);
+    }
+}
+
+double UpOf(P3 p)
+{
+    return -p.z;
+}
+
+// A shirt, trousers and shoes: the skin of the pieces they cover, made
+// larger, open where clothes are (neck, sleeves, waist, cuffs, shoe tops);
+// eyes standing out of the face and teeth inside it.
+void AddOutfit(const Skeleton& s, const std::vector<Blob>& body, double cell, Mesh& mesh, std::vector<int32_t>& bones)
+{
+    const double b = s.body, h = s.head;
+    auto garment = [&](std::initializer_list<int32_t> covered, double by,
+                       const std::function<bool(P3, int32_t)>& keep, int32_t colour) {
+        std::vector<Blob> own;
+        for (const Blob& blob : body)
+            if (std::find(covered.begin(), covered.end(), blob.bone) != covered.end())
+                own.push_back(Inflated(blob, by));
+        Mesh part;
+        std::vector<int32_t> partBones;
+        Skin(own, cell, 0.03 * b).Build(part, partBones);
+        AddKept(mesh, bones, part, partBones, keep, colour);
+    };
+    const P3 neck = s.bone[kNeckBone];
+    garment({kChest, kSpine, kHips, kLeftArm, kRightArm}, 0.012 * b,
+            [&](P3 c, int32_t bone) {
+                // Short sleeves, a neck hole, the hem over the hips.
+                if (bone == kLeftArm || bone == kRightArm) {
+                    const P3 shoulder = s.bone[size_t(bone)], elbow = s.bone[size_t(bone + 1)];
+                    return Dot(c - shoulder, Unit(elbow - shoulder)) < 0.75 * Length(elbow - shoulder);
+                }
+                const double fromNeck = std::hypot(c.x - neck.x, c.y - neck.y);
+                return UpOf(c) > s.crotch + 0.08 * b && !(UpOf(c) > s.shoulders - 0.03 * b && fromNeck < 0.06 * b);
+            },
+            kShirt);
+    garment({kHips, kLeftUpLeg, kRightUpLeg, kLeftLeg, kRightLeg}, 0.01 * b,
+            [&](P3 c, int32_t) { return UpOf(c) < s.crotch + 0.14 * b && UpOf(c) > 0.1 * b; }, kTrousers);
+    garment({kLeftFoot, kLeftToe, kRightFoot, kRightToe}, 0.012 * b, [&](P3 c, int32_t) { return UpOf(c) < 0.08 * b; },
+            kShoe);
+    auto ball = [&](P3 centre, double radius, int32_t colour) {
+        Part part;
+        part.keys = {{centre - kRight * (0.2 * radius), radius, radius}, {centre + kRight * (0.2 * radius), radius, radius}};
+        part.across = kUp;
+        part.grid = {12, 3, 4};
+        part.caps = {0.8 * radius, 0.8 * radius};
+        AddPiece(mesh, bones, part, kHeadBone, colour);
+    };
+    for (double side : {-1.0, 1.0})
+        ball(s.headCentre + At(side * 0.15 * h, 0.4 * h, 0.06 * h), 0.08 * h, kShirt);
+    AddBox(mesh, bones, s.headCentre + At(-0.1 * h, 0.36 * h, -0.25 * h), s.headCentre + At(0.1 * h, 0.36 * h, -0.25 * h),
+           kUp, 0.03 * h, 0.03 * h, 0.0, kHeadBone);
+}
+
+// Each of polygons with corners of the given bones split in four, again and
+// again; the neighbours keep their edges whole (cracks, as in models put
+// together from parts of several densities).
+void Densify(Mesh& mesh, std::vector<int32_t>& bones, std::initializer_list<int32_t> which, int times)
+{
+    for (int round = 0; round < times; ++round) {
+        std::map<std::pair<int32_t, int32_t>, int32_t> middle;
+        auto mid = [&](int32_t a, int32_t b) {
+            const auto key = std::minmax(a, b);
+            const auto [it, added] = middle.emplace(key, int32_t(mesh.vertices.size()));
+            if (added) {
+                mesh.vertices.push_back(Mix(mesh.vertices[size_t(a)], mesh.vertices[size_t(b)], 0.5));
+                mesh.groups.push_back(0);
+                bones.push_back(bones[size_t(a)]);
+            }
+            return it->second;
+        };
+        const size_t count = mesh.polygons.size();
+        for (size_t p = 0; p < count; ++p) {
+            const PolygonCorners c = mesh.polygons[p];
+            if (std::find(which.begin(), which.end(), bones[size_t(c[0])]) == which.end())
+                continue;
+            const int32_t colour = mesh.colours[p];
+            auto add = [&](PolygonCorners q, bool first) {
+                if (first) {
+                    mesh.polygons[p] = q;
+                } else {
+                    mesh.polygons.push_back(q);
+                    mesh.colours.push_back(colour);
+                }
+            };
+            if (c[3] == c[2]) {
+                const int32_t ab = mid(c[0], c[1]), bc = mid(c[1], c[2]), ca = mid(c[2], c[0]);
+                add({c[0], ab, ca, ca}, true);
+                add({ab, c[1], bc, bc}, false);
+                add({ca, bc, c[2], c[2]}, false);
+                add({ab, bc, ca, ca}, false);
+            } else {
+                const int32_t ab = mid(c[0], c[1]), bc = mid(c[1], c[2]), cd = mid(c[2], c[3]), da = mid(c[3], c[0]);
+                const int32_t centre = int32_t(mesh.vertices.size());
+                mesh.vertices.push_back((mesh.vertices[size_t(c[0])] + mesh.vertices[size_t(c[1])] +
+                                         mesh.vertices[size_t(c[2])] + mesh.vertices[size_t(c[3])]) *
+                                        0.25);
+                mesh.groups.push_back(0);
+                bones.push_back(bones[size_t(c[0])]);
+                add({c[0], ab, centre, da}, true);
+                add({ab, c[1], bc, centre}, false);
+                add({centre, bc, c[2], cd}, false);
+                add({da, centre, cd, c[3]}, false);
+            }
+        }
+    }
+}
+
+// What characters carry and stand on, each its own mesh.
+void AddProps(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
+{
+    const HumanoidSpec& spec = s.spec;
+    const double b = s.body, g = spec.girth, w = spec.width, h = s.head;
+    auto add = [&](Part part, int32_t bone, int32_t colour) { AddPiece(mesh, bones, std::move(part), bone, colour); };
+    // A ring of a tube round the vertical at a height, of half sizes a across and d deep.
+    auto ring = [&](double up, double forwards, double a, double d, double tube, int32_t bone, int32_t colour) {
+        Part part;
+        for (int k = 0; k <= 16; ++k) {
+            const double angle = 2.0 * kPi * k / 16.0;
+            part.keys.push_back({At(a * std::cos(angle), forwards + d * std::sin(angle), up), tube, 0.5 * tube});
+        }
+        part.across = kUp;
+        part.grid = {8, 48, 2};
+        part.caps = {0.5 * tube, 0.5 * tube};
+        add(part, bone, colour);
+    };
+    if (spec.trinkets) {
+        ring(s.crotch + 0.13 * b, 0.0, 0.15 * b * w * std::sqrt(g) + 0.01 * b, 0.1 * b * g + 0.01 * b, 0.014 * b, kHips,
+             kShoe);
+        ring(s.shoulders + 0.005 * b, -0.01 * b, 0.06 * b * g, 0.055 * b * g, 0.006 * b, kChest, kShoe);
+        AddBox(mesh, bones, At(0, -0.09 * b * g - 0.07 * b, s.shoulders - 0.05 * b),
+               At(0, -0.09 * b * g - 0.07 * b, s.shoulders - 0.28 * b), kRight, 0.1 * b * w, 0.05 * b, 0.0, kChest);
+        Part brim;
+        brim.keys = {{s.headCentre + At(0, 0, 0.4 * h), 0.75 * h, 0.8 * h},
+                     {s.headCentre + At(0, 0, 0.43 * h), 0.75 * h, 0.8 * h}};
+        brim.across = kRight;
+        brim.grid = {32, 2, 2};
+        brim.caps = {0.01 * h, 0.01 * h};
+        add(brim, kHeadBone, kShoe);
+        Part crown = brim;
+        crown.keys = {{s.headCentre + At(0, 0, 0.3 * h), 0.42 * h, 0.48 * h},
+                      {s.headCentre + At(0, 0, 0.75 * h), 0.38 * h, 0.42 * h}};
+        crown.grid = {24, 4, 2};
+        add(crown, kHeadBone, kShoe);
+        for (double side : {-1.0, 1.0})
+            AddBox(mesh, bones, s.headCentre + At(side * 0.42 * h, 0, -0.3 * h),
+                   s.headCentre + At(side * 0.42 * h, 0, -0.45 * h), kRight, 0.03 * h, 0.03 * h, 0.0, kHeadBone);
+    }
+    if (spec.hood) {
+        // Open in front of the face; round the neck and over the shoulders it
+        // is as wide as the head.
+        Part hood;
+        hood.keys = {{s.headCentre + At(0, -0.05 * h, 0.5 * h), 0.5 * h, 0.55 * h},
+                     {s.headCentre + At(0, -0.1 * h, 0.0), 0.56 * h, 0.58 * h},
+                     {At(0, -0.03 * b, s.chin - 0.01 * b), 0.1 * b * w, 0.09 * b},
+                     {At(0, -0.04 * b, s.shoulders - 0.02 * b), 0.17 * b * w, 0.11 * b * g},
+                     {At(0, -0.06 * b, s.shoulders - 0.12 * b), 0.15 * b * w, 0.11 * b * g}};
+        hood.across = kRight;
+        hood.grid = {28, 24, 3};
+        hood.caps = {0.15 * h, 0.01 * b};
+        hood.open = true;
+        add(hood, kChest, kCloth);
+        Part cape;
+        const double back = -0.1 * b * g - 0.02 * b;
+        cape.keys = {{At(0, back, s.shoulders - 0.05 * b), 0.17 * b * w, 0.008 * b},
+                     {At(0, back - 0.06 * b, 0.15 * b), 0.28 * b * w, 0.008 * b}};
+        cape.across = kRight;
+        cape.grid = {16, 12, 2};
+        cape.caps = {0.01 * b, 0.01 * b};
+        cape.squareness = 6.0;
+        add(cape, kChest, kCloth);
+    }
+    if (spec.armour) {
+        for (int k = 0; k < 2; ++k) {
+            const int32_t o = k == 0 ? 0 : 3, l = k == 0 ? 0 : 4;
+            const P3 shoulder = s.bone[size_t(kLeftArm + o)], elbow = s.bone[size_t(kLeftForeArm + o)];
+            const P3 wrist = s.bone[size_t(kLeftHand + o)];
+            const P3 along = Unit(elbow - shoulder);
+            // A plate over the shoulder, reaching down the arm and over the chest's side.
+            Part plate;
+            plate.keys = {{shoulder - along * (0.05 * b) + kUp * (0.03 * b), 0.07 * b * g, 0.075 * b * g},
+                          {shoulder + along * (0.06 * b) + kUp * (0.02 * b), 0.075 * b * g, 0.07 * b * g}};
+            plate.across = kForwards;
+            plate.grid = {16, 4, 3};
+            plate.caps = {0.02 * b, 0.02 * b};
+            add(plate, kLeftArm + o, kShoe);
+            Part bracer;
+            bracer.keys = {{Mix(elbow, wrist, 0.25), 0.042 * b * g, 0.042 * b * g},
+                           {Mix(elbow, wrist, 0.9), 0.034 * b * g, 0.034 * b * g}};
+            bracer.across = kForwards;
+            bracer.grid = {12, 4, 0};
+            bracer.open = true;
+            add(bracer, kLeftForeArm + o, kShoe);
+            const P3 knee = s.bone[size_t(kLeftLeg + l)], ankle = s.bone[size_t(kLeftFoot + l)];
+            Part greave;
+            greave.keys = {{Mix(knee, ankle, 0.05), 0.062 * b * g, 0.062 * b * g},
+                           {Mix(knee, ankle, 0.85), 0.045 * b * g, 0.045 * b * g}};
+            greave.across = kRight;
+            greave.grid = {12, 4, 0};
+            greave.open = true;
+            add(greave, kLeftLeg + l, kShoe);
+        }
+        Part plate;
+        plate.keys = {{At(0, 0.005 * b, s.crotch + 0.2 * b), 0.14 * b * w * g, 0.1 * b * g},
+                      {At(0, 0.0, s.shoulders - 0.1 * b), 0.14 * b * w * std::sqrt(g), 0.105 * b * g},
+                      {At(0, -0.005 * b, s.shoulders - 0.01 * b), 0.1 * b * w, 0.08 * b * g}};
+        plate.across = kRight;
+        plate.grid = {24, 8, 0};
+        plate.open = true;
+        add(plate, kChest, kShoe);
+    }
+    if (spec.gown) {
+        Part gown;
+        gown.keys = {{At(0, 0.0, s.shoulders - 0.1 * b), 0.135 * b * w * g, 0.1 * b * g},
+                     {At(0, -0.005 * b, s.crotch + 0.15 * b), 0.15 * b * w * g, 0.105 * b * g},
+                     {At(0, -0.01 * b, s.crotch - 0.1 * b), 0.22 * b * w, 0.17 * b},
+                     {At(0, -0.02 * b, 0.002), 0.3 * b * w, 0.26 * b}};
+        gown.across = kRight;
+        gown.grid = {48, 30, 0};
+        gown.open = true;
+        add(gown, kHips, kCloth);
+    }
+    if (spec.base) {
+        Part base;
+        base.keys = {{At(0, 0, -0.035), 0.32, 0.32}, {At(0, 0, 0.002), 0.32, 0.32}};
+        base.across = kRight;
+        base.grid = {40, 3, 2};
+        base.caps = {0.001, 0.001};
+        base.squareness = spec.base == 2 ? 8.0 : 2.0;
+        add(base, kHips, kShoe);
+    }
+    const P3 hand = Mix(s.bone[kRightHand], s.handTip[1], 0.4);
+    if (spec.held == 3) {
+        // Its face square to the forearm's side, held out from it.
+        const P3 elbow = s.bone[kLeftForeArm], wrist = s.bone[kLeftHand];
+        const P3 along = Unit(wrist - elbow), out = Unit(CrossOf(along, kForwards));
+        const P3 centre = Mix(elbow, wrist, 0.5) + out * (0.05 * b);
+        Part shield;
+        shield.keys = {{centre - out * (0.01 * b), 0.2 * b, 0.2 * b}, {centre + out * (0.01 * b), 0.2 * b, 0.2 * b}};
+        shield.across = along;
+        shield.grid = {32, 2, 2};
+        shield.caps = {0.01 * b, 0.02 * b};
+        add(shield, kLeftForeArm, kShoe);
+    }
+    if (spec.held == 1 || spec.held == 3) {
+        AddBox(mesh, bones, hand - kForwards * (0.06 * b), hand + kForwards * (0.62 * b), kUp, 0.018 * b, 0.004 * b, 0.0,
+               kRightHand);
+        AddBox(mesh, bones, hand + kForwards * (0.03 * b) - kUp * (0.06 * b), hand + kForwards * (0.03 * b) + kUp * (0.06 * b),
+               kRight, 0.01 * b, 0.01 * b, 0.0, kRightHand);
+    } else if (spec.held == 2) {
+        Part staff;
+        staff.keys = {{P3{hand.x, hand.y, 0.0}, 0.014, 0.014}, {P3{hand.x, hand.y, -1.05}, 0.012, 0.012}};
+        staff.across = kRight;
+        staff.grid = {10, 20, 2};
+        staff.caps = {0.005, 0.03};
+        add(staff, kRightHand, kShoe);
+    }
+    if (spec.tail) {
+        Part tail;
+        tail.keys = {{At(0, -0.08 * b * g, s.crotch + 0.1 * b), 0.05 * b * g, 0.05 * b * g},
+                     {At(0, -0.2 * b, s.crotch - 0.1 * b), 0.045 * b * g, 0.045 * b * g},
+                     {At(0.02, -0.35 * b, 0.035), 0.035 * b * g, 0.035 * b * g},
+                     {At(0.06, -0.55 * b, 0.025), 0.022 * b, 0.022 * b},
+                     {At(0.15, -0.68 * b, 0.02), 0.012 * b, 0.012 * b}};
+        tail.across = kRight;
+        tail.grid = {14, 30, 3};
+        tail.caps = {0.03 * b, 0.012 * b};
+        add(tail, kHips, kHairColour);
+    }
+    if (spec.wings)
+        for (double side : {-1.0, 1.0}) {
+            Part wing;
+            wing.keys = {{At(side * 0.04 * b, -0.1 * b * g, s.shoulders - 0.08 * b), 0.05 * b, 0.015 * b},
+                         {At(side * 0.3 * b, -0.22 * b, s.shoulders + 0.08 * b), 0.16 * b, 0.012 * b},
+                         {At(side * 0.62 * b, -0.28 * b, s.shoulders - 0.02 * b), 0.12 * b, 0.008 * b},
+                         {At(side * 0.8 * b, -0.3 * b, s.shoulders - 0.2 * b), 0.04 * b, 0.005 * b}};
+            wing.across = kUp;
+            wing.grid = {16, 24, 3};
+            wing.caps = {0.02 * b, 0.04 * b};
+            add(wing, kChest, kCloth);
+        }
 }
 
 int32_t ColourOf(int32_t bone, const HumanoidSpec& spec)
@@ -699,8 +1049,54 @@ Humanoid MakeHumanoid(const HumanoidSpec& spec)
     }
     for (size_t p = 0; p < mesh.polygons.size(); ++p)
         mesh.colours[p] = ColourOf(bones[size_t(mesh.polygons[p][0])], spec);
+    if (spec.uneven)
+        Densify(mesh, bones, {kHeadBone, kNeckBone}, 2);
+    if (spec.cut) {
+        // The trunk's skin between the shirt's hem and its collar, and the
+        // upper arms' under the sleeves, as game characters have it.
+        size_t kept = 0;
+        for (size_t p = 0; p < mesh.polygons.size(); ++p) {
+            const int32_t bone = bones[size_t(mesh.polygons[p][0])];
+            P3 centre;
+            for (int32_t v : mesh.polygons[p])
+                centre = centre + mesh.vertices[size_t(v)] * 0.25;
+            const double up = -centre.z;
+            bool hidden = (bone == kChest || bone == kSpine || bone == kHips) && up > skeleton.crotch + 0.12 * skeleton.body &&
+                          up < skeleton.shoulders - 0.04 * skeleton.body;
+            if (bone == kLeftArm || bone == kRightArm) {
+                const P3 shoulder = skeleton.bone[size_t(bone)], elbow = skeleton.bone[size_t(bone + 1)];
+                hidden = Dot(centre - shoulder, Unit(elbow - shoulder)) < 0.5 * Length(elbow - shoulder);
+            }
+            if (!hidden) {
+                mesh.polygons[kept] = mesh.polygons[p];
+                mesh.colours[kept++] = mesh.colours[p];
+            }
+        }
+        mesh.polygons.resize(kept);
+        mesh.colours.resize(kept);
+    }
+    if (spec.doubled) {
+        // The same surface again, a hair's breadth out along the skin's normals.
+        const Mesh skin = mesh;
+        const std::vector<int32_t> skinBones = bones;
+        std::vector<P3> normal(skin.vertices.size());
+        for (const PolygonCorners& c : skin.polygons) {
+            const P3 n = CrossOf(skin.vertices[size_t(c[2])] - skin.vertices[size_t(c[0])],
+                                 skin.vertices[size_t(c[1])] - skin.vertices[size_t(c[0])]);
+            for (int32_t v : c)
+                normal[size_t(v)] = normal[size_t(v)] + n;
+        }
+        Mesh shell = skin;
+        for (size_t v = 0; v < shell.vertices.size(); ++v)
+            if (Dot(normal[v], normal[v]) > 0.0)
+                shell.vertices[v] = shell.vertices[v] + Unit(normal[v]) * 0.002;
+        AddKept(mesh, bones, shell, skinBones, [](P3, int32_t) { return true; }, kShirt);
+    }
     if (!spec.blocks)
         AddClothes(skeleton, mesh, bones);
+    if (spec.dressed && !spec.blocks)
+        AddOutfit(skeleton, SkinBlobs(skeleton), 1.0 / std::max(spec.cells, 20), mesh, bones);
+    AddProps(skeleton, mesh, bones);
 
     // Turned by the facing about the vertical through the origin, then
     // scaled and stood where the sample figure stands.
@@ -721,6 +1117,31 @@ Humanoid MakeHumanoid(const HumanoidSpec& spec)
         if (info.joint >= 0)
             out.joints[size_t(info.joint)] = place(skeleton.bone[size_t(i)]);
     }
+    return out;
+}
+
+Humanoid BindPoseHumanoid(const RiggedFigureShape& shape)
+{
+    const RiggedFigureMesh mesh = BindPoseMesh(shape);
+    // The file turns the character about its up axis from its front towards
+    // its left: about the scene's vertical the other way.
+    const double c = std::cos(shape.facing * kPi / 180.0), s = std::sin(shape.facing * kPi / 180.0);
+    auto place = [&](const std::array<double, 3>& p) {
+        const double x = -p[0], y = -p[2];
+        return Vec3::FromDouble((x * c + y * s) * kScale, (y * c - x * s) * kScale, -p[1] * kScale + kSoleZ);
+    };
+    Humanoid out;
+    out.turn = shape.facing * kPi / 180.0;
+    for (const auto& p : mesh.points)
+        out.vertices.push_back(place(p));
+    out.vertexBone.assign(out.vertices.size(), 0);
+    for (const auto& t : mesh.triangles) {
+        // Counter-clockwise from outside; the document's normal is (c2 - c0) x (c1 - c0).
+        out.polygons.push_back({int32_t(t[0]), int32_t(t[2]), int32_t(t[1]), int32_t(t[1])});
+        out.colours.push_back(kShirt);
+    }
+    for (int j : kFittedJoints)
+        out.joints[size_t(j)] = place(mesh.joint[size_t(j)]);
     return out;
 }
 
@@ -932,6 +1353,190 @@ std::vector<NamedHumanoid> HumanoidSet()
     blocksA.width = 1.2;
     blocksA.facing = -150 * kDegree;
     add("blocks-A-chibi", blocksA);
+    return set;
+}
+
+std::vector<NamedHumanoid> DressedSet()
+{
+    constexpr double kDegree = kPi / 180.0;
+    std::vector<NamedHumanoid> set;
+    auto add = [&](const char* name, HumanoidSpec spec) { set.push_back({name, spec}); };
+    HumanoidSpec dressed;
+    dressed.dressed = true;
+    dressed.trinkets = true;
+    dressed.facing = 40 * kDegree;
+    add("dressed-T-trinkets", dressed);
+    HumanoidSpec dressedA = dressed;
+    dressedA.trinkets = false;
+    dressedA.hair = true;
+    dressedA.pose = ArmPose::kA;
+    dressedA.facing = -100 * kDegree;
+    add("dressed-A-hair", dressedA);
+    HumanoidSpec dressedDown = dressed;
+    dressedDown.pose = ArmPose::kDown;
+    dressedDown.boots = true;
+    dressedDown.facing = 30 * kDegree;
+    add("dressed-down-boots", dressedDown);
+    HumanoidSpec twintails;
+    twintails.heads = 6.2;
+    twintails.legs = 0.58;
+    twintails.width = 0.85;
+    twintails.girth = 0.85;
+    twintails.hair = true;
+    twintails.tails = 0.28;
+    twintails.skirt = true;
+    twintails.pose = ArmPose::kA;
+    twintails.facing = -30 * kDegree;
+    add("anime-A-twintails", twintails);
+    HumanoidSpec twintailsDown = twintails;
+    twintailsDown.pose = ArmPose::kDown;
+    twintailsDown.skirt = false;
+    twintailsDown.dressed = true;
+    twintailsDown.facing = 120 * kDegree;
+    add("anime-down-twintails", twintailsDown);
+    HumanoidSpec steep = dressedA;
+    steep.drop = 58 * kDegree;
+    steep.hair = false;
+    steep.facing = 65 * kDegree;
+    add("dressed-A58", steep);
+    HumanoidSpec shallow = dressedA;
+    shallow.drop = 22 * kDegree;
+    shallow.facing = -10 * kDegree;
+    add("dressed-A22-hair", shallow);
+    HumanoidSpec heels;
+    heels.hair = true;
+    heels.bust = true;
+    heels.width = 0.92;
+    heels.pose = ArmPose::kA;
+    heels.skirt = true;
+    heels.heels = true;
+    heels.facing = 140 * kDegree;
+    add("heels-A-skirt", heels);
+    HumanoidSpec swung = dressedDown;
+    swung.swing = 15 * kDegree;
+    swung.boots = false;
+    swung.facing = -70 * kDegree;
+    add("dressed-down-swung", swung);
+    HumanoidSpec swungA = steep;
+    swungA.swing = 20 * kDegree;
+    swungA.hair = true;
+    swungA.facing = 190 * kDegree;
+    add("dressed-A58-swung", swungA);
+    HumanoidSpec cut = dressedA;
+    cut.cut = true;
+    cut.hair = false;
+    cut.pose = ArmPose::kT;
+    cut.facing = 160 * kDegree;
+    add("cut-T-holes", cut);
+    HumanoidSpec doubled;
+    doubled.doubled = true;
+    doubled.dressed = true;
+    doubled.pose = ArmPose::kA;
+    doubled.facing = 180 * kDegree;
+    add("doubled-A", doubled);
+    HumanoidSpec gown;
+    gown.gown = true;
+    gown.hair = true;
+    gown.bust = true;
+    gown.width = 0.92;
+    gown.pose = ArmPose::kA;
+    gown.facing = 70 * kDegree;
+    add("gown-A-hair", gown);
+    HumanoidSpec gownT = gown;
+    gownT.hair = false;
+    gownT.pose = ArmPose::kT;
+    gownT.heads = 6.0;
+    gownT.facing = -160 * kDegree;
+    add("gown-T", gownT);
+    HumanoidSpec base;
+    base.base = 1;
+    base.dressed = true;
+    base.facing = -45 * kDegree;
+    add("base-T", base);
+    HumanoidSpec baseA = base;
+    baseA.dressed = false;
+    baseA.base = 2;
+    baseA.pose = ArmPose::kA;
+    baseA.heads = 3.0;
+    baseA.legs = 0.42;
+    baseA.width = 1.15;
+    baseA.girth = 1.25;
+    baseA.hands = 1.4;
+    baseA.facing = 120 * kDegree;
+    add("base-A-chibi", baseA);
+    HumanoidSpec fused;
+    fused.fused = true;
+    fused.pose = ArmPose::kA;
+    fused.facing = 20 * kDegree;
+    add("fused-A", fused);
+    HumanoidSpec fusedT = fused;
+    fusedT.pose = ArmPose::kT;
+    fusedT.girth = 1.25;
+    fusedT.heads = 6.0;
+    fusedT.dressed = true;
+    fusedT.facing = -75 * kDegree;
+    add("fused-T-stocky", fusedT);
+    HumanoidSpec knight;
+    knight.armour = true;
+    knight.boots = true;
+    knight.held = 1;
+    knight.pose = ArmPose::kA;
+    knight.facing = -120 * kDegree;
+    add("knight-A-armour", knight);
+    HumanoidSpec shield = knight;
+    shield.held = 3;
+    shield.armour = false;
+    shield.pose = ArmPose::kT;
+    shield.facing = 10 * kDegree;
+    add("shield-T-sword", shield);
+    HumanoidSpec shieldA = shield;
+    shieldA.pose = ArmPose::kA;
+    shieldA.facing = -170 * kDegree;
+    add("shield-A-sword", shieldA);
+    HumanoidSpec knightT = knight;
+    knightT.pose = ArmPose::kT;
+    knightT.held = 0;
+    knightT.cape = true;
+    knightT.facing = 75 * kDegree;
+    add("knight-T-cape", knightT);
+    HumanoidSpec hooded;
+    hooded.hood = true;
+    hooded.held = 2;
+    hooded.pose = ArmPose::kA;
+    hooded.facing = 150 * kDegree;
+    add("hooded-A-staff", hooded);
+    HumanoidSpec robot;
+    robot.blocks = robot.gaps = robot.hung = true;
+    robot.heads = 6.5;
+    robot.facing = -35 * kDegree;
+    add("robot-T-hung", robot);
+    HumanoidSpec sword;
+    sword.held = 1;
+    sword.dressed = true;
+    sword.facing = 135 * kDegree;
+    add("sword-T", sword);
+    HumanoidSpec staff;
+    staff.held = 2;
+    staff.pose = ArmPose::kA;
+    staff.hair = true;
+    staff.facing = -20 * kDegree;
+    add("staff-A", staff);
+    HumanoidSpec tail;
+    tail.tail = true;
+    tail.facing = 100 * kDegree;
+    add("tail-T", tail);
+    HumanoidSpec wings;
+    wings.wings = true;
+    wings.pose = ArmPose::kA;
+    wings.tail = true;
+    wings.facing = 200 * kDegree;
+    add("wings-A-tail", wings);
+    HumanoidSpec uneven;
+    uneven.uneven = true;
+    uneven.cells = 60;
+    uneven.dressed = true;
+    uneven.facing = -150 * kDegree;
+    add("uneven-T", uneven);
     return set;
 }
 

@@ -374,6 +374,16 @@ nlohmann::json Trs(P3 t, Quat r, double scale = 1.0)
     return {{"translation", {t.x, t.y, t.z}}, {"rotation", {r.x, r.y, r.z, r.w}}, {"scale", {scale, scale, scale}}};
 }
 
+// The figure joints a fit places, on their bones' heads.
+constexpr struct {
+    int joint;
+    Role role;
+} kJudged[] = {{kShoulderNeg, kLUpperArm}, {kElbowNeg, kLLowerArm}, {kHandNeg, kLHand},
+               {kShoulderPos, kRUpperArm}, {kElbowPos, kRLowerArm}, {kHandPos, kRHand},
+               {kHipNeg, kLUpperLeg},      {kKneeNeg, kLLowerLeg},  {kFootNeg, kLFoot},
+               {kHipPos, kRUpperLeg},      {kKneePos, kRLowerLeg},  {kFootPos, kRFoot},
+               {kNeck, kNeckBone},         {kHead, kHeadBone},      {kWaist, kHips}};
+
 void Truth(const Character& c, RiggedFigureTruth& truth)
 {
     P3 lo{1e30, 1e30, 1e30}, hi{-1e30, -1e30, -1e30};
@@ -390,14 +400,6 @@ void Truth(const Character& c, RiggedFigureTruth& truth)
     for (const MeshPart& part : c.hung)
         widen(part);
     const double height = hi.y - lo.y;
-    const struct {
-        int joint;
-        Role role;
-    } kJudged[] = {{kShoulderNeg, kLUpperArm}, {kElbowNeg, kLLowerArm}, {kHandNeg, kLHand},
-                   {kShoulderPos, kRUpperArm}, {kElbowPos, kRLowerArm}, {kHandPos, kRHand},
-                   {kHipNeg, kLUpperLeg},      {kKneeNeg, kLLowerLeg},  {kFootNeg, kLFoot},
-                   {kHipPos, kRUpperLeg},      {kKneePos, kRLowerLeg},  {kFootPos, kRFoot},
-                   {kNeck, kNeckBone},         {kHead, kHeadBone}};
     for (const auto& j : kJudged) {
         const P3 p = c.bones.head[j.role];
         truth.joint[size_t(j.joint)] = Vec3::FromDouble((p.x - (lo.x + hi.x) / 2) / height,
@@ -597,6 +599,90 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
     out.write("BIN\0", 4);
     out << buffer.bytes;
     return bool(out);
+}
+
+RiggedFigureMesh BindPoseMesh(const RiggedFigureShape& shape)
+{
+    const Character c = Build(shape);
+    RiggedFigureMesh mesh;
+    auto add = [&](const MeshPart& part) {
+        const uint32_t first = uint32_t(mesh.points.size());
+        for (const Vertex& v : part.vertices)
+            mesh.points.push_back({v.p.x, v.p.y, v.p.z});
+        for (size_t i = 0; i + 2 < part.indices.size(); i += 3)
+            mesh.triangles.push_back({first + part.indices[i], first + part.indices[i + 1], first + part.indices[i + 2]});
+    };
+    add(c.body);
+    add(c.hat);
+    for (const MeshPart& part : c.hung)
+        add(part);
+    for (const auto& j : kJudged) {
+        const P3 p = c.bones.head[j.role];
+        mesh.joint[size_t(j.joint)] = {p.x, p.y, p.z};
+    }
+    return mesh;
+}
+
+std::vector<NamedRiggedFigure> RiggedFigureSet()
+{
+    auto shapeOf = [](BoneNaming naming, double drop, double facing) {
+        RiggedFigureShape s;
+        s.naming = naming;
+        s.armDrop = drop;
+        s.facing = facing;
+        return s;
+    };
+    std::vector<NamedRiggedFigure> set;
+    const char* names[] = {"mixamo", "humanoid", "vroid", "blender", "mmd", "unreal", "biped", "numbered"};
+    const double drops[] = {0, 45, 75};
+    const double facings[] = {0, 90, 180, -90, 30};
+    int k = 0;
+    for (int n = 0; n < 8; ++n)
+        for (double drop : drops) {
+            NamedRiggedFigure c{std::string(names[n]) + "-" + std::to_string(int(drop)),
+                                shapeOf(BoneNaming(n), drop, facings[k++ % 5])};
+            c.shape.legShare = 0.42 + 0.04 * (k % 4);
+            c.shape.headShare = 0.11 + 0.05 * (k % 3);
+            c.shape.shoulderShare = 0.09 + 0.01 * (k % 4);
+            set.push_back(c);
+        }
+    NamedRiggedFigure cartoon{"cartoon", shapeOf(BoneNaming::kMixamo, 20, 0)};
+    cartoon.shape.legShare = 0.3;
+    cartoon.shape.headShare = 0.3;
+    cartoon.shape.armShare = 0.22;
+    set.push_back(cartoon);
+    NamedRiggedFigure vrm0{"vrm0", shapeOf(BoneNaming::kNumbered, 10, 180), "vrm"};
+    vrm0.shape.vrm = 1;
+    set.push_back(vrm0);
+    NamedRiggedFigure vrm1{"vrm1", shapeOf(BoneNaming::kNumbered, 40, 0), "vrm"};
+    vrm1.shape.vrm = 2;
+    set.push_back(vrm1);
+    NamedRiggedFigure cm{"centimetres", shapeOf(BoneNaming::kMixamo, 0, 90)};
+    cm.shape.centimetres = true;
+    cm.shape.meshNodeScale = 0.01;
+    set.push_back(cm);
+    for (int n : {0, 4, 7}) {
+        NamedRiggedFigure extras{std::string("extra-bones-") + names[n], shapeOf(BoneNaming(n), 60, 90 * n)};
+        extras.shape.extraBones = true;
+        set.push_back(extras);
+    }
+    NamedRiggedFigure hung{"hung", shapeOf(BoneNaming::kNumbered, 0, 0)};
+    hung.shape.hungForearms = true;
+    set.push_back(hung);
+    NamedRiggedFigure split{"split", shapeOf(BoneNaming::kDaz, 20, -90)};
+    split.shape.chainedTwists = true;
+    set.push_back(split);
+    // Robots: palms in place of hands, feet hung from the hips, an arm ending at its forearm.
+    for (int n : {7, 8}) {
+        NamedRiggedFigure robot{std::string("robot-") + std::to_string(n), shapeOf(BoneNaming(n), 30, 90 * (n - 6))};
+        robot.shape.fannedHands = true;
+        robot.shape.ikFeet = n == 7 ? 1 : 2;
+        set.push_back(robot);
+        NamedRiggedFigure tool{std::string("tool-") + std::to_string(n), shapeOf(BoneNaming(n), 10, 45 * (n - 6))};
+        tool.shape.fannedHands = tool.shape.bareRightForearm = true;
+        set.push_back(tool);
+    }
+    return set;
 }
 
 std::array<Vec3, kFigureJoints> JudgedJoints(const CBodyDoc& doc)

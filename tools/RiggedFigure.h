@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "skeleton/Figure.h"
 
@@ -50,6 +51,28 @@ struct RiggedFigureTruth {
 // Writes the character as binary glTF (.glb, .vrm) or as .gltf with its data
 // inside. False when the file cannot be written.
 bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, RiggedFigureTruth* truth = nullptr);
+
+// The character's bind-pose mesh alone, every part where its bind pose puts
+// it, in the character's own frame (x its left, y up, z its front, its soles
+// at y = 0, about one unit tall), and the joints a fit places (the figure's
+// -x side the character's left), as a model's mesh comes without its bones.
+struct RiggedFigureMesh {
+    std::vector<std::array<double, 3>> points;
+    std::vector<std::array<uint32_t, 3>> triangles; // counter-clockwise seen from outside
+    std::array<std::array<double, 3>, kFigureJoints> joint{};
+};
+RiggedFigureMesh BindPoseMesh(const RiggedFigureShape& shape);
+
+// The measuring set of rigged characters: every naming in T, A and
+// arms-down poses, facing several ways, of several proportions; a cartoon,
+// avatars with humanoid maps, a rig in centimetres, extra bones (a tail, a
+// skirt), forearms hung under posed bones.
+struct NamedRiggedFigure {
+    std::string name;
+    RiggedFigureShape shape;
+    std::string extension = "glb";
+};
+std::vector<NamedRiggedFigure> RiggedFigureSet();
 
 // The figure's joints of figure 0 as that frame sees them in a scene whose
 // figure faces -y with -z up.
