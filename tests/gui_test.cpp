@@ -200,10 +200,15 @@ public:
     {
         if (!std::getenv("DISPLAY"))
             return;
-        pid_ = Start({"openbox"}, "/dev/null");
-        for (int i = 0; i < 600 && pid_ > 0 && Shell("wmctrl -m 2>/dev/null").empty(); ++i)
+        // On a loaded machine openbox can give up on a display that is still
+        // coming up: it is started again while a minute lasts.
+        const std::string log = (std::filesystem::temp_directory_path() / "qm_gui_openbox.log").string();
+        for (int i = 0; i < 1200 && Shell("wmctrl -m 2>/dev/null").empty(); ++i) {
+            if (pid_ <= 0 || waitpid(pid_, nullptr, WNOHANG) == pid_)
+                pid_ = Start({"openbox"}, log);
             std::this_thread::sleep_for(50ms);
-        ASSERT_FALSE(Shell("wmctrl -m 2>/dev/null").empty()) << "openbox did not start";
+        }
+        ASSERT_FALSE(Shell("wmctrl -m 2>/dev/null").empty()) << "openbox did not start: " << Shell("tail -5 " + log);
     }
     void TearDown() override
     {
