@@ -624,6 +624,18 @@ void AddPiece(Mesh& mesh, std::vector<int32_t>& bones, Part part, int32_t bone, 
 }
 
 // Clothes and hair: separate pieces over the skin, as characters wear them.
+// A thin square sheet hanging down the back through its keys.
+Part Cape(std::vector<Key> keys, int rows, double b)
+{
+    Part cape;
+    cape.keys = std::move(keys);
+    cape.across = kRight;
+    cape.grid = {16, rows, 2};
+    cape.caps = {0.01 * b, 0.01 * b};
+    cape.squareness = 6.0;
+    return cape;
+}
+
 void AddClothes(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
 {
     const HumanoidSpec& spec = s.spec;
@@ -640,16 +652,12 @@ void AddClothes(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
         add(skirt, kHips, kCloth);
     }
     if (spec.cape) {
-        Part cape;
         const double back = -0.1 * b * g;
-        cape.keys = {{At(0, back - 0.01 * b, s.shoulders + 0.02 * b), 0.16 * b * w, 0.006 * b},
-                     {At(0, back - 0.04 * b, s.crotch), 0.24 * b * w, 0.006 * b},
-                     {At(0, back - 0.08 * b, 0.18 * b), 0.3 * b * w, 0.006 * b}};
-        cape.across = kRight;
-        cape.grid = {16, 16, 2};
-        cape.caps = {0.01 * b, 0.01 * b};
-        cape.squareness = 6.0;
-        add(cape, kChest, kCloth);
+        add(Cape({{At(0, back - 0.01 * b, s.shoulders + 0.02 * b), 0.16 * b * w, 0.006 * b},
+                  {At(0, back - 0.04 * b, s.crotch), 0.24 * b * w, 0.006 * b},
+                  {At(0, back - 0.08 * b, 0.18 * b), 0.3 * b * w, 0.006 * b}},
+                 16, b),
+            kChest, kCloth);
     }
     if (spec.hair) {
         Part mass;
@@ -882,15 +890,11 @@ void AddProps(const Skeleton& s, Mesh& mesh, std::vector<int32_t>& bones)
         hood.caps = {0.15 * h, 0.01 * b};
         hood.open = true;
         add(hood, kChest, kCloth);
-        Part cape;
         const double back = -0.1 * b * g - 0.02 * b;
-        cape.keys = {{At(0, back, s.shoulders - 0.05 * b), 0.17 * b * w, 0.008 * b},
-                     {At(0, back - 0.06 * b, 0.15 * b), 0.28 * b * w, 0.008 * b}};
-        cape.across = kRight;
-        cape.grid = {16, 12, 2};
-        cape.caps = {0.01 * b, 0.01 * b};
-        cape.squareness = 6.0;
-        add(cape, kChest, kCloth);
+        add(Cape({{At(0, back, s.shoulders - 0.05 * b), 0.17 * b * w, 0.008 * b},
+                  {At(0, back - 0.06 * b, 0.15 * b), 0.28 * b * w, 0.008 * b}},
+                 12, b),
+            kChest, kCloth);
     }
     if (spec.armour) {
         for (int k = 0; k < 2; ++k) {
