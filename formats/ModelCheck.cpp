@@ -310,6 +310,41 @@ bool AccessorsInsideBuffers(const Json& gltf, uint64_t binaryChunk)
     return true;
 }
 
+// Every primitive names its positions, and has corners enough for its mode.
+// The library reads a line loop drawn by indices past its faces, and takes a
+// strip or fan of too few corners for billions of faces: such files are
+// refused before it sees them.
+bool PrimitivesReadable(const Json& gltf)
+{
+    const Json *meshes = ArrayAt(gltf, "meshes"), *accessors = ArrayAt(gltf, "accessors");
+    if (!meshes || !accessors)
+        return false;
+    auto countOf = [&](uint64_t accessor) { return (*accessors)[accessor].value("count", uint64_t(0)); };
+    for (const Json& mesh : *meshes) {
+        const Json* primitives = mesh.is_object() ? ArrayAt(mesh, "primitives") : nullptr;
+        if (!primitives)
+            return false;
+        for (const Json& primitive : *primitives) {
+            uint64_t mode = 4, positions = 0, indices = 0;
+            if (!primitive.is_object() || !Whole(primitive, "mode", mode, 6, 4) || !Whole(primitive, "indices", indices, accessors->size()) ||
+                !primitive.contains("attributes") || !primitive["attributes"].is_object())
+                return false;
+            const Json& attributes = primitive["attributes"];
+            if (!attributes.contains("POSITION") || !Whole(attributes, "POSITION", positions, accessors->size()) ||
+                positions >= accessors->size())
+                return false;
+            const bool indexed = primitive.contains("indices");
+            if (indexed && indices >= accessors->size())
+                return false;
+            const uint64_t corners = countOf(indexed ? indices : positions);
+            const uint64_t fewest = mode == 0 ? 1 : mode <= 3 ? 2 : 3;
+            if (corners < fewest || (mode == 2 && indexed))
+                return false;
+        }
+    }
+    return true;
+}
+
 bool GltfJsonAcceptable(std::string_view text, uint64_t binaryChunk)
 {
     DepthLimit depth;
@@ -319,7 +354,7 @@ bool GltfJsonAcceptable(std::string_view text, uint64_t binaryChunk)
     if (!gltf.is_object())
         return false;
     const Json* nodes = ArrayAt(gltf, "nodes");
-    return nodes && NodesAreTrees(*nodes) && AccessorsInsideBuffers(gltf, binaryChunk);
+    return nodes && NodesAreTrees(*nodes) && AccessorsInsideBuffers(gltf, binaryChunk) && PrimitivesReadable(gltf);
 }
 
 // A binary glTF: header, a JSON chunk, and maybe a binary chunk, each inside the file.
