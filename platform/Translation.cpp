@@ -100,19 +100,24 @@ private:
     std::vector<std::string> folders_;
 };
 
-// The toolkit's own texts (file dialogs) come from the C library's gettext,
-// which ignores LANGUAGE while the locale is C: so it is when no locale is set,
-// or the one set is not installed, as in a fresh container. Messages then
-// follow C.UTF-8, which is always there, and LANGUAGE, which names the chosen
-// language unless the user named some; nothing else of the locale changes,
-// so numbers are read and written as before.
+// The toolkit's own texts (file dialogs, the buttons of questions) come from
+// the C library's gettext, which follows the process's messages category;
+// wxWidgets keeps GTK from setting it, so it is set here: from the
+// environment's locale when that is installed. Where no locale is set, or the
+// one set is not installed, as in a fresh container, gettext would stay in C,
+// where it ignores LANGUAGE: messages then follow C.UTF-8, which is always
+// there, and LANGUAGE, which names the chosen language unless the user named
+// some. Nothing else of the locale changes, so numbers are read and written
+// as before.
 void LetToolkitFollow(const std::string& language)
 {
     const std::string locale = Environment("LC_ALL") + Environment("LC_MESSAGES") + Environment("LANG");
     if (locale_t available = newlocale(LC_ALL_MASK, "", nullptr)) {
         freelocale(available);
-        if (!locale.empty())
+        if (!locale.empty()) {
+            std::setlocale(LC_MESSAGES, "");
             return;
+        }
     }
     setenv("LC_MESSAGES", "C.UTF-8", 1);
     std::setlocale(LC_MESSAGES, "C.UTF-8");

@@ -797,7 +797,8 @@ TEST_F(GuiTest, ChangesAreSavedOrGivenUpAsAnsweredBeforeTheSceneGoes)
 }
 
 // In each language with a catalog, chosen by LANGUAGE alone where no locale
-// is set at all (as in a fresh container): a refused file's message, read
+// is set at all (as in a fresh container), or, for French, over the C.UTF-8
+// locale that such a container may set: a refused file's message, read
 // from the message box's text, and the shortcut sheet reached through "Aide",
 // whose title is its menu item's label.
 TEST_F(GuiTest, LanguageEnvironmentTranslatesMessagesAndMenus)
@@ -816,8 +817,11 @@ TEST_F(GuiTest, LanguageEnvironmentTranslatesMessagesAndMenus)
         unsetenv(name);
     for (const auto& c : cases) {
         setenv("LANGUAGE", c.language, 1);
+        if (std::string(c.language) == "fr")
+            setenv("LANG", "C.UTF-8", 1);
         Viewer viewer({"--settings", ini, bad}, folder);
         unsetenv("LANGUAGE");
+        unsetenv("LANG");
         ASSERT_TRUE(viewer.Dialog()) << c.language;
         Shell("xdotool key Tab");  // onto the message, which selects it
         const auto message = [] { return Shell("xclip -o -selection primary 2>/dev/null"); };
