@@ -129,7 +129,7 @@ bool WeldVertices(CBodyDoc& doc)
     } catch (const std::bad_alloc&) {
         if (skinned && doc.rig.vertexBone.empty())
             doc.rig.vertexBone.swap(bones);
-        doc.Messages().ShowMessage(strings::kWeldOutOfMemory);
+        ReportAboutInput(doc, strings::kWeldOutOfMemory);
         return false;
     }
 

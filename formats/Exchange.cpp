@@ -66,6 +66,19 @@ void ReportCannotOpen(CBodyDoc& doc, const std::string& path)
     doc.Messages().ShowMessage({strings::kCannotOpen, FullPath(path)});
 }
 
+NamedImport::NamedImport(CBodyDoc& doc, const std::string& path) : doc_(doc)
+{
+    doc_.importPath = FullPath(path);
+}
+
+void ReportAboutInput(CBodyDoc& doc, const char* text)
+{
+    if (doc.importPath.empty())
+        doc.Messages().ShowMessage(text);
+    else
+        doc.Messages().ShowMessage({AboutFile{text}, doc.importPath});
+}
+
 bool OpenForReading(CBodyDoc& doc, const std::string& path, std::ifstream& file)
 {
     std::error_code ec;
@@ -101,7 +114,7 @@ ExchangeResult ReadSized(CBodyDoc& doc, std::istream& in, int64_t bytes,
         if (int64_t(text.size() + size_t(in.gcount())) > kMaxStreamedBytes) {
             doc.ResetMesh(true);
             RestoreDefaultPoseAndBind(doc);
-            doc.Messages().ShowMessage(strings::kBadData);
+            ReportAboutInput(doc, strings::kBadData);
             return ExchangeResult::kBadData;
         }
         text.append(block, size_t(in.gcount()));
@@ -115,6 +128,7 @@ ExchangeResult ReadSized(CBodyDoc& doc, const std::string& path, std::ifstream& 
                          const std::function<ExchangeResult(std::istream&, int64_t)>& read)
 {
     std::error_code ec;
+    const NamedImport naming(doc, path);
     return ReadSized(doc, file, std::filesystem::is_regular_file(path, ec) ? RemainingBytes(file) : -1, read);
 }
 

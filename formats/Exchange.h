@@ -47,6 +47,22 @@ void RestoreDefaultPoseAndBind(CBodyDoc& doc);
 bool OpenForReading(CBodyDoc& doc, const std::string& path, std::ifstream& file);
 void ReportCannotOpen(CBodyDoc& doc, const std::string& path);
 
+// A reader's message about its input: with the file's path while a
+// NamedImport of it lives (ReadSized and the model import make one), so that
+// a translation may name it.
+void ReportAboutInput(CBodyDoc& doc, const char* text);
+
+class NamedImport {
+public:
+    NamedImport(CBodyDoc& doc, const std::string& path);
+    ~NamedImport() { doc_.importPath.clear(); }
+    NamedImport(const NamedImport&) = delete;
+    NamedImport& operator=(const NamedImport&) = delete;
+
+private:
+    CBodyDoc& doc_;
+};
+
 // Size of what is left in a stream, or -1 when it cannot seek.
 int64_t RemainingBytes(std::istream& in);
 

@@ -101,6 +101,7 @@ ExchangeResult ImportModelWith(CBodyDoc& doc, const std::string& path,
     ModelData model;
     switch (read(path, model)) {
     case ModelReadStatus::kOk: {
+        const NamedImport naming(doc, path);
         const ExchangeResult result = Apply(doc, model, LowerExtension(path));
         WarnOfMissingTextures(doc, model.missingTextures);
         return result;

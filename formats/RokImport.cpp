@@ -273,7 +273,7 @@ ExchangeResult RokReader::Fail(ExchangeResult result, const char* message)
     doc_.ResetMesh(true);
     RestoreDefaultPoseAndBind(doc_);
     if (message != nullptr)
-        doc_.Messages().ShowMessage(message);
+        ReportAboutInput(doc_, message);
     return result;
 }
 
@@ -282,7 +282,7 @@ ExchangeResult RokReader::Read()
     doc_.ResetMesh(true);
     doc_.polygonColour[0] = 0;
     if (!NextIs("ROKU4")) {
-        doc_.Messages().ShowMessage(strings::kWrongFormat);
+        ReportAboutInput(doc_, strings::kWrongFormat);
         return ExchangeResult::kWrongFormat;
     }
     while (tokens_.Next(token_) && token_ != "POINT") {

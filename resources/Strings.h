@@ -28,6 +28,7 @@ inline constexpr const char kCannotUnlink[] = QM_TEXT("そのリンクは切る�
 inline constexpr const char kCannotFitSkeleton[] = QM_TEXT("骨格をモデルに合わせることができません");
 
 // Exchange formats.
+// TRANSLATORS: in these three, the file's full path goes where you write %s.
 inline constexpr const char kWeldOutOfMemory[] = QM_TEXT("メモリが足りません");
 inline constexpr const char kWrongFormat[] = QM_TEXT("フォーマットが違います");
 inline constexpr const char kBadData[] = QM_TEXT("データ異常");

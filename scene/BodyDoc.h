@@ -117,6 +117,10 @@ public:
     std::array<NodeSheet, kSheetSlots> sheets{};
     SkeletonPools pools;
 
+    // The full path of the file a mesh import is reading, which its messages
+    // name; empty when none is.
+    std::string importPath;
+
     int32_t vertexReserve = 0;
     int32_t polygonReserve = 0;
     int32_t vertexCount = 0;

@@ -592,6 +592,11 @@ TEST_F(CommandLineTest, MessagesAndHelpFollowTheLanguage)
         EXPECT_EQ(run.err.find(c.err), 0u) << c.program << ": " << run.err;
         EXPECT_NE(Run(c.program, "--help").out.find(c.help), std::string::npos) << c.program;
     }
+    // A reader's own message names the file in a translation, where the program's own text does not.
+    const std::string rok = dir / "bad.rok", rokArgs = "--convert " + rok + " " + (dir / "rok.abd");
+    test::SetFileText(rok, "ROKU4\nmodel 1 2\nPOINT\n0 0 0 0 0 1 1 1\nLINE0\nFACE0\nEND00\n");
+    EXPECT_EQ(Run("env -u LC_ALL LANGUAGE=en " QUILLO_BIN, rokArgs).err.find(rok + " is damaged: "), 0u);
+    EXPECT_EQ(Run("env LC_ALL=C " QUILLO_BIN, rokArgs).err, std::string(strings::kBadData) + "\n");
 }
 
 TEST_F(CommandLineTest, CommandsRunInOrderAfterTheFileIsOpened)
