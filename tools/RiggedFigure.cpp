@@ -532,7 +532,9 @@ bool WriteRiggedFigure(const std::string& path, const RiggedFigureShape& shape, 
         return nlohmann::json{{"joints", skinJoints},
                               {"inverseBindMatrices", buffer.Add(inverseBind, int(skinJoints.size()), "MAT4", 5126, true)}};
     };
-    nlohmann::json skins = {skin(joints)}, scene = {0, body};
+    // An array made explicitly: from braces round one value, compilers differ
+    // on whether the value is copied or wrapped.
+    nlohmann::json skins = nlohmann::json::array({skin(joints)}), scene = {0, body};
     if (!c.head.vertices.empty()) {
         const int apart = addMeshNode(c.head, -1, true, std::vector<int>(size_t(boneCount), 0));
         nodes[size_t(apart)]["skin"] = 1;
