@@ -668,14 +668,15 @@ Vec3 FeetForward(const Context& c, const Limbs& limbs, const std::array<int, 2>&
 }
 
 // The turn about the vertical that brings forward onto -y; a turn within
-// 10 degrees of a quarter turn is taken as that quarter turn, since models
-// are made facing along an axis.
+// 2 degrees of a quarter turn is taken as that quarter turn, since models
+// are made facing along an axis and a bind pose may be a little uneven. A
+// character really turned (by 10 degrees, say) is turned back by as much.
 double TurnToFront(const Vec3& forward)
 {
     double turn = -kPi / 2 - std::atan2(double(forward.y), double(forward.x));
     turn = std::remainder(turn, 2 * kPi);
     const double quarter = std::round(turn / (kPi / 2)) * (kPi / 2);
-    if (std::fabs(turn - quarter) < 10.0 * kPi / 180.0)
+    if (std::fabs(turn - quarter) < 2.0 * kPi / 180.0)
         turn = std::remainder(quarter, 2 * kPi);
     return std::fabs(turn) < 1e-9 ? 0.0 : turn;
 }
@@ -912,7 +913,18 @@ bool MapRig(const CBodyDoc& doc, FigureFit& fit, RigMap& map)
         const Vec3 left = tree.Head(l[0]) + tree.Head(l[3]) - tree.Head(r[0]) - tree.Head(r[3]);
         forward = Vec3::FromDouble(-left.y, left.x, 0.0);  // the left turned a quarter about the vertical
     } else {
-        forward = FeetForward(c, limbs, legEnds);
+        // The pairs of arms and legs lie across the body, whichever is which:
+        // forward is square to them, on the side the toes point to. The toes
+        // alone can point a little outwards, or unevenly.
+        const Vec3 toes = FeetForward(c, limbs, legEnds);
+        const auto &l = limbs.bone[0], &r = limbs.bone[1];
+        Vec3 arms = tree.Head(l[0]) - tree.Head(r[0]), legs = tree.Head(l[3]) - tree.Head(r[3]);
+        if (arms.Dot(legs) < 0.0)
+            legs = -legs;
+        const Vec3 across = arms + legs;
+        const Vec3 square = Vec3::FromDouble(-across.y, across.x, 0.0);
+        const double side = square.Dot(toes);
+        forward = side > 0.0 ? square : side < 0.0 ? -square : toes;
         // The character's left is the forward direction turned the other way.
         const Vec3 left = Vec3::FromDouble(forward.y, -forward.x, 0.0);
         const auto leftOf = [&](int k) { return (tree.Head(limbs.bone[0][size_t(k)]) - tree.Head(limbs.bone[1][size_t(k)])).Dot(left); };
