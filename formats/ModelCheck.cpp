@@ -621,6 +621,38 @@ bool StlAcceptable(std::string_view bytes)
            }) && !HasNul(bytes);
 }
 
+// Each keyframe track of a 3DS file holds no more keys than its bytes can:
+// the library reserves room for the count it reads before it reads a key.
+// Chunks are walked as the library walks them, which stops at a chunk that
+// does not fit in its parent.
+bool ChunksSound3ds(std::string_view bytes, uint64_t at, uint64_t end, int depth)
+{
+    if (depth > 16)
+        return false;
+    while (at < end && end - at >= 6) {
+        const uint16_t id = Little<uint16_t>(bytes, at);
+        const uint64_t length = Little<uint32_t>(bytes, at + 2);
+        if (length < 6 || length > end - at)
+            return true;
+        uint64_t inner = at + 6;
+        if (id == 0x4000) {  // an object: its name, then its chunks
+            const size_t nul = bytes.find('\0', inner);
+            inner = nul == std::string_view::npos ? at + length : std::min<uint64_t>(nul + 1, at + length);
+        }
+        const bool container = id == 0x4D4D || id == 0x3D3D || id == 0x4000 || id == 0x4100 || id == 0xAFFF ||
+                               id == 0xB000 || (id >= 0xB001 && id <= 0xB007);
+        if (container && !ChunksSound3ds(bytes, inner, at + length, depth + 1))
+            return false;
+        if (id >= 0xB020 && id <= 0xB029) {
+            constexpr uint64_t kHeader = 6 + 10 + 4 + 2, kSmallestKey = 6;
+            if (length < kHeader || uint64_t(Little<uint32_t>(bytes, at + 16)) * kSmallestKey > length - kHeader)
+                return false;
+        }
+        at += length;
+    }
+    return true;
+}
+
 } // namespace
 
 ModelReadStatus CheckModelBytes(std::string_view bytes, const std::string& extension)
@@ -645,7 +677,8 @@ ModelReadStatus CheckModelBytes(std::string_view bytes, const std::string& exten
         return Status(PmxAcceptable(bytes));
     if (extension == "3ds")
         return Status(bytes.size() >= 6 && Little<uint16_t>(bytes, 0) == 0x4D4D && Little<uint32_t>(bytes, 2) >= 6 &&
-                      Little<uint32_t>(bytes, 2) <= bytes.size());
+                      Little<uint32_t>(bytes, 2) <= bytes.size() &&
+                      ChunksSound3ds(bytes, 0, Little<uint32_t>(bytes, 2), 0));
     return ModelReadStatus::kBadFormat;
 }
 
