@@ -9,9 +9,16 @@ namespace qm {
 
 // What a reading of a model file may take.
 struct ModelReadLimits {
-    uint64_t memoryBytes = 0;  // address space of the reading process; 0: half of the machine's memory
-    int seconds = 120;         // wall-clock and processor time
+    uint64_t memoryBytes = 0;  // address space of the reading process; 0: as the file's size asks (below)
+    int seconds = 120;         // wall-clock and processor time, at most
 };
+
+// What reading the model at path may take when the caller set no memory
+// bound: a small file gets what a thumbnail gets, so that a hostile one ends
+// within seconds; a large model, counted with the files beside it (its
+// buffers and textures), gets room in proportion, up to half of the
+// machine's memory and limits.seconds.
+ModelReadLimits LimitsForModel(const std::string& path, const ModelReadLimits& limits);
 // Pictures drawn for file managers, where anything may be offered.
 inline constexpr ModelReadLimits kPictureReadLimits{uint64_t(1) << 30, 60};
 

@@ -454,6 +454,7 @@ TEST_F(CommandLineTest, HostileModelFilesEndWithoutHarm)
     std::filesystem::create_directory(dir / "sub");
     const std::string files[][2] = {
         {"pmx.glb", pmx},
+        {"endless.pmx", FileText(QM_MODEL_SEEDS "/endless_loop.pmx")},  // the library reads it for ever
         {"deep.gltf", R"({"asset":{"version":"2.0"},"extras":)" + Repeat("[", deep) + Repeat("]", deep) + "}"},
         {"deep-nodes.gltf", Gltf(nodes + R"({"mesh":0}])")},
         {"deep.dae", Collada("3", Repeat("<node>", deep) + Repeat("</node>", deep))},
