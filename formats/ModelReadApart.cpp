@@ -1,12 +1,12 @@
 #include "formats/ModelReadApart.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <filesystem>
 
 #include <unistd.h>
 
+#include "formats/ModelFiles.h"
 #include "formats/ModelWire.h"
 #include "platform/Sandbox.h"
 
@@ -49,9 +49,8 @@ ModelReadLimits LimitsForModel(const std::string& path, const ModelReadLimits& l
     const std::filesystem::path model(path);
     if (std::filesystem::is_regular_file(model, error))
         bytes = std::filesystem::file_size(model, error);
-    std::string extension = model.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    if (extension != ".glb" && extension != ".vrm") {
+    const std::string extension = LowerExtension(path);
+    if (extension != "glb" && extension != "vrm") {
         // Buffers, materials and textures lie beside the file that names them.
         int seen = 0;
         const std::filesystem::path folder = model.has_parent_path() ? model.parent_path() : ".";

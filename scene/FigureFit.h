@@ -30,6 +30,11 @@ inline constexpr int kFittedJoints[] = {kWaist,       kNeck,   kHead,    kShould
                                         kHandNeg,     kShoulderPos, kElbowPos, kHandPos, kHipNeg,
                                         kKneeNeg,     kFootNeg, kHipPos,  kKneePos,     kFootPos};
 
+// Each side's limb joints, the character's left (-x) first: shoulder, elbow,
+// wrist, thigh head, knee, ankle.
+inline constexpr int kLimbJoints[2][6] = {{kShoulderNeg, kElbowNeg, kHandNeg, kHipNeg, kKneeNeg, kFootNeg},
+                                          {kShoulderPos, kElbowPos, kHandPos, kHipPos, kKneePos, kFootPos}};
+
 // From the shape alone: a standing two-legged character in a T, A or
 // arms-down pose, facing any direction about the vertical. False when the
 // mesh is not such a character; fit is then unspecified.

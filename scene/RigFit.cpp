@@ -784,9 +784,6 @@ int JointOfPart(Part part, bool left)
     }
 }
 
-constexpr int kLimbJoints[2][6] = {{kShoulderNeg, kElbowNeg, kHandNeg, kHipNeg, kKneeNeg, kFootNeg},
-                                   {kShoulderPos, kElbowPos, kHandPos, kHipPos, kKneePos, kFootPos}};
-
 // Per bone, the joint its vertices go with: its part's, the trunk's by
 // height, or its nearest mapped ancestor's.
 std::vector<int> BoneJoints(const Context& c, const std::vector<Label>& labels, const Limbs& limbs, const Vec3& pelvis,

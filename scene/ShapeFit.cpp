@@ -1510,18 +1510,12 @@ bool ShapeFitter::Place(FigureFit& fit)
         const double span = UpOf(from) - UpOf(leg.knee);
         leg.hip = span > H(0.02) ? Lerp(leg.knee, from, (hipUp - UpOf(leg.knee)) / span) : AtHeight(from, hipUp);
     }
-    set(kHipNeg, legs_[0].hip);
-    set(kKneeNeg, legs_[0].knee);
-    set(kFootNeg, legs_[0].ankle);
-    set(kHipPos, legs_[1].hip);
-    set(kKneePos, legs_[1].knee);
-    set(kFootPos, legs_[1].ankle);
-    set(kShoulderNeg, arms_[0].shoulder);
-    set(kElbowNeg, arms_[0].elbow);
-    set(kHandNeg, arms_[0].wrist);
-    set(kShoulderPos, arms_[1].shoulder);
-    set(kElbowPos, arms_[1].elbow);
-    set(kHandPos, arms_[1].wrist);
+    for (size_t s = 0; s < 2; ++s) {
+        const int* joints = kLimbJoints[s];
+        for (const auto& [k, at] : {std::pair{0, arms_[s].shoulder}, {1, arms_[s].elbow}, {2, arms_[s].wrist},
+                                    {3, legs_[s].hip}, {4, legs_[s].knee}, {5, legs_[s].ankle}})
+            set(joints[k], at);
+    }
     auto trunkAt = [&](double up) {
         const size_t k = size_t(std::clamp((up - crotch_) / step - 1.0, 0.0, double(trunk_.size() - 1)));
         return AtHeight(trunk_[k].centre, up);
